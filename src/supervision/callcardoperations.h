@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+
+// The card-list operations that the manager event interpretation drives. The
+// main window implements them with real cards; tools and tests implement them
+// with plain records. Texts are the manager's CP1252 bytes, unchanged.
+class CallCardOperations
+{
+public:
+    virtual ~CallCardOperations() = default;
+
+    virtual void AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                                const QByteArray& channel) = 0;
+    virtual void ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                                   const QByteArray& channel) = 0;
+    virtual void OpenCallerAgenda(const QByteArray& key) = 0;
+    virtual void RemoveCallCard(const QByteArray& key) = 0;
+};
