@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// The program's modal message box (the platform's ShowMessage): the text in a
+// box with an OK button, under the application's name. Every window goes
+// through here so that tests can capture the text instead of blocking on a
+// dialog.
+void ShowMessage(const QString& text);
+
+// Replaces the dialog with sink (an empty function restores the dialog).
+void SetMessageSinkForTests(std::function<void(const QString&)> sink);
