@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QWidget>
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+namespace Ui {
+class TForm5;
+}
+
+// The dial and transfer window ("Appel"): a number to call from the own
+// extension, and a number to which the call selected on a card is transferred.
+// The selection lives in hidden labels: Label1 holds the channel of the card
+// chosen for a transfer (shown as Label6), Label2 and Label3 the two channels
+// of the two-call transfer (shown as Label4 and Label5). An empty label means
+// nothing is selected there. Closing the window only hides it and clears the
+// selection; the two number fields keep their text.
+class TForm5 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TForm5(QWidget* parent = nullptr);
+    ~TForm5() override;
+
+    Ui::TForm5* ui;
+
+    // The controls, by their names (owned by the window).
+    QFrame* Panel1;
+    QGroupBox* GroupBox1; // "Appel"
+    QLabel* Image2;
+    QLineEdit* Edit1;
+    QPushButton* Button1; // "Appeler"
+    QGroupBox* GroupBox3; // "Transfert"
+    QLabel* Image3;
+    QLabel* Label6;
+    QLineEdit* Edit2;
+    QPushButton* Button3; // "Transfert"
+    QLabel* Label1;
+    QGroupBox* GroupBox2; // "Transfert <->", never shown
+    QLabel* Image1;
+    QLabel* Image4;
+    QLabel* Label4;
+    QLabel* Label5;
+    QLabel* Label2;
+    QLabel* Label3;
+    QToolButton* SpeedButton5; // "Reset"
+    QPushButton* Button4;      // two-call "Transfert"
+    QFrame* Panel2;
+    QPushButton* Button2; // "Fermer"
+
+    // Selects a card for the transfer: display is the card's caption, channel
+    // its extension channel without "SIP/". Fills the first free slot of the
+    // two-call transfer (a third selection replaces the second) and shows the
+    // window.
+    void transfert(const QString& display, const QString& channel);
+
+    void SpeedButton5Click();
+    void Button2Click();
+
+protected:
+    // Every close clears the selection and disables both transfer buttons,
+    // then lets the window hide.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCloseQuery();
+};

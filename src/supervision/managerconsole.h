@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QByteArray>
+#include <QWidget>
+
+class CallCardOperations;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class TSvgEditIni;
+
+namespace Ui {
+class TForm2;
+}
+
+// The manager console ("Manager"): the connection and login settings of the
+// Asterisk manager session, the keep-alive settings and the memo of received
+// text. Other windows read its fields at the moment of use (the extension
+// poste_as, the login fields, the dial-plan context code_soc). Its edits, check
+// boxes and spin edit are kept in "serie.ini" under the section "Form2"; the
+// radio buttons only write code_soc and are not kept. Closing it only hides it.
+class TForm2 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TForm2(QWidget* parent = nullptr);
+    ~TForm2() override;
+
+    Ui::TForm2* ui;
+    TSvgEditIni* SvgEditIni1;
+
+    // The controls, by their names (owned by the window).
+    QFrame* Panel1;
+    QGroupBox* GroupBox1; // "Connexion / Poste"
+    QLineEdit* HostEdit_as;
+    QLineEdit* PortEdit_as;
+    QPushButton* ConnectButton;
+    QPushButton* DisconnectButton;
+    QLineEdit* code_soc;
+    QCheckBox* md5_s;
+    QRadioButton* RadioButton1;
+    QRadioButton* RadioButton2;
+    QRadioButton* RadioButton3;
+    QGroupBox* GroupBox2; // "Login"
+    QLineEdit* poste_as;
+    QLineEdit* action_as;
+    QLineEdit* username_as;
+    QLineEdit* secret_as;
+    QLineEdit* events_as;
+    QPushButton* SendButton;
+    QGroupBox* GroupBox3; // "Maintenir la connexion"
+    QLineEdit* caction_m;
+    QLineEdit* cpara_m;
+    QSpinBox* Spin_Edit1;
+    QPlainTextEdit* DisplayMemo;
+    QFrame* Panel2;
+    QCheckBox* journal_enre;
+    QPushButton* Button1; // "Fermer"
+
+    // The card list of the main window, for the disconnection card; set by the
+    // main window once both exist.
+    CallCardOperations* CallCards = nullptr;
+
+    void RadioButton1Click();
+    void RadioButton2Click();
+    void RadioButton3Click();
+    void Button1Click();
+
+signals:
+    // A card's "Raccrocher" item asks for the hang-up of the channel (without
+    // its "SIP/" prefix). The manager session sends the Hangup action when it
+    // is open; nothing else listens.
+    void HangupRequested(const QByteArray& channel);
+
+    // The session state the main window mirrors in its top strip: while the
+    // session is closed the strip is 25 px high and shows "Connexion", while it
+    // is connected it is 14 px high without the button.
+    void SessionShown(bool connected);
+};
