@@ -20,7 +20,8 @@
 // memory copy, and flush() writes the whole file in one go when something
 // changed: to a temporary file in the same folder, renamed over the old one, so
 // that a reader or a crash never sees half a file. The file gets mode 0600,
-// since it holds the manager secret. The destructor flushes what is left.
+// since it holds the manager secret. The destructor flushes what is left. A
+// file that exists but cannot be read is never overwritten.
 class IniFile
 {
 public:
@@ -68,5 +69,6 @@ private:
     QList<QByteArray> m_lines;
     QByteArray m_lineEnd;
     bool m_modified = false;
+    bool m_unreadable = false; // the file exists but could not be read: never overwrite it
     QString m_error;
 };

@@ -1,0 +1,90 @@
+#include "agendasettings.h"
+
+#include "datafolder.h"
+#include "messagebox.h"
+#include "svgeditini.h"
+#include "ui_agendasettings.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace {
+
+// Loads one name list from the data folder when its file is there. The same
+// message serves both files: the program has always shown it for either.
+void reloadNameList(NameList& list, const QString& fileName)
+{
+    const QString path = DataFolder::filePath(fileName);
+    if (!QFileInfo::exists(path))
+        return;
+    if (!list.loadFile(path))
+        ShowMessage(QStringLiteral("Erreur de création de fichier sda.ini"));
+}
+
+} // namespace
+
+TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(new Ui::TForm3)
+{
+    ui->setupUi(this);
+    Label1 = ui->Label1;
+    adresse_ob = ui->adresse_ob;
+    GroupBox1 = ui->GroupBox1;
+    acces_auto = ui->acces_auto;
+    sda_liaison = ui->sda_liaison;
+    GroupBox2 = ui->GroupBox2;
+    Check_masque = ui->Check_masque;
+    edit_3651 = ui->edit_3651;
+    Check_0 = ui->Check_0;
+    edit_zero = ui->edit_zero;
+    Check_codea = ui->Check_codea;
+    GroupBox3 = ui->GroupBox3;
+    num_app = ui->num_app;
+    num_temps = ui->num_temps;
+    GroupBox4 = ui->GroupBox4;
+    exe_commande = ui->exe_commande;
+    Button2 = ui->Button2;
+    Button3 = ui->Button3;
+    Button4 = ui->Button4;
+    Button5 = ui->Button5;
+
+    // A settings window never ends the program, even when it is the last one
+    // shown: the settings are written only by the main window's close.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = geometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+
+    SvgEditIni1 = new TSvgEditIni(this);
+    SvgEditIni1->SauveEdit = true;
+    SvgEditIni1->SauveDateTimePicker = true;
+    SvgEditIni1->SauveCheckBox = true;
+    SvgEditIni1->SauveRadioButton = true;
+    SvgEditIni1->SauveSpinEdit = true;
+    SvgEditIni1->SauveMemo = false;
+    SvgEditIni1->SauveRichEdit = false;
+    SvgEditIni1->SauveComboBox = false;
+    SvgEditIni1->SauveListBox = false;
+    SvgEditIni1->SauveStringGrid = false;
+    SvgEditIni1->Loaded();
+
+    connect(Button5, &QPushButton::clicked, this, &TForm3::Button5Click);
+}
+
+TForm3::~TForm3()
+{
+    delete ui;
+}
+
+void TForm3::ReloadNameLists()
+{
+    reloadNameList(ValueListEditor1, QStringLiteral("sda.ini"));
+    reloadNameList(ValueListEditor2, QStringLiteral("tel.ini"));
+}
+
+void TForm3::Button5Click()
+{
+    close();
+}

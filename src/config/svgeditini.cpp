@@ -1,0 +1,216 @@
+#include "svgeditini.h"
+
+#include "cp1252.h"
+#include "datafolder.h"
+#include "inifile.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLineEdit>
+#include <QList>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QWidget>
+
+namespace {
+
+// Windows that carry a component, in the order their first component was
+// created; destroyed windows turn into null entries and are skipped.
+QList<QPointer<QWidget>>& registeredWindows()
+{
+    static QList<QPointer<QWidget>> windows;
+    return windows;
+}
+
+// The first component of the process sits on the main window and chains its close.
+bool& mainFormChained()
+{
+    static bool chained = false;
+    return chained;
+}
+
+void registerWindow(QWidget* window)
+{
+    auto& windows = registeredWindows();
+    windows.removeAll(QPointer<QWidget>());
+    if (!windows.contains(window))
+        windows.append(window);
+}
+
+QString settingsPath()
+{
+    return DataFolder::filePath(QStringLiteral("serie.ini"));
+}
+
+// Widgets Qt creates inside composite controls (the line edit of a spin box,
+// the viewport of a scroll area) are not the window's own controls.
+bool isOwnControl(const QWidget* widget)
+{
+    const QString name = widget->objectName();
+    return !name.isEmpty() && !name.startsWith(QLatin1String("qt_"));
+}
+
+// The window's controls in creation order, depth first as they nest in panels
+// and group boxes. Another window, or a widget that keeps its own settings,
+// is not walked into.
+void collectControls(const QObject* parent, QList<QPointer<QWidget>>& controls)
+{
+    for (QObject* child : parent->children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (!widget || widget->isWindow() || TSvgEditIni::HasSvgEditIni(widget))
+            continue;
+        if (isOwnControl(widget))
+            controls.append(widget);
+        collectControls(widget, controls);
+    }
+}
+
+// One control's restore or save must never stop the walk: whatever a change
+// handler throws is dropped and the next control is handled.
+template <typename Action> void swallowingErrors(Action&& action)
+{
+    try {
+        action();
+    } catch (...) {
+    }
+}
+
+void loadControl(const IniFile& ini, const QByteArray& section, const TSvgEditIni& flags, QWidget* control)
+{
+    const QByteArray key = Cp1252::fromUnicode(control->objectName());
+    if (auto* edit = qobject_cast<QLineEdit*>(control); edit && flags.SauveEdit) {
+        swallowingErrors([&] {
+            const QByteArray value = ini.readString(section, key, TSvgEditIni::MissingValue);
+            if (value != TSvgEditIni::MissingValue)
+                edit->setText(Cp1252::toUnicode(value));
+        });
+    }
+    if (auto* check = qobject_cast<QCheckBox*>(control); check && flags.SauveCheckBox)
+        swallowingErrors([&] { check->setChecked(ini.readInteger(section, key, 1) != 0); });
+    if (auto* radio = qobject_cast<QRadioButton*>(control); radio && flags.SauveRadioButton)
+        swallowingErrors([&] { radio->setChecked(ini.readInteger(section, key, 1) != 0); });
+    if (auto* spin = qobject_cast<QSpinBox*>(control); spin && flags.SauveSpinEdit)
+        swallowingErrors([&] { spin->setValue(ini.readInteger(section, key, 0)); });
+}
+
+void saveControl(IniFile& ini, const QByteArray& section, const TSvgEditIni& flags, QWidget* control)
+{
+    // Only names with an underscore are written; the others are read only.
+    if (!control->objectName().contains(u'_'))
+        return;
+    const QByteArray key = Cp1252::fromUnicode(control->objectName());
+    const auto writeChecked = [&](bool checked) {
+        ini.writeString(section, key, checked ? QByteArrayLiteral("1") : QByteArrayLiteral("0"));
+    };
+    swallowingErrors([&] {
+        if (auto* edit = qobject_cast<QLineEdit*>(control); edit && flags.SauveEdit)
+            ini.writeString(section, key, Cp1252::fromUnicode(edit->text()));
+        if (auto* check = qobject_cast<QCheckBox*>(control); check && flags.SauveCheckBox)
+            writeChecked(check->isChecked());
+        if (auto* radio = qobject_cast<QRadioButton*>(control); radio && flags.SauveRadioButton)
+            writeChecked(radio->isChecked());
+        if (auto* spin = qobject_cast<QSpinBox*>(control); spin && flags.SauveSpinEdit)
+            ini.writeInteger(section, key, spin->value());
+    });
+}
+
+using ControlAction = void (*)(IniFile&, const QByteArray&, const TSvgEditIni&, QWidget*);
+
+// One pass over every window with a component and every control of it, with
+// the settings file open for the whole pass and written once at its end.
+void walkWindows(ControlAction action)
+{
+    IniFile ini(settingsPath());
+    const QList<QPointer<QWidget>> windows = registeredWindows();
+    for (const QPointer<QWidget>& window : windows) {
+        if (!window || !TSvgEditIni::HasSvgEditIni(window) || window->objectName().isEmpty())
+            continue;
+        const QByteArray section = Cp1252::fromUnicode(window->objectName());
+        QList<QPointer<QWidget>> controls;
+        collectControls(window, controls);
+        for (const QPointer<QWidget>& control : std::as_const(controls)) {
+            // A change handler run by an earlier control may have destroyed
+            // this one, or the whole window with its component.
+            const TSvgEditIni* flags = window ? TSvgEditIni::FindSvgEditIni(window) : nullptr;
+            if (control && flags)
+                action(ini, section, *flags, control);
+        }
+    }
+    ini.flush(); // a settings file that cannot be written is not reported
+}
+
+} // namespace
+
+const QByteArray TSvgEditIni::MissingValue = QByteArrayLiteral("\x25\xF9\x40\xE0\x2A\xA3");
+
+TSvgEditIni::TSvgEditIni(QWidget* owner) : QObject(owner)
+{
+    registerWindow(owner);
+    if (!mainFormChained()) {
+        mainFormChained() = true;
+        m_hookedForm = owner;
+        owner->installEventFilter(this);
+    }
+}
+
+TSvgEditIni::~TSvgEditIni() = default;
+
+void TSvgEditIni::Loaded()
+{
+    LoadForms();
+}
+
+void TSvgEditIni::LoadForms()
+{
+    walkWindows([](IniFile& ini, const QByteArray& section, const TSvgEditIni& flags, QWidget* control) {
+        loadControl(ini, section, flags, control);
+    });
+}
+
+void TSvgEditIni::SaveForms()
+{
+    walkWindows(&saveControl);
+}
+
+TSvgEditIni* TSvgEditIni::FindSvgEditIni(QWidget* window)
+{
+    if (!window)
+        return nullptr;
+    const auto components = window->findChildren<TSvgEditIni*>(Qt::FindDirectChildrenOnly);
+    return components.isEmpty() ? nullptr : components.last();
+}
+
+bool TSvgEditIni::HasSvgEditIni(QWidget* window)
+{
+    return FindSvgEditIni(window) != nullptr;
+}
+
+void TSvgEditIni::ResetForTests()
+{
+    mainFormChained() = false;
+    registeredWindows().clear();
+}
+
+bool TSvgEditIni::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_hookedForm && event->type() == QEvent::Close && !m_inChainedClose) {
+        MainFormClose(event);
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TSvgEditIni::MainFormClose(QEvent* closeEvent)
+{
+    // The window's own close handling runs first and decides whether the close
+    // goes ahead (the event's accepted flag, which our caller then reads);
+    // the settings are saved either way.
+    const QPointer<TSvgEditIni> self(this);
+    m_inChainedClose = true;
+    QCoreApplication::sendEvent(m_hookedForm, closeEvent);
+    if (!self)
+        return;
+    m_inChainedClose = false;
+    SaveForms();
+}
