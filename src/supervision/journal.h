@@ -1,0 +1,44 @@
+#pragma once
+
+#include "datafolder.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <stdexcept>
+
+// Raised when a journal entry cannot be written; the entry is lost, the next
+// one tries the file again.
+class EJournalError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The daily journal of received manager text: one file per local day, named
+// "yyyy-MM-dd.log", in the data folder. Every entry opens the file for
+// appending (creating it when missing), adds the bytes unchanged and CR LF, and
+// closes it again, so entries after local midnight go to the next day's file
+// and nothing stays buffered if the program ends abruptly.
+class Journal
+{
+public:
+    using Clock = std::function<QDateTime()>;
+    using FolderSource = std::function<QString()>;
+
+    // The folder and the date are taken again for every entry.
+    explicit Journal(FolderSource folder = &DataFolder::path, Clock clock = &QDateTime::currentDateTime);
+
+    // Appends one entry; raises EJournalError when the file cannot be created,
+    // opened or written.
+    void WriteJournal(const QByteArray& text) const;
+
+    // The file that an entry written now would go to.
+    QString currentFilePath() const;
+
+private:
+    FolderSource m_folder;
+    Clock m_clock;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "callcardoperations.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <functional>
+#include <ostream>
+
+// Shows recorded texts as text in test failures, not as lists of characters.
+inline void PrintTo(const QByteArray& bytes, std::ostream* out)
+{
+    *out << '"' << bytes.toStdString() << '"';
+}
+
+// Records every card operation the interpretation calls, in order, as one text
+// per call: the operation's name and its arguments separated by '|'. A hook can
+// run code inside AddRingingCard, as the real card creation runs the event loop.
+class EventRecorder : public CallCardOperations
+{
+public:
+    void AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                        const QByteArray& channel) override
+    {
+        record({QByteArrayLiteral("AddRingingCard"), number, sda, key, channel});
+        if (onAddRingingCard)
+            onAddRingingCard();
+    }
+    void ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                           const QByteArray& channel) override
+    {
+        record({QByteArrayLiteral("ShowConnectedCall"), number, sda, key, channel});
+    }
+    void OpenCallerAgenda(const QByteArray& key) override { record({QByteArrayLiteral("OpenCallerAgenda"), key}); }
+    void RemoveCallCard(const QByteArray& key) override { record({QByteArrayLiteral("RemoveCallCard"), key}); }
+
+    QList<QByteArray> calls;
+    std::function<void()> onAddRingingCard;
+
+private:
+    void record(const QList<QByteArray>& fields) { calls.append(fields.join('|')); }
+};
