@@ -15,29 +15,47 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Names are matched like the platform does: without letter case, accents
-// included (É and é are the same letter in a section or key name).
-QString foldedName(const QByteArray& name)
+bool isAscii(QByteArrayView text)
 {
-    return Cp1252::toUnicode(name.trimmed()).toCaseFolded();
-}
-
-bool isSectionHeader(const QByteArray& line, QByteArray* name = nullptr)
-{
-    const QByteArray trimmed = line.trimmed();
-    if (!trimmed.startsWith('['))
-        return false;
-    if (name) {
-        const qsizetype end = trimmed.indexOf(']');
-        *name = (end < 0 ? trimmed.mid(1) : trimmed.mid(1, end - 1)).trimmed();
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
     }
     return true;
 }
 
-// A key line is "key=value"; section headers and ';' comments are not.
-qsizetype separatorOf(const QByteArray& line)
+// Names are matched like the platform does: without letter case and blanks
+// around them, accents included (É and é are the same letter in a section or
+// key name). Case folding keeps the length of every CP1252 letter, so names of
+// different lengths never match, and plain ASCII names need no folding.
+bool sameName(QByteArrayView candidate, QByteArrayView wanted)
 {
-    const QByteArray trimmed = line.trimmed();
+    candidate = candidate.trimmed();
+    wanted = wanted.trimmed();
+    if (candidate.size() != wanted.size())
+        return false;
+    if (qstrnicmp(candidate.data(), candidate.size(), wanted.data(), wanted.size()) == 0)
+        return true;
+    if (isAscii(candidate) && isAscii(wanted))
+        return false;
+    return Cp1252::toUnicode(candidate.toByteArray()).toCaseFolded() ==
+           Cp1252::toUnicode(wanted.toByteArray()).toCaseFolded();
+}
+
+bool isSectionHeader(QByteArrayView line, QByteArrayView* name)
+{
+    const QByteArrayView trimmed = line.trimmed();
+    if (!trimmed.startsWith('['))
+        return false;
+    const qsizetype end = trimmed.indexOf(']');
+    *name = (end < 0 ? trimmed.sliced(1) : trimmed.sliced(1, end - 1)).trimmed();
+    return true;
+}
+
+// A key line is "key=value"; section headers and ';' comments are not.
+qsizetype separatorOf(QByteArrayView line)
+{
+    const QByteArrayView trimmed = line.trimmed();
     if (trimmed.startsWith('[') || trimmed.startsWith(';'))
         return -1;
     return line.indexOf('=');
@@ -107,6 +125,8 @@ IniFile::IniFile(const QString& path) : m_path(path), m_lineEnd(QByteArrayLitera
     const qsizetype firstBreak = content.indexOf('\n');
     if (firstBreak > 0 && content.at(firstBreak - 1) == '\r')
         m_lineEnd = QByteArrayLiteral("\r\n");
+    if (content.isEmpty())
+        return;
     m_lines = content.split('\n');
     if (content.endsWith('\n'))
         m_lines.removeLast();
@@ -123,17 +143,15 @@ IniFile::~IniFile()
 
 IniFile::Location IniFile::locate(const QByteArray& section, const QByteArray& key) const
 {
-    const QString wantedSection = foldedName(section);
-    const QString wantedKey = foldedName(key);
     Location where;
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
         const QByteArray& line = m_lines.at(i);
-        QByteArray name;
+        QByteArrayView name;
         if (isSectionHeader(line, &name)) {
             // Only the first section of that name counts, as on Windows.
             if (where.sectionLine >= 0)
                 break;
-            if (foldedName(name) == wantedSection) {
+            if (sameName(name, section)) {
                 where.sectionLine = i;
                 where.insertAt = i + 1;
             }
@@ -145,7 +163,7 @@ IniFile::Location IniFile::locate(const QByteArray& section, const QByteArray& k
         if (separator < 0)
             continue;
         where.insertAt = i + 1;
-        if (foldedName(line.left(separator)) == wantedKey) {
+        if (sameName(QByteArrayView(line).first(separator), key)) {
             where.keyLine = i;
             break;
         }

@@ -1,0 +1,209 @@
+#include "agendasettings.h"
+#include "messagebox.h"
+#include "svgeditini.h"
+#include "tempdatafolder.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class AgendaSettingsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        TSvgEditIni::ResetForTests();
+        SetMessageSinkForTests([this](const QString& text) { messages.append(text); });
+    }
+    void TearDown() override
+    {
+        SetMessageSinkForTests({});
+        TSvgEditIni::ResetForTests();
+    }
+
+    QList<QCheckBox*> checkBoxes(const TForm3& form) const
+    {
+        return {form.acces_auto,  form.sda_liaison, form.Check_masque, form.Check_0,
+                form.Check_codea, form.num_app,     form.num_temps,    form.exe_commande};
+    }
+
+    // The key names of one section of "serie.ini", in file order.
+    QList<QByteArray> keysOf(const QByteArray& section) const
+    {
+        QList<QByteArray> keys;
+        bool inside = false;
+        for (const QByteArray& line : folder.read(QStringLiteral("serie.ini")).split('\n')) {
+            if (line.startsWith('['))
+                inside = line == '[' + section + ']';
+            else if (inside && line.contains('='))
+                keys.append(line.left(line.indexOf('=')));
+        }
+        return keys;
+    }
+
+    TempDataFolder folder;
+    QStringList messages;
+};
+
+} // namespace
+
+TEST_F(AgendaSettingsTest, Window_CarriesItsNameCaptionSizeAndFrenchTexts)
+{
+    TForm3 form;
+    EXPECT_EQ(form.objectName(), QStringLiteral("Form3"));
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Orbanel"));
+    EXPECT_EQ(form.size(), QSize(377, 432));
+    EXPECT_TRUE(form.isWindow());
+    EXPECT_EQ(form.Label1->text(), QStringLiteral("Adresse IP Orbanel (exemple :  http://192.168.0.1)"));
+    EXPECT_EQ(form.GroupBox1->title(), QStringLiteral("Agenda"));
+    EXPECT_EQ(form.GroupBox2->title(), QStringLiteral("Appel sortant"));
+    EXPECT_EQ(form.GroupBox3->title(), QStringLiteral("Appel entrant"));
+    EXPECT_EQ(form.GroupBox4->title(), QStringLiteral("Commandes"));
+    EXPECT_EQ(form.acces_auto->text(), QStringLiteral("Accès automatique à l'agenda client"));
+    EXPECT_EQ(form.sda_liaison->text(), QStringLiteral("Liaison sur SDA"));
+    EXPECT_EQ(form.Check_masque->text(), QStringLiteral("Masquer le numéro (appel patient)"));
+    EXPECT_EQ(form.Check_masque->toolTip(),
+              QStringLiteral("Votre numéro sera caché lors d'un appel numéroté à partir de l'agenda "));
+    EXPECT_EQ(form.Check_0->text(), QStringLiteral("Ajout du zéro ou autre pour sortir"));
+    EXPECT_EQ(form.Check_codea->text(), QStringLiteral("Ajout du code affaire"));
+    EXPECT_EQ(form.num_app->text(), QStringLiteral("Afficher le numéro de l'appelant"));
+    EXPECT_EQ(form.num_temps->text(), QStringLiteral("Afficher le temps de communication"));
+    EXPECT_EQ(form.exe_commande->text(), QStringLiteral("Exécuter les commandes"));
+    EXPECT_EQ(form.Button2->text(), QStringLiteral("Rafraichir SDA"));
+    EXPECT_EQ(form.Button2->toolTip(), QStringLiteral("Charger les Noms depuis le fichier sda.ini"));
+    EXPECT_EQ(form.Button5->text(), QStringLiteral("Fermer"));
+}
+
+TEST_F(AgendaSettingsTest, Controls_SitInTheirGroupsAndTheCommandsAndDownloadButtonsAreHidden)
+{
+    TForm3 form;
+    EXPECT_EQ(form.acces_auto->parentWidget(), form.GroupBox1);
+    EXPECT_EQ(form.sda_liaison->parentWidget(), form.GroupBox1);
+    for (QWidget* control : {static_cast<QWidget*>(form.Check_masque), static_cast<QWidget*>(form.edit_3651),
+                             static_cast<QWidget*>(form.Check_0), static_cast<QWidget*>(form.edit_zero),
+                             static_cast<QWidget*>(form.Check_codea)})
+        EXPECT_EQ(control->parentWidget(), form.GroupBox2) << control->objectName().toStdString();
+    EXPECT_EQ(form.num_app->parentWidget(), form.GroupBox3);
+    EXPECT_EQ(form.num_temps->parentWidget(), form.GroupBox3);
+    EXPECT_EQ(form.exe_commande->parentWidget(), form.GroupBox4);
+    EXPECT_TRUE(form.GroupBox4->isHidden());
+    EXPECT_TRUE(form.Button3->isHidden());
+    EXPECT_TRUE(form.Button4->isHidden());
+    EXPECT_FALSE(form.Button2->isHidden());
+    EXPECT_FALSE(form.Button5->isHidden());
+}
+
+TEST_F(AgendaSettingsTest, FirstRun_EveryCheckBoxCheckedAndEditsKeepTheirDesignedTexts)
+{
+    TForm3 form;
+    for (QCheckBox* box : checkBoxes(form))
+        EXPECT_TRUE(box->isChecked()) << box->objectName().toStdString();
+    EXPECT_TRUE(form.adresse_ob->text().isEmpty());
+    EXPECT_EQ(form.edit_zero->text(), QStringLiteral("0"));
+    EXPECT_EQ(form.edit_3651->text(), QStringLiteral("3651"));
+}
+
+TEST_F(AgendaSettingsTest, Save_WritesTheSectionForm3WithExactlyItsSettingsAndTheyComeBack)
+{
+    {
+        TForm3 form;
+        form.adresse_ob->setText(QStringLiteral("http://192.168.0.1"));
+        form.edit_zero->setText(QStringLiteral("9"));
+        form.num_temps->setChecked(false);
+        form.Check_codea->setChecked(false);
+        form.SvgEditIni1->SaveForms();
+    }
+    QList<QByteArray> keys = keysOf("Form3");
+    std::sort(keys.begin(), keys.end());
+    QList<QByteArray> expected = {"adresse_ob", "acces_auto",  "sda_liaison", "Check_masque", "edit_3651",   "Check_0",
+                                  "edit_zero",  "Check_codea", "num_app",     "num_temps",    "exe_commande"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(keys, expected);
+
+    TSvgEditIni::ResetForTests();
+    TForm3 again;
+    EXPECT_EQ(again.adresse_ob->text(), QStringLiteral("http://192.168.0.1"));
+    EXPECT_EQ(again.edit_zero->text(), QStringLiteral("9"));
+    EXPECT_FALSE(again.num_temps->isChecked());
+    EXPECT_FALSE(again.Check_codea->isChecked());
+    EXPECT_TRUE(again.num_app->isChecked());
+}
+
+TEST_F(AgendaSettingsTest, FermerButton_HidesTheWindowWithoutEndingTheProgram)
+{
+    // As in the program, the main window carries the first settings component.
+    QWidget main;
+    main.setObjectName(QStringLiteral("Form1"));
+    new TSvgEditIni(&main);
+    TForm3 form;
+    form.show();
+    ASSERT_TRUE(form.isVisible());
+    form.Button5->click();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.testAttribute(Qt::WA_DeleteOnClose));
+    EXPECT_FALSE(form.testAttribute(Qt::WA_QuitOnClose));
+    EXPECT_FALSE(folder.exists(QStringLiteral("serie.ini"))) << "closing this window writes no settings";
+    form.show();
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(AgendaSettingsTest, Window_OpensCentredOnTheScreen)
+{
+    TForm3 form;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const QPoint offset = form.geometry().center() - screen->availableGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 2);
+}
+
+TEST_F(AgendaSettingsTest, ReloadNameLists_LoadsBothFilesFromTheDataFolder)
+{
+    ASSERT_TRUE(folder.write(QStringLiteral("sda.ini"), QByteArrayLiteral("0123=Accueil\r\n0456=Standard\r\n")));
+    ASSERT_TRUE(folder.write(QStringLiteral("tel.ini"), QByteArrayLiteral("0601020304=Martin\n")));
+    TForm3 form;
+    form.ReloadNameLists();
+    EXPECT_EQ(form.ValueListEditor1.rowCount(), 2);
+    EXPECT_EQ(form.ValueListEditor1.value("0456"), QByteArrayLiteral("Standard"));
+    EXPECT_EQ(form.ValueListEditor2.value("0601020304"), QByteArrayLiteral("Martin"));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(AgendaSettingsTest, ReloadNameLists_MissingFilesLeaveTheListsAsTheyWere)
+{
+    TForm3 form;
+    form.ValueListEditor1.load(QByteArrayLiteral("0123=Accueil\r\n"));
+    form.ReloadNameLists();
+    EXPECT_EQ(form.ValueListEditor1.value("0123"), QByteArrayLiteral("Accueil"));
+    EXPECT_EQ(form.ValueListEditor2.rowCount(), 0);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(AgendaSettingsTest, ReloadNameLists_UnreadableFileShowsTheMessageKeepsItsRowsAndGoesOn)
+{
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("sda.ini")));
+    ASSERT_TRUE(folder.write(QStringLiteral("tel.ini"), QByteArrayLiteral("0601020304=Martin\r\n")));
+    TForm3 form;
+    form.ValueListEditor1.load(QByteArrayLiteral("0123=Accueil\r\n"));
+    form.ReloadNameLists();
+    EXPECT_EQ(messages, QStringList{QStringLiteral("Erreur de création de fichier sda.ini")});
+    EXPECT_EQ(form.ValueListEditor1.value("0123"), QByteArrayLiteral("Accueil"));
+    EXPECT_EQ(form.ValueListEditor2.value("0601020304"), QByteArrayLiteral("Martin"));
+}
+
+TEST_F(AgendaSettingsTest, ReloadNameLists_UnreadableDirectoryFileShowsTheSameMessage)
+{
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("tel.ini")));
+    TForm3 form;
+    form.ReloadNameLists();
+    EXPECT_EQ(messages, QStringList{QStringLiteral("Erreur de création de fichier sda.ini")});
+}
