@@ -1,0 +1,31 @@
+#include "corvalineapplication.h"
+
+#include <exception>
+
+CorvalineApplication::CorvalineApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Corvaline"));
+    setApplicationDisplayName(QStringLiteral("Corvaline"));
+    // The main window is a tool window, which Qt does not count as a main
+    // window; the program ends when it closes, whatever else is open.
+    setQuitOnLastWindowClosed(false);
+}
+
+bool CorvalineApplication::notify(QObject* receiver, QEvent* event)
+{
+    return Guarded([&] { return QApplication::notify(receiver, event); }, m_errorSink);
+}
+
+bool CorvalineApplication::Guarded(const std::function<bool()>& delivery, const ErrorSink& sink)
+{
+    try {
+        return delivery();
+    } catch (const std::exception& error) {
+        if (sink)
+            sink(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        if (sink)
+            sink(QStringLiteral("Erreur inconnue"));
+    }
+    return true;
+}

@@ -1,0 +1,43 @@
+#include "dialstring.h"
+
+#include "extractfield.h"
+
+namespace {
+
+constexpr qsizetype LinkPrefixLength = 7; // "numero:"
+
+// Field k (1-based) of the remainder; the remainder gets a closing separator so
+// that its last field counts too.
+QByteArray field(const QByteArray& rest, int k)
+{
+    QByteArray value;
+    ExtractField(rest + '|', '|', k + 1, value);
+    return value;
+}
+
+QByteArray withoutCaseless(QByteArray text, const QByteArray& piece)
+{
+    for (qsizetype at = text.toLower().indexOf(piece); at >= 0; at = text.toLower().indexOf(piece, at))
+        text.remove(at, piece.size());
+    return text;
+}
+
+} // namespace
+
+QByteArray DialStringFromLink(const QByteArray& link, const DialOptions& options)
+{
+    QByteArray rest = link.mid(LinkPrefixLength);
+    rest = withoutCaseless(rest, QByteArrayLiteral("%20"));
+    rest.replace(' ', QByteArray());
+    rest.replace('.', QByteArray());
+    if (rest.isEmpty())
+        return {};
+
+    const bool patientLink = rest.startsWith('p');
+    const QByteArray dialledNumber =
+        patientLink ? withoutCaseless(field(rest, 1), QByteArrayLiteral("p:")) : field(rest, 1);
+    const QByteArray code = options.businessCode ? field(rest, patientLink ? 3 : 2) : QByteArray();
+    const QByteArray outside = options.outsideLine ? options.outsidePrefix : QByteArray();
+    const QByteArray hide = patientLink && options.hideNumber ? options.hidePrefix : QByteArray();
+    return code + outside + hide + dialledNumber;
+}

@@ -1,0 +1,64 @@
+#include "applicationwindows.h"
+#include "corvalineapplication.h"
+#include "cp1252.h"
+#include "mainwindow.h"
+#include "singleinstance.h"
+#include "terminationwatcher.h"
+
+#include <QCoreApplication>
+#include <QIcon>
+#include <QSessionManager>
+#include <QTimer>
+
+namespace {
+
+// The arguments run together, as the agenda's links have always been passed on
+// (blanks between arguments are not kept).
+QByteArray forwardedText(int argc, char** argv)
+{
+    QString text;
+    for (int i = 1; i < argc; ++i)
+        text += QString::fromLocal8Bit(argv[i]);
+    return Cp1252::fromUnicode(text);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const QByteArray forwarded = forwardedText(argc, argv);
+    if (!forwarded.isEmpty()) {
+        QCoreApplication forwarder(argc, argv);
+        if (SingleInstance::Forward(forwarded))
+            return 0;
+    }
+
+    CorvalineApplication app(argc, argv);
+    app.setWindowIcon(QIcon(QStringLiteral(":/icons/corvaline.png")));
+    SingleInstance instance;
+    if (!instance.Listen() && !forwarded.isEmpty() && SingleInstance::Forward(forwarded))
+        return 0; // another instance became the first one meanwhile
+
+    ApplicationWindows windows;
+    TForm1* mainWindow = windows.Form1();
+    app.SetErrorSink([mainWindow](const QString& message) { mainWindow->ApplicationEvents1Exception(message); });
+    QObject::connect(&instance, &SingleInstance::TextReceived, mainWindow, &TForm1::ReceiveForwardedText);
+    QObject::connect(&instance, &SingleInstance::ReceiveFailed, mainWindow, &TForm1::ForwardedTextFailed);
+    QObject::connect(mainWindow, &TForm1::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    // Ending the program from outside closes the main window as its close box
+    // does, so the settings are written.
+    TerminationWatcher termination;
+    QObject::connect(&termination, &TerminationWatcher::TerminationRequested, mainWindow, &TForm1::close);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, mainWindow,
+                     [mainWindow](QSessionManager&) { mainWindow->close(); });
+
+    mainWindow->show();
+    // A link that started the program is not lost: it is handled as if it had
+    // been forwarded.
+    if (!forwarded.isEmpty())
+        QTimer::singleShot(0, mainWindow, [mainWindow, forwarded] { mainWindow->ReceiveForwardedText(forwarded); });
+    const int status = app.exec();
+    app.SetErrorSink({});
+    return status;
+}

@@ -1,0 +1,361 @@
+#include "mainwindow.h"
+
+#include "agendasettings.h"
+#include "browser.h"
+#include "callcard.h"
+#include "cp1252.h"
+#include "dialstring.h"
+#include "dialwindow.h"
+#include "managerconsole.h"
+#include "messagebox.h"
+#include "svgeditini.h"
+#include "trimprocessmemory.h"
+#include "ui_mainwindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QMouseEvent>
+#include <QTimer>
+
+namespace {
+
+constexpr int ClosedStripHeight = 25; // while the manager session is closed, with "Connexion"
+constexpr int OpenStripHeight = 14;
+
+void bringToFront(QWidget* window)
+{
+    if (window->isMinimized())
+        window->showNormal();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::TForm1)
+{
+    ui->setupUi(this);
+    setWindowFlags(windowFlags() | Qt::Tool | Qt::WindowStaysOnTopHint);
+    Panel1 = ui->Panel1;
+    Label3 = ui->Label3;
+    Image1 = ui->Image1;
+    Button1 = ui->Button1;
+    Panel2 = ui->Panel2;
+    Label1 = ui->Label1;
+    Edit1 = ui->Edit1;
+    Button3 = ui->Button3;
+    Label2 = ui->Label2;
+    TrackBar1 = ui->TrackBar1;
+    Panel3 = ui->Panel3;
+    MainMenu1 = ui->MainMenu1;
+    Configuration1 = ui->Configuration1;
+    Orbanel1 = ui->Orbanel1;
+    Asterisk1 = ui->Asterisk1;
+    Quitter1 = ui->Quitter1;
+    N1 = ui->N1;
+    Dmarrervotrenavigateur1 = ui->Dmarrervotrenavigateur1;
+    Simulerunappel1 = ui->Simulerunappel1;
+    Simulerunappel11 = ui->Simulerunappel11;
+    m_answeredStack = ui->AnsweredStack;
+    m_ringingStack = ui->RingingStack;
+    m_removedCards = new QWidget(this);
+    m_removedCards->hide();
+
+    // Nothing on this window is written (no control name holds an underscore),
+    // but its component is the one that saves every window when it closes.
+    SvgEditIni1 = new TSvgEditIni(this);
+    SvgEditIni1->SauveEdit = true;
+    SvgEditIni1->SauveDateTimePicker = true;
+    SvgEditIni1->SauveCheckBox = true;
+    SvgEditIni1->SauveRadioButton = true;
+    SvgEditIni1->SauveSpinEdit = true;
+    SvgEditIni1->SauveMemo = false;
+    SvgEditIni1->SauveRichEdit = false;
+    SvgEditIni1->SauveComboBox = false;
+    SvgEditIni1->SauveListBox = false;
+    SvgEditIni1->SauveStringGrid = false;
+    SvgEditIni1->Loaded();
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    Timer1->start();
+
+    Image1->installEventFilter(this);
+    connect(Edit1, &QLineEdit::textChanged, this, &TForm1::Edit1Change);
+    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    connect(TrackBar1, &QSlider::valueChanged, this, &TForm1::TrackBar1Change);
+    connect(Orbanel1, &QAction::triggered, this, &TForm1::Orbanel1Click);
+    connect(Asterisk1, &QAction::triggered, this, &TForm1::Asterisk1Click);
+    connect(Quitter1, &QAction::triggered, this, &TForm1::Quitter1Click);
+    connect(Dmarrervotrenavigateur1, &QAction::triggered, this, &TForm1::Dmarrervotrenavigateur1Click);
+    connect(Simulerunappel1, &QAction::triggered, this, &TForm1::Simulerunappel1Click);
+    connect(Simulerunappel11, &QAction::triggered, this, &TForm1::Simulerunappel11Click);
+}
+
+TForm1::~TForm1()
+{
+    delete ui;
+}
+
+void TForm1::AttachWindows(TForm2* console, TForm3* agenda, TForm5* dial)
+{
+    m_console = console;
+    m_agenda = agenda;
+    m_dial = dial;
+    m_console->CallCards = this;
+    connect(m_console, &TForm2::SessionShown, this, &TForm1::ShowSessionState);
+}
+
+void TForm1::AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                            const QByteArray& channel)
+{
+    AddCallCard(number, sda, key, channel, false);
+}
+
+void TForm1::AddAnsweredCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                             const QByteArray& channel)
+{
+    AddCallCard(number, sda, key, channel, true);
+}
+
+void TForm1::AddCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                         const QByteArray& channel, bool answered)
+{
+    if (HasCallCard(key))
+        return;
+    auto* card = new TFrame4(m_agenda, m_dial, this, Panel3);
+    card->Prepare(number, sda, key, channel, answered);
+    connect(card, &TFrame4::HangupRequested, m_console, &TForm2::HangupRequested);
+    (answered ? m_answeredStack : m_ringingStack)->addWidget(card);
+    card->show();
+    SetHeight(height() + CardHeight);
+    // Pending events run here, so a manager block may change the list before
+    // this returns; the card and the height are complete by now.
+    QCoreApplication::processEvents();
+}
+
+void TForm1::ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                               const QByteArray& channel)
+{
+    if (HasCallCard(key))
+        MarkCardAnswered(key);
+    else
+        AddAnsweredCard(number, sda, key, channel);
+    if (m_agenda->acces_auto->isChecked())
+        TFrame4::OpenAgendaPage(m_agenda, sda, number);
+}
+
+void TForm1::MarkCardAnswered(const QByteArray& key)
+{
+    TFrame4* card = FindCallCard(key);
+    if (!card)
+        return;
+    card->MarkAnswered();
+    m_ringingStack->removeWidget(card);
+    m_answeredStack->removeWidget(card);
+    m_answeredStack->addWidget(card);
+}
+
+void TForm1::OpenCallerAgenda(const QByteArray& key)
+{
+    QByteArray sda;
+    QByteArray number;
+    if (TFrame4* card = FindCallCard(key)) {
+        MarkCardAnswered(key);
+        sda = card->SdaValue();
+        number = card->NumberValue();
+    }
+    if (m_agenda->acces_auto->isChecked())
+        TFrame4::OpenAgendaPage(m_agenda, sda, number);
+}
+
+void TForm1::RemoveCallCard(const QByteArray& key)
+{
+    TFrame4* card = FindCallCard(key);
+    if (!card)
+        return;
+    // Out of the list at once, freed later: this may run inside the card's own
+    // click, and nested event processing below must not free it either.
+    card->Timer1->stop();
+    card->hide();
+    card->setParent(m_removedCards);
+    card->deleteLater();
+    SetHeight(height() - CardHeight);
+    QCoreApplication::processEvents();
+    TrimProcessMemory();
+}
+
+bool TForm1::HasCallCard(const QByteArray& key) const
+{
+    return FindCallCard(key) != nullptr;
+}
+
+int TForm1::CallCardCount() const
+{
+    int count = 0;
+    for (QObject* child : Panel3->children())
+        count += qobject_cast<TFrame4*>(child) ? 1 : 0;
+    return count;
+}
+
+TFrame4* TForm1::FindCallCard(const QByteArray& key) const
+{
+    for (QObject* child : Panel3->children()) {
+        auto* card = qobject_cast<TFrame4*>(child);
+        if (card && card->Hint == key)
+            return card;
+    }
+    return nullptr;
+}
+
+void TForm1::ReceiveForwardedText(const QByteArray& text)
+{
+    Devant();
+    Label3->setText(Cp1252::toUnicode(text));
+    DialOptions options;
+    options.businessCode = m_agenda->Check_codea->isChecked();
+    options.outsideLine = m_agenda->Check_0->isChecked();
+    options.outsidePrefix = Cp1252::fromUnicode(m_agenda->edit_zero->text());
+    options.hideNumber = m_agenda->Check_masque->isChecked();
+    options.hidePrefix = Cp1252::fromUnicode(m_agenda->edit_3651->text());
+    const QByteArray dialString = DialStringFromLink(text, options);
+    if (dialString.isEmpty())
+        return;
+    m_dial->Edit1->setText(Cp1252::toUnicode(dialString));
+    m_dial->Edit2->setText(Cp1252::toUnicode(dialString));
+    bringToFront(m_dial);
+}
+
+void TForm1::ForwardedTextFailed()
+{
+    Devant();
+    Label3->setText(QStringLiteral("Erreur ReceptionParametre"));
+}
+
+void TForm1::ApplicationEvents1Exception(const QString& message)
+{
+    Label3->setText(message);
+}
+
+void TForm1::Devant()
+{
+    bringToFront(this);
+}
+
+void TForm1::Timer1Timer()
+{
+    Timer1->stop();
+    Edit1->setText(m_console->poste_as->text());
+    m_agenda->ReloadNameLists();
+    SetModeHeight();
+}
+
+void TForm1::Edit1Change()
+{
+    if (m_console)
+        m_console->poste_as->setText(Edit1->text());
+}
+
+void TForm1::Button3Click()
+{
+    m_compact = true;
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    Configuration1->menuAction()->setVisible(false);
+    N1->menuAction()->setVisible(false);
+    MainMenu1->hide();
+    Panel3->show();
+    Panel2->hide();
+    Panel1->show();
+    SetModeHeight();
+}
+
+void TForm1::Image1Click()
+{
+    m_compact = false;
+    setPalette(QPalette());
+    Configuration1->menuAction()->setVisible(true);
+    N1->menuAction()->setVisible(true);
+    MainMenu1->show();
+    Panel2->show();
+    Panel1->hide();
+    SetModeHeight();
+}
+
+void TForm1::TrackBar1Change()
+{
+    setWindowOpacity(TrackBar1->value() / 255.0);
+}
+
+void TForm1::Orbanel1Click()
+{
+    bringToFront(m_agenda);
+}
+
+void TForm1::Asterisk1Click()
+{
+    bringToFront(m_console);
+}
+
+void TForm1::Quitter1Click()
+{
+    close();
+}
+
+void TForm1::Dmarrervotrenavigateur1Click()
+{
+    const QString base = m_agenda->adresse_ob->text();
+    if (base.isEmpty()) {
+        ShowMessage(QStringLiteral("Indiquer l'adresse d'Orbanel"));
+        return;
+    }
+    OpenInBrowser(base + QStringLiteral("/cgi-bin/agenda/bon.pl"));
+}
+
+void TForm1::Simulerunappel1Click()
+{
+    AddAnsweredCard(QByteArrayLiteral("0606060608"), QByteArrayLiteral("Orbanel"), QByteArrayLiteral("d717"),
+                    QByteArrayLiteral("d1d"));
+}
+
+void TForm1::Simulerunappel11Click()
+{
+    AddRingingCard(QByteArrayLiteral("0511223344"), QByteArrayLiteral("Essai"), QByteArrayLiteral("d77"),
+                   QByteArrayLiteral("dd"));
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    emit Closed();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Image1 && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        Image1Click();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::ShowSessionState(bool connected)
+{
+    Panel1->setFixedHeight(connected ? OpenStripHeight : ClosedStripHeight);
+    Button1->setVisible(!connected);
+}
+
+void TForm1::SetModeHeight()
+{
+    SetHeight((m_compact ? CompactHeight : OptionsHeight) + CardHeight * CallCardCount());
+}
+
+void TForm1::SetHeight(int height)
+{
+    resize(width(), height);
+}

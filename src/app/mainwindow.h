@@ -1,0 +1,135 @@
+#pragma once
+
+#include "callcardoperations.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QSlider;
+class QTimer;
+class QVBoxLayout;
+class TForm2;
+class TForm3;
+class TForm5;
+class TFrame4;
+class TSvgEditIni;
+
+namespace Ui {
+class TForm1;
+}
+
+// The main window ("Corvaline"): a small always-on-top tool window with the
+// extension number, the transparency slider and the list of call cards. In
+// options mode it shows the menu and the options panel; in compact mode only
+// the cards and a thin strip that brings the options back. It is the first
+// window created, so its settings component saves "serie.ini" when it closes.
+class TForm1 : public QMainWindow, public CallCardOperations
+{
+    Q_OBJECT
+
+public:
+    static constexpr int CardHeight = 32;
+    static constexpr int OptionsHeight = 125;
+    static constexpr int CompactHeight = 43;
+
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Links the windows created after this one; called once, before the
+    // start-up timer fires.
+    void AttachWindows(TForm2* console, TForm3* agenda, TForm5* dial);
+
+    Ui::TForm1* ui;
+    TSvgEditIni* SvgEditIni1;
+    QTimer* Timer1;
+
+    // The controls, by their names (owned by the window).
+    QFrame* Panel1;
+    QLabel* Label3; // status: last forwarded text or last unhandled error; never shown
+    QLabel* Image1;
+    QPushButton* Button1; // "Connexion"
+    QFrame* Panel2;
+    QLabel* Label1;
+    QLineEdit* Edit1;
+    QPushButton* Button3; // "Ok"
+    QLabel* Label2;
+    QSlider* TrackBar1;
+    QFrame* Panel3; // the card list
+    QMenuBar* MainMenu1;
+    QMenu* Configuration1;
+    QAction* Orbanel1;
+    QAction* Asterisk1;
+    QAction* Quitter1;
+    QMenu* N1;
+    QAction* Dmarrervotrenavigateur1;
+    QAction* Simulerunappel1;
+    QAction* Simulerunappel11;
+
+    // Card list.
+    void AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                        const QByteArray& channel) override;
+    void AddAnsweredCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                         const QByteArray& channel);
+    void ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                           const QByteArray& channel) override;
+    void MarkCardAnswered(const QByteArray& key);
+    void OpenCallerAgenda(const QByteArray& key) override;
+    void RemoveCallCard(const QByteArray& key) override;
+    bool HasCallCard(const QByteArray& key) const;
+    int CallCardCount() const;
+    TFrame4* FindCallCard(const QByteArray& key) const;
+
+    // A click-to-dial link handed over by another instance (or given to this
+    // one at start): the dial string goes into both number fields of the dial
+    // window, which is shown.
+    void ReceiveForwardedText(const QByteArray& text);
+    // A forwarded text that could not be read.
+    void ForwardedTextFailed();
+    // The message of an error no code handled; kept in Label3, no dialog.
+    void ApplicationEvents1Exception(const QString& message);
+    void Devant();
+    bool IsCompact() const { return m_compact; }
+
+    void Timer1Timer();
+    void Edit1Change();
+    void Button3Click();
+    void Image1Click();
+    void TrackBar1Change();
+    void Orbanel1Click();
+    void Asterisk1Click();
+    void Quitter1Click();
+    void Dmarrervotrenavigateur1Click();
+    void Simulerunappel1Click();
+    void Simulerunappel11Click();
+
+signals:
+    // The window has closed: the program ends.
+    void Closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void AddCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key, const QByteArray& channel,
+                     bool answered);
+    void ShowSessionState(bool connected);
+    void SetModeHeight();
+    void SetHeight(int height);
+
+    TForm2* m_console = nullptr;
+    TForm3* m_agenda = nullptr;
+    TForm5* m_dial = nullptr;
+    QVBoxLayout* m_answeredStack;
+    QVBoxLayout* m_ringingStack;
+    // Removed cards wait here, out of the card list, until the event loop frees
+    // them: a card removed by its own button is still inside its click.
+    QWidget* m_removedCards;
+    bool m_compact = false;
+};

@@ -1,0 +1,138 @@
+#include "singleinstance.h"
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTimer>
+#include <QVariant>
+#include <QtEndian>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr qsizetype HeaderSize = 4;
+constexpr int StalledConnectionMs = 5000;
+constexpr char Taken = '1';
+constexpr char Refused = '0';
+const char* const PendingProperty = "corvalineHandled";
+
+QByteArray header(qsizetype length)
+{
+    QByteArray bytes(HeaderSize, '\0');
+    qToBigEndian(quint32(length), bytes.data());
+    return bytes;
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(QObject* parent) : QObject(parent), m_server(new QLocalServer(this))
+{
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::Accept);
+}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::ServerName()
+{
+    QString name = QStringLiteral("corvaline-") + QString::number(getuid());
+    const QByteArray dataDir = qgetenv("CORVALINE_DATA_DIR");
+    if (!dataDir.isEmpty())
+        name += QLatin1Char('-') +
+                QString::fromLatin1(QCryptographicHash::hash(dataDir, QCryptographicHash::Sha1).toHex().left(10));
+    return name;
+}
+
+bool SingleInstance::Forward(const QByteArray& text, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const auto remaining = [&] { return int(qMax<qint64>(0, timeoutMs - clock.elapsed())); };
+    QLocalSocket socket;
+    socket.connectToServer(ServerName());
+    if (!socket.waitForConnected(remaining()))
+        return false;
+    socket.write(header(text.size()) + text);
+    while (socket.bytesToWrite() > 0)
+        if (!socket.waitForBytesWritten(remaining()))
+            return false;
+    while (socket.bytesAvailable() < 1)
+        if (!socket.waitForReadyRead(remaining()))
+            return false;
+    // Refused or taken, the first instance has dealt with the text.
+    return true;
+}
+
+bool SingleInstance::Listen()
+{
+    const QString name = ServerName();
+    if (m_server->listen(name))
+        return true;
+    if (m_server->serverError() != QAbstractSocket::AddressInUseError)
+        return false;
+    // The name exists: either a live first instance or what a crash left behind.
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    if (probe.waitForConnected(1000)) {
+        probe.disconnectFromServer();
+        return false;
+    }
+    QLocalServer::removeServer(name);
+    return m_server->listen(name);
+}
+
+bool SingleInstance::IsListening() const
+{
+    return m_server->isListening();
+}
+
+void SingleInstance::Accept()
+{
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { ReadFrom(socket); });
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+            if (!socket->property(PendingProperty).toBool()) {
+                socket->setProperty(PendingProperty, true);
+                emit ReceiveFailed();
+            }
+            socket->deleteLater();
+        });
+        QTimer::singleShot(StalledConnectionMs, socket, [this, socket] {
+            if (!socket->property(PendingProperty).toBool())
+                Finish(socket, false);
+        });
+        ReadFrom(socket);
+    }
+}
+
+void SingleInstance::ReadFrom(QLocalSocket* socket)
+{
+    if (socket->property(PendingProperty).toBool() || socket->bytesAvailable() < HeaderSize)
+        return;
+    const QByteArray head = socket->peek(HeaderSize);
+    const quint32 length = qFromBigEndian<quint32>(head.constData());
+    if (length > quint32(MaxForwardedText)) {
+        Finish(socket, false);
+        return;
+    }
+    if (socket->bytesAvailable() < HeaderSize + qint64(length))
+        return;
+    socket->read(HeaderSize);
+    const QByteArray text = socket->read(length);
+    // Marked before the handler runs: it may process events, and the same
+    // connection must not be handled twice.
+    socket->setProperty(PendingProperty, true);
+    emit TextReceived(text);
+    Finish(socket, true);
+}
+
+void SingleInstance::Finish(QLocalSocket* socket, bool taken)
+{
+    socket->setProperty(PendingProperty, true);
+    if (!taken)
+        emit ReceiveFailed();
+    socket->write(QByteArray(1, taken ? Taken : Refused));
+    socket->disconnectFromServer();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+class QLocalSocket;
+
+// Makes one running instance per user (and per data folder) the receiver of
+// click-to-dial links. The first instance listens on a local socket; a later
+// instance started with a link connects, hands the text over and waits until
+// the first one has handled it.
+//
+// On the wire: the text's length as 4 bytes, big-endian, then the text (the
+// concatenated arguments, CP1252 bytes); the first instance answers one byte
+// once the text is handled: '1' taken, '0' refused (too long or incomplete).
+class SingleInstance : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr qsizetype MaxForwardedText = 4096;
+
+    explicit SingleInstance(QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // "corvaline-" + user id, plus "-" + a short hash of CORVALINE_DATA_DIR when
+    // it is set, so that tests and demos with their own data folder have their
+    // own first instance.
+    static QString ServerName();
+
+    // Hands text to the first instance; true once it acknowledged. False when
+    // no first instance answers within timeoutMs.
+    static bool Forward(const QByteArray& text, int timeoutMs = 10000);
+
+    // Becomes the first instance. A name left behind by a crashed instance is
+    // removed and taken over; false when another live instance holds it.
+    bool Listen();
+    bool IsListening() const;
+
+signals:
+    void TextReceived(const QByteArray& text);
+    // A connection brought a text longer than MaxForwardedText, or ended or
+    // stalled before its text was complete.
+    void ReceiveFailed();
+
+private:
+    void Accept();
+    void ReadFrom(QLocalSocket* socket);
+    void Finish(QLocalSocket* socket, bool taken);
+
+    QLocalServer* m_server;
+};

@@ -1,0 +1,8 @@
+#include "trimprocessmemory.h"
+
+#include <malloc.h>
+
+void TrimProcessMemory()
+{
+    malloc_trim(0);
+}

@@ -1,0 +1,224 @@
+#include "callcard.h"
+
+#include "agendasettings.h"
+#include "browser.h"
+#include "callcardoperations.h"
+#include "cp1252.h"
+#include "dialwindow.h"
+#include "messagebox.h"
+#include "ui_callcard.h"
+
+#include <QCheckBox>
+#include <QIcon>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+
+const QByteArray TFrame4::DisconnectionKey = QByteArrayLiteral("100.cvl");
+
+namespace {
+
+QString text(const QByteArray& bytes)
+{
+    return Cp1252::toUnicode(bytes);
+}
+
+QByteArray bytes(const QLabel* label)
+{
+    return Cp1252::fromUnicode(label->text());
+}
+
+} // namespace
+
+TFrame4::TFrame4(TForm3* agenda, TForm5* dial, CallCardOperations* list, QWidget* parent)
+    : QFrame(parent), ui(new Ui::TFrame4), m_agenda(agenda), m_dial(dial), m_list(list)
+{
+    ui->setupUi(this);
+    // Cards carry no object name, so that any number of them can sit side by side.
+    setObjectName(QString());
+    Panel_Background = ui->Panel_Background;
+    SpeedButton2 = ui->SpeedButton2;
+    SpeedButton3 = ui->SpeedButton3;
+    SpeedButton1 = ui->SpeedButton1;
+    SpeedButton4 = ui->SpeedButton4;
+    id = ui->id;
+    sda = ui->sda;
+    number = ui->number;
+    channel = ui->channel;
+    Label1 = ui->Label1;
+    SpeedButton5 = ui->SpeedButton5;
+
+    QIcon state;
+    state.addFile(QStringLiteral(":/icons/ringing.png"), QSize(), QIcon::Normal);
+    state.addFile(QStringLiteral(":/icons/answered.png"), QSize(), QIcon::Disabled);
+    SpeedButton1->setIcon(state);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+
+    PopupMenu1 = new QMenu(this);
+    Raccrocher1 = PopupMenu1->addAction(QStringLiteral("Raccrocher"));
+    N1 = PopupMenu1->addSeparator();
+    Supprimercetappeldelaliste1 = PopupMenu1->addAction(QIcon(QStringLiteral(":/icons/remove.png")),
+                                                        QStringLiteral("Supprimer cet appel de la liste"));
+    N2 = PopupMenu1->addSeparator();
+    N3 = PopupMenu1->addAction(QStringLiteral("*"));
+    N4 = PopupMenu1->addAction(QStringLiteral("*"));
+    Raccrocher1->setObjectName(QStringLiteral("Raccrocher1"));
+    N1->setObjectName(QStringLiteral("N1"));
+    Supprimercetappeldelaliste1->setObjectName(QStringLiteral("Supprimercetappeldelaliste1"));
+    N2->setObjectName(QStringLiteral("N2"));
+    N3->setObjectName(QStringLiteral("N3"));
+    N4->setObjectName(QStringLiteral("N4"));
+
+    for (QToolButton* button : {SpeedButton3, SpeedButton5}) {
+        button->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(button, &QToolButton::customContextMenuRequested, this,
+                [this, button](const QPoint& position) { ShowPopupMenu(button, position); });
+    }
+    connect(SpeedButton3, &QToolButton::clicked, this, &TFrame4::SpeedButton3Click);
+    connect(SpeedButton4, &QPushButton::clicked, this, &TFrame4::SpeedButton4Click);
+    connect(SpeedButton5, &QToolButton::clicked, this, &TFrame4::SpeedButton5Click);
+    connect(Supprimercetappeldelaliste1, &QAction::triggered, this, &TFrame4::Supprimercetappeldelaliste1Click);
+    connect(Raccrocher1, &QAction::triggered, this, &TFrame4::Raccrocher1Click);
+    connect(Timer1, &QTimer::timeout, this, &TFrame4::Timer1Timer);
+}
+
+TFrame4::~TFrame4()
+{
+    delete ui;
+}
+
+void TFrame4::Prepare(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& key,
+                      const QByteArray& channelText, bool answered)
+{
+    QByteArray lineLabel = sdaText;
+    QByteArray caller = numberText;
+    bool known = false;
+    if (const QByteArray label = m_agenda->ValueListEditor1.value(sdaText); !label.isEmpty())
+        lineLabel = label;
+    if (const QByteArray name = m_agenda->ValueListEditor2.value(numberText); !name.isEmpty()) {
+        caller = name;
+        known = true;
+    }
+
+    Hint = key;
+    id->setText(text(key));
+    sda->setText(text(sdaText));
+    number->setText(text(numberText));
+    channel->setText(text(channelText));
+    // The blank after the colon differs between ringing and answered cards; both
+    // spellings are what users have always seen.
+    N3->setText((answered ? QStringLiteral("Poste : ") : QStringLiteral("Poste :")) + text(channelText));
+    N4->setText(QStringLiteral("Appel : ") + text(key));
+    StartTime = QDateTime::currentDateTime();
+    if (m_agenda->num_temps->isChecked()) {
+        Label1->setText(TalkTimeText(0));
+        Label1->show();
+        Timer1->start();
+    }
+    if (key == DisconnectionKey) {
+        SpeedButton1->hide();
+        SpeedButton4->setEnabled(false);
+    }
+    if (known) {
+        SpeedButton2->show();
+        SpeedButton2->setToolTip(text(caller));
+    }
+    if (m_agenda->num_app->isChecked())
+        SpeedButton4->setText(text(caller) + QStringLiteral(" / ") + text(lineLabel));
+    else
+        SpeedButton4->setText(text(lineLabel));
+    if (answered)
+        MarkAnswered();
+    SpeedButton1->setToolTip(text(channelText));
+}
+
+void TFrame4::MarkAnswered()
+{
+    SpeedButton1->setEnabled(false);
+}
+
+bool TFrame4::IsAnswered() const
+{
+    return !SpeedButton1->isEnabled();
+}
+
+QByteArray TFrame4::SdaValue() const
+{
+    return bytes(sda);
+}
+
+QByteArray TFrame4::NumberValue() const
+{
+    return bytes(number);
+}
+
+QByteArray TFrame4::ChannelValue() const
+{
+    return bytes(channel);
+}
+
+void TFrame4::SpeedButton3Click()
+{
+    m_dial->transfert(SpeedButton4->text(), channel->text());
+}
+
+void TFrame4::SpeedButton4Click()
+{
+    OpenAgendaPage(m_agenda, SdaValue(), NumberValue());
+}
+
+void TFrame4::SpeedButton5Click()
+{
+    m_list->RemoveCallCard(bytes(id));
+}
+
+void TFrame4::Supprimercetappeldelaliste1Click()
+{
+    m_list->RemoveCallCard(bytes(id));
+}
+
+void TFrame4::Raccrocher1Click()
+{
+    emit HangupRequested(ChannelValue());
+}
+
+void TFrame4::Timer1Timer()
+{
+    Label1->setText(TalkTimeText(StartTime.msecsTo(QDateTime::currentDateTime())));
+}
+
+QString TFrame4::TalkTimeText(qint64 elapsedMs)
+{
+    const qint64 seconds = elapsedMs / 1000;
+    return QStringLiteral("%1:%2")
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString TFrame4::AgendaPageAddress(const QString& base, bool keyedBySda, const QByteArray& sdaValue,
+                                   const QByteArray& numberValue)
+{
+    // toPercentEncoding() leaves exactly the unreserved set (letters, digits,
+    // '-', '.', '_', '~') and writes every other byte as %XX of its CP1252 value.
+    return base + QStringLiteral("/cgi-bin/agenda/frame.pl?") +
+           (keyedBySda ? QStringLiteral("sda") : QStringLiteral("base")) + QLatin1Char('=') +
+           QString::fromLatin1(sdaValue.toPercentEncoding()) + QStringLiteral("&number=") +
+           QString::fromLatin1(numberValue.toPercentEncoding());
+}
+
+void TFrame4::OpenAgendaPage(TForm3* agenda, const QByteArray& sdaValue, const QByteArray& numberValue)
+{
+    const QString base = agenda->adresse_ob->text();
+    if (base.isEmpty()) {
+        ShowMessage(QStringLiteral("Indiquer l'adresse d'Orbanel"));
+        return;
+    }
+    OpenInBrowser(AgendaPageAddress(base, agenda->sda_liaison->isChecked(), sdaValue, numberValue));
+}
+
+void TFrame4::ShowPopupMenu(QToolButton* button, const QPoint& position)
+{
+    PopupMenu1->popup(button->mapToGlobal(position));
+}

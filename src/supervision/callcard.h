@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFrame>
+
+class CallCardOperations;
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTimer;
+class QToolButton;
+class TForm3;
+class TForm5;
+
+namespace Ui {
+class TFrame4;
+}
+
+// One call of the user's extension in the main window's card list: a strip 32
+// pixels high with the caller (directory name or number), the label of the
+// dialled line (SDA), a ringing/answered icon, an optional talk-time counter
+// and buttons to remove the card, select it for a transfer and open the
+// caller's agenda page. The card is found by its key (Hint), the manager's
+// unique identifier of the user's channel; "100.cvl" is the disconnection card.
+class TFrame4 : public QFrame
+{
+    Q_OBJECT
+
+public:
+    // The key of the card shown while the manager session is closed.
+    static const QByteArray DisconnectionKey;
+
+    // agenda supplies the settings and the name lists, dial receives transfer
+    // selections and list removes the card on request; all outlive the card.
+    TFrame4(TForm3* agenda, TForm5* dial, CallCardOperations* list, QWidget* parent = nullptr);
+    ~TFrame4() override;
+
+    Ui::TFrame4* ui;
+
+    // The controls, by their names (owned by the card).
+    QFrame* Panel_Background;
+    QToolButton* SpeedButton2; // client, shown for a caller found in the name list
+    QToolButton* SpeedButton3; // transfer selection
+    QToolButton* SpeedButton1; // state: enabled = ringing, disabled = answered
+    QPushButton* SpeedButton4; // caption; opens the agenda page
+    QLabel* id;
+    QLabel* sda;
+    QLabel* number;
+    QLabel* channel;
+    QLabel* Label1;            // talk time
+    QToolButton* SpeedButton5; // remove
+
+    QTimer* Timer1;
+    QMenu* PopupMenu1;
+    QAction* Raccrocher1;
+    QAction* N1;
+    QAction* Supprimercetappeldelaliste1;
+    QAction* N2;
+    QAction* N3; // "Poste :" + channel
+    QAction* N4; // "Appel : " + key
+
+    QDateTime StartTime;
+    QByteArray Hint; // the key; every card-list operation looks cards up by it
+
+    // Fills a new card: the name-list lookups, the captions, the pop-up lines,
+    // the talk-time counter and the state icon, from the texts the manager
+    // gave (CP1252 bytes).
+    void Prepare(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& key,
+                 const QByteArray& channelText, bool answered);
+    // The call is answered: the state icon shows its answered look.
+    void MarkAnswered();
+    bool IsAnswered() const;
+
+    QByteArray SdaValue() const;
+    QByteArray NumberValue() const;
+    QByteArray ChannelValue() const;
+
+    void SpeedButton3Click();
+    void SpeedButton4Click();
+    void SpeedButton5Click();
+    void Supprimercetappeldelaliste1Click();
+    void Raccrocher1Click();
+    void Timer1Timer();
+
+    // "nn:ss" of an elapsed time: minutes within the hour and seconds, so 61
+    // minutes and 5 seconds read "01:05".
+    static QString TalkTimeText(qint64 elapsedMs);
+
+    // The caller's page of the web agenda: base + "/cgi-bin/agenda/frame.pl?" +
+    // ("sda" or "base") + "=" + SDA + "&number=" + number. The base is used as
+    // typed; the two values are percent-encoded byte by byte (everything but
+    // the RFC 3986 unreserved characters), so a caller text holding '&', '#',
+    // '?' or blanks cannot change the query.
+    static QString AgendaPageAddress(const QString& base, bool keyedBySda, const QByteArray& sdaValue,
+                                     const QByteArray& numberValue);
+    // Opens the caller's agenda page, or asks for the agenda address when none
+    // is set ("Indiquer l'adresse d'Orbanel").
+    static void OpenAgendaPage(TForm3* agenda, const QByteArray& sdaValue, const QByteArray& numberValue);
+
+signals:
+    // "Raccrocher": the manager session hangs up SIP/ + channel when it is open.
+    void HangupRequested(const QByteArray& channel);
+
+private:
+    void ShowPopupMenu(QToolButton* button, const QPoint& position);
+
+    TForm3* m_agenda;
+    TForm5* m_dial;
+    CallCardOperations* m_list;
+};
