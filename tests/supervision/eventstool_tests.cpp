@@ -1,0 +1,238 @@
+#include "callcardlist.h"
+#include "eventrecorder.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+
+namespace {
+
+// The first worked example: a newer-style ringing event, then its hang-up.
+const QByteArray ringThenHangup = QByteArrayLiteral(
+    "Event: Newstate\r\nPrivilege: call,all\r\nChannel: SIP/100-0a\r\nChannelState: 5\r\n"
+    "ChannelStateDesc: Ringing\r\nCallerIDNum: 100\r\nCallerIDName: Alice\r\nConnectedLineNum: 201\r\n"
+    "ConnectedLineName: Bob\r\nUniqueid: 77.5\r\n\r\n"
+    "Event: Hangup\r\nChannel: SIP/100-0a\r\nUniqueid: 77.5\r\nCause: 16\r\n\r\n");
+
+QByteArray outputLines(std::initializer_list<const char*> list)
+{
+    QByteArray text;
+    for (const char* line : list)
+        text += QByteArray(line) + '\n';
+    return text;
+}
+
+struct ToolRun
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+class EventsTool : public ::testing::Test
+{
+protected:
+    QString writeInput(const QByteArray& bytes)
+    {
+        const QString path = dir.filePath(QStringLiteral("manager.txt"));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    static ToolRun run(const QStringList& arguments, const QByteArray& standardInput = QByteArray())
+    {
+        QProcess process;
+        process.start(QStringLiteral(CORVALINE_EVENTS_TOOL), arguments);
+        EXPECT_TRUE(process.waitForStarted(30000));
+        process.write(standardInput);
+        process.closeWriteChannel();
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
+                process.readAllStandardError()};
+    }
+
+    ToolRun runOnFile(const QByteArray& bytes, QStringList options)
+    {
+        options.append(writeInput(bytes));
+        return run(options);
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(EventsTool, WorkedExample_PrintsEveryOperationAndNoCardLeft)
+{
+    const ToolRun result = runOnFile(ringThenHangup, {QStringLiteral("--extension"), QStringLiteral("100")});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out,
+              outputLines({"AddRingingCard\t201\tBob\t77.5\t100-0a", "AddRingingCard\t201\tBob\t77.5\t100-0a",
+                           "RemoveCallCard\t77.5", "RemoveCallCard\t77.5", "RemoveCallCard\t77.5"}));
+    EXPECT_TRUE(result.err.isEmpty());
+}
+
+TEST_F(EventsTool, BlockBoundaryInsideHangup_LeavesTheRingingCard)
+{
+    // Cutting the stream just before the hang-up's identifier separates the
+    // key from the channel line: the hang-up is lost and the card stays.
+    const qsizetype cut = ringThenHangup.lastIndexOf("Uniqueid: 77.5");
+    const ToolRun result = runOnFile(ringThenHangup, {QStringLiteral("--extension"), QStringLiteral("100"),
+                                                      QStringLiteral("--block-size"), QString::number(cut)});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out,
+              outputLines({"AddRingingCard\t201\tBob\t77.5\t100-0a", "AddRingingCard\t201\tBob\t77.5\t100-0a",
+                           "CARD\t77.5\tringing\t201\tBob\t100-0a"}));
+}
+
+TEST_F(EventsTool, BlockBoundaryBeforeRingingKey_LosesTheCardButNotTheHangup)
+{
+    const qsizetype cut = ringThenHangup.indexOf("Uniqueid: 77.5");
+    const ToolRun result = runOnFile(ringThenHangup, {QStringLiteral("--extension"), QStringLiteral("100"),
+                                                      QStringLiteral("--block-size"), QString::number(cut)});
+    EXPECT_EQ(result.out, outputLines({"RemoveCallCard\t77.5", "RemoveCallCard\t77.5", "RemoveCallCard\t77.5"}));
+}
+
+TEST_F(EventsTool, BlockSizeZero_TakesTheWholeInputAsOneBlock)
+{
+    // 3000 bytes of filler would push the key into a second 2048-byte block.
+    const QByteArray input = QByteArrayLiteral("Event: Dial\r\nChannel: SIP/100-1\r\n") + QByteArray(3000, 'x') +
+                             QByteArrayLiteral("\r\nUniqueid: 5\r\n");
+    EXPECT_EQ(runOnFile(input, {QStringLiteral("--extension"), QStringLiteral("100")}).out, QByteArray());
+    EXPECT_EQ(runOnFile(input, {QStringLiteral("--extension"), QStringLiteral("100"), QStringLiteral("--block-size"),
+                                QStringLiteral("0")})
+                  .out,
+              outputLines({"AddRingingCard\t\t\t5\t100-1", "CARD\t5\tringing\t\t\t100-1"}));
+}
+
+TEST_F(EventsTool, EmptyExtension_MatchesEverySipChannel)
+{
+    const QByteArray input = QByteArrayLiteral("Event: Newstate\r\nChannel: SIP/200-1\r\nState: Up\r\n"
+                                               "CallerID: 300\r\nUniqueid: 9\r\n");
+    EXPECT_EQ(runOnFile(input, {QStringLiteral("--extension"), QString()}).out,
+              outputLines({"ShowConnectedCall\t300\t\t9\t200-1", "CARD\t9\tanswered\t300\t\t200-1"}));
+    EXPECT_EQ(runOnFile(input, {QStringLiteral("--extension"), QStringLiteral("100")}).out, QByteArray());
+}
+
+TEST_F(EventsTool, StandardInput_IsReadWhenNoFileIsGiven)
+{
+    const ToolRun result = run({QStringLiteral("--extension"), QStringLiteral("100")}, ringThenHangup);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out.count('\n'), 5);
+    EXPECT_EQ(run({QStringLiteral("--extension"), QStringLiteral("100"), QStringLiteral("-")}, ringThenHangup).out,
+              result.out);
+}
+
+TEST_F(EventsTool, ChallengeAndAnsweredCalls_ArePrinted)
+{
+    const QByteArray input = QByteArrayLiteral("Response: Success\r\nChallenge: 4711 \r\n\r\n"
+                                               "Event: Newstate\r\nChannel: SIP/100-1\r\nState: Ringing\r\n"
+                                               "Uniqueid: 1\r\nEvent: Newstate\r\nChannel: SIP/100-1\r\n"
+                                               "ChannelState: 6\r\nUniqueid: 1\r\n");
+    EXPECT_EQ(runOnFile(input, {QStringLiteral("--extension"), QStringLiteral("100")}).out,
+              outputLines({"Challenge\t4711", "AddRingingCard\t\t\t1\t100-1", "OpenCallerAgenda\t1",
+                           "CARD\t1\tanswered\t\t\t100-1"}));
+}
+
+TEST_F(EventsTool, NulInABlock_EndsThatBlocksText)
+{
+    const QByteArray input = QByteArray("Event: Dial\r\nChannel: SIP/100-1\r\n\0Uniqueid: 5\r\n", 47) +
+                             QByteArrayLiteral("Event: Hangup\r\nChannel: SIP/100-1\r\nUniqueid: 6\r\n");
+    EXPECT_EQ(runOnFile(input, {QStringLiteral("--extension"), QStringLiteral("100"), QStringLiteral("--block-size"),
+                                QStringLiteral("47")})
+                  .out,
+              outputLines({"RemoveCallCard\t6"}));
+}
+
+TEST_F(EventsTool, BytesPassUnchanged)
+{
+    const QByteArray input = QByteArrayLiteral("Event: Dial\r\nChannel: SIP/100-1\r\nCallerIDNum: 33\r\n"
+                                               "CallerIDName: L\xe9on \x80\r\nUniqueid: 5\r\n");
+    EXPECT_EQ(runOnFile(input, {QStringLiteral("--extension"), QStringLiteral("100")}).out,
+              outputLines({"AddRingingCard\t33\tL\xe9on \x80\t5\t100-1", "CARD\t5\tringing\t33\tL\xe9on \x80\t100-1"}));
+}
+
+TEST_F(EventsTool, MissingFileOrBadOption_ExitsWithUsageError)
+{
+    const ToolRun missing =
+        run({QStringLiteral("--extension"), QStringLiteral("100"), dir.filePath(QStringLiteral("absent.txt"))});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_TRUE(missing.err.contains("absent.txt"));
+    EXPECT_TRUE(missing.out.isEmpty());
+
+    EXPECT_EQ(run({QStringLiteral("--extension"), QStringLiteral("100"), QStringLiteral("--bogus")}).exitCode, 2);
+    EXPECT_EQ(run({QStringLiteral("--extension"), QStringLiteral("100"), QStringLiteral("--block-size"),
+                   QStringLiteral("-1")})
+                  .exitCode,
+              2);
+    EXPECT_EQ(run({QStringLiteral("--extension"), QStringLiteral("100"), QStringLiteral("--block-size"),
+                   QStringLiteral("abc")})
+                  .exitCode,
+              2);
+    EXPECT_EQ(run({}, ringThenHangup).exitCode, 2);
+}
+
+TEST_F(EventsTool, Help_PrintsUsage)
+{
+    const ToolRun result = run({QStringLiteral("--help")});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(result.out.contains("--block-size"));
+    EXPECT_TRUE(result.out.contains("--extension"));
+}
+
+// --- The card list the tool keeps -----------------------------------------------
+
+QByteArray describe(const CallCardList& list)
+{
+    QByteArray text;
+    for (const CallCard& card : list.cards())
+        text += card.key + (card.answered ? "=answered(" : "=ringing(") + card.number + ',' + card.sda + ',' +
+                card.channel + ") ";
+    return text;
+}
+
+TEST(CallCardListRules, SecondCardForAKey_IsIgnored)
+{
+    CallCardList list;
+    list.AddRingingCard("1", "a", "k", "c");
+    list.AddRingingCard("2", "b", "k", "d");
+    list.ShowConnectedCall("3", "e", "k", "f");
+    EXPECT_EQ(describe(list), QByteArrayLiteral("k=answered(1,a,c) "));
+}
+
+TEST(CallCardListRules, ShowConnectedCall_AddsAnsweredCardForUnknownKey)
+{
+    CallCardList list;
+    list.AddRingingCard("1", "a", "k1", "c");
+    list.ShowConnectedCall("2", "b", "k2", "d");
+    EXPECT_EQ(describe(list), QByteArrayLiteral("k1=ringing(1,a,c) k2=answered(2,b,d) "));
+}
+
+TEST(CallCardListRules, OpenCallerAgenda_MarksExistingCard_IgnoresUnknownKey)
+{
+    CallCardList list;
+    list.AddRingingCard("1", "a", "k1", "c");
+    list.OpenCallerAgenda("k2");
+    EXPECT_EQ(describe(list), QByteArrayLiteral("k1=ringing(1,a,c) "));
+    list.OpenCallerAgenda("k1");
+    EXPECT_EQ(describe(list), QByteArrayLiteral("k1=answered(1,a,c) "));
+}
+
+TEST(CallCardListRules, RemoveCallCard_RemovesOnlyThatKey_KeepsCreationOrder)
+{
+    CallCardList list;
+    list.AddRingingCard("1", "", "k1", "");
+    list.AddRingingCard("2", "", "k2", "");
+    list.AddRingingCard("3", "", "k3", "");
+    list.RemoveCallCard("k2");
+    list.RemoveCallCard("k2");
+    list.RemoveCallCard("unknown");
+    EXPECT_EQ(describe(list), QByteArrayLiteral("k1=ringing(1,,) k3=ringing(3,,) "));
+    EXPECT_FALSE(list.HasCallCard("k2"));
+    EXPECT_TRUE(list.HasCallCard("k3"));
+}
+
+} // namespace

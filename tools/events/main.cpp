@@ -1,0 +1,151 @@
+// corvaline-events: shows what the program does with a stream of manager text.
+//
+// The text is cut into blocks of the given size, as the telnet session would
+// deliver it, and each block goes straight to the event interpretation for the
+// given extension (no telnet decoding). Every card operation and every
+// recorded challenge is printed as it happens; the cards left at the end follow.
+
+#include "managereventinterpreter.h"
+#include "operationprinter.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+constexpr int exitFailure = 1;
+constexpr int exitUsage = 2;
+
+int fail(const QString& message, int code)
+{
+    std::fprintf(stderr, "corvaline-events: %s\n", qPrintable(message));
+    return code;
+}
+
+struct Options
+{
+    QString input; // empty or "-" for standard input
+    qsizetype blockSize = 2048;
+    QByteArray extension;
+};
+
+// Parses the command line; on a bad one prints why and gives no options.
+std::optional<Options> parseOptions(const QCoreApplication& app)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Runs the manager event interpretation over manager text and prints the card operations it calls,\n"
+        "one line each, fields separated by TAB:\n"
+        "  AddRingingCard, ShowConnectedCall: Number Sda Key Channel; OpenCallerAgenda, RemoveCallCard: Key;\n"
+        "  Challenge: value;\n"
+        "then the cards left, in creation order: CARD Key ringing|answered Number Sda Channel."));
+    parser.addHelpOption();
+    const QCommandLineOption blockSizeOption(
+        QStringLiteral("block-size"), QStringLiteral("Bytes per delivered block (default 2048; 0: the whole input)."),
+        QStringLiteral("N"), QStringLiteral("2048"));
+    const QCommandLineOption extensionOption(
+        QStringLiteral("extension"),
+        QStringLiteral("The user's extension, as typed in the console (required; may be empty: every SIP channel)."),
+        QStringLiteral("EXT"));
+    parser.addOption(blockSizeOption);
+    parser.addOption(extensionOption);
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("Manager text to read; standard input if absent or -."),
+                                 QStringLiteral("[file]"));
+
+    if (!parser.parse(app.arguments())) {
+        fail(parser.errorText(), exitUsage);
+        return std::nullopt;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+
+    Options options;
+    bool numeric = false;
+    options.blockSize = parser.value(blockSizeOption).toLongLong(&numeric);
+    if (!numeric || options.blockSize < 0) {
+        fail(QStringLiteral("--block-size needs a whole number of bytes, 0 or more"), exitUsage);
+        return std::nullopt;
+    }
+    if (!parser.isSet(extensionOption)) {
+        fail(QStringLiteral("--extension is required (give --extension \"\" for every SIP channel)"), exitUsage);
+        return std::nullopt;
+    }
+    // The extension is compared with manager bytes; it is taken as the local
+    // 8-bit text the shell gave.
+    options.extension = parser.value(extensionOption).toLocal8Bit();
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        fail(QStringLiteral("only one input file may be given"), exitUsage);
+        return std::nullopt;
+    }
+    if (!files.isEmpty())
+        options.input = files.first();
+    return options;
+}
+
+// Reads up to size bytes, fewer only at the end of the input (a pipe may hand
+// them over in smaller pieces).
+QByteArray readBlock(QFile& input, qsizetype size)
+{
+    QByteArray block(size, Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < size) {
+        const qint64 got = input.read(block.data() + filled, size - filled);
+        if (got <= 0)
+            break;
+        filled += got;
+    }
+    block.truncate(filled);
+    return block;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("corvaline-events"));
+
+    const std::optional<Options> options = parseOptions(app);
+    if (!options)
+        return exitUsage;
+
+    QFile input;
+    bool opened = false;
+    if (options->input.isEmpty() || options->input == QStringLiteral("-")) {
+        opened = input.open(stdin, QIODevice::ReadOnly);
+    } else {
+        input.setFileName(options->input);
+        opened = input.open(QIODevice::ReadOnly);
+    }
+    if (!opened)
+        return fail(QStringLiteral("cannot read %1: %2").arg(options->input, input.errorString()), exitUsage);
+
+    static char outputBuffer[1 << 16];
+    std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+    OperationPrinter printer(stdout);
+    const QByteArray extension = options->extension;
+    const ManagerEventInterpreter interpreter(
+        printer, [&extension] { return extension; },
+        [&printer](const QByteArray& value) { printer.challengeRecorded(value); });
+
+    if (options->blockSize == 0) {
+        interpreter.interpret(input.readAll());
+    } else {
+        for (QByteArray block = readBlock(input, options->blockSize); !block.isEmpty();
+             block = readBlock(input, options->blockSize))
+            interpreter.interpret(block);
+    }
+    if (input.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("error while reading: %1").arg(input.errorString()), exitFailure);
+
+    printer.printCards();
+    if (std::fflush(stdout) != 0 || !printer.ok())
+        return fail(QStringLiteral("cannot write the output"), exitFailure);
+    return 0;
+}
