@@ -66,6 +66,16 @@ void collectControls(const QObject* parent, QList<QPointer<QWidget>>& controls)
     }
 }
 
+// The flags of the window's component, copied at each control: a change
+// handler may destroy the component while its window is being walked.
+struct KindFlags
+{
+    bool edit;
+    bool checkBox;
+    bool radioButton;
+    bool spinEdit;
+};
+
 // One control's restore or save must never stop the walk: whatever a change
 // handler throws is dropped and the next control is handled.
 template <typename Action> void swallowingErrors(Action&& action)
@@ -76,46 +86,50 @@ template <typename Action> void swallowingErrors(Action&& action)
     }
 }
 
-void loadControl(const IniFile& ini, const QByteArray& section, const TSvgEditIni& flags, QWidget* control)
+// The four kinds are unrelated classes, so a control is at most one of them.
+void loadControl(IniFile& ini, const QByteArray& section, KindFlags flags, QWidget* control)
 {
     const QByteArray key = Cp1252::fromUnicode(control->objectName());
-    if (auto* edit = qobject_cast<QLineEdit*>(control); edit && flags.SauveEdit) {
-        swallowingErrors([&] {
+    swallowingErrors([&] {
+        if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+            if (!flags.edit)
+                return;
             const QByteArray value = ini.readString(section, key, TSvgEditIni::MissingValue);
             if (value != TSvgEditIni::MissingValue)
                 edit->setText(Cp1252::toUnicode(value));
-        });
-    }
-    if (auto* check = qobject_cast<QCheckBox*>(control); check && flags.SauveCheckBox)
-        swallowingErrors([&] { check->setChecked(ini.readInteger(section, key, 1) != 0); });
-    if (auto* radio = qobject_cast<QRadioButton*>(control); radio && flags.SauveRadioButton)
-        swallowingErrors([&] { radio->setChecked(ini.readInteger(section, key, 1) != 0); });
-    if (auto* spin = qobject_cast<QSpinBox*>(control); spin && flags.SauveSpinEdit)
-        swallowingErrors([&] { spin->setValue(ini.readInteger(section, key, 0)); });
+        } else if (auto* check = qobject_cast<QCheckBox*>(control)) {
+            if (flags.checkBox)
+                check->setChecked(ini.readInteger(section, key, 1) != 0);
+        } else if (auto* radio = qobject_cast<QRadioButton*>(control)) {
+            if (flags.radioButton)
+                radio->setChecked(ini.readInteger(section, key, 1) != 0);
+        } else if (auto* spin = qobject_cast<QSpinBox*>(control)) {
+            if (flags.spinEdit)
+                spin->setValue(ini.readInteger(section, key, 0));
+        }
+    });
 }
 
-void saveControl(IniFile& ini, const QByteArray& section, const TSvgEditIni& flags, QWidget* control)
+void saveControl(IniFile& ini, const QByteArray& section, KindFlags flags, QWidget* control)
 {
     // Only names with an underscore are written; the others are read only.
     if (!control->objectName().contains(u'_'))
         return;
     const QByteArray key = Cp1252::fromUnicode(control->objectName());
-    const auto writeChecked = [&](bool checked) {
-        ini.writeString(section, key, checked ? QByteArrayLiteral("1") : QByteArrayLiteral("0"));
-    };
+    const auto checkedText = [](bool checked) { return checked ? QByteArrayLiteral("1") : QByteArrayLiteral("0"); };
     swallowingErrors([&] {
-        if (auto* edit = qobject_cast<QLineEdit*>(control); edit && flags.SauveEdit)
+        if (auto* edit = qobject_cast<QLineEdit*>(control); edit && flags.edit)
             ini.writeString(section, key, Cp1252::fromUnicode(edit->text()));
-        if (auto* check = qobject_cast<QCheckBox*>(control); check && flags.SauveCheckBox)
-            writeChecked(check->isChecked());
-        if (auto* radio = qobject_cast<QRadioButton*>(control); radio && flags.SauveRadioButton)
-            writeChecked(radio->isChecked());
-        if (auto* spin = qobject_cast<QSpinBox*>(control); spin && flags.SauveSpinEdit)
+        else if (auto* check = qobject_cast<QCheckBox*>(control); check && flags.checkBox)
+            ini.writeString(section, key, checkedText(check->isChecked()));
+        else if (auto* radio = qobject_cast<QRadioButton*>(control); radio && flags.radioButton)
+            ini.writeString(section, key, checkedText(radio->isChecked()));
+        else if (auto* spin = qobject_cast<QSpinBox*>(control); spin && flags.spinEdit)
             ini.writeInteger(section, key, spin->value());
     });
 }
 
-using ControlAction = void (*)(IniFile&, const QByteArray&, const TSvgEditIni&, QWidget*);
+using ControlAction = void (*)(IniFile&, const QByteArray&, KindFlags, QWidget*);
 
 // One pass over every window with a component and every control of it, with
 // the settings file open for the whole pass and written once at its end.
@@ -132,9 +146,13 @@ void walkWindows(ControlAction action)
         for (const QPointer<QWidget>& control : std::as_const(controls)) {
             // A change handler run by an earlier control may have destroyed
             // this one, or the whole window with its component.
-            const TSvgEditIni* flags = window ? TSvgEditIni::FindSvgEditIni(window) : nullptr;
-            if (control && flags)
-                action(ini, section, *flags, control);
+            const TSvgEditIni* component = window ? TSvgEditIni::FindSvgEditIni(window) : nullptr;
+            if (!control || !component)
+                continue;
+            action(
+                ini, section,
+                {component->SauveEdit, component->SauveCheckBox, component->SauveRadioButton, component->SauveSpinEdit},
+                control);
         }
     }
     ini.flush(); // a settings file that cannot be written is not reported
@@ -163,9 +181,7 @@ void TSvgEditIni::Loaded()
 
 void TSvgEditIni::LoadForms()
 {
-    walkWindows([](IniFile& ini, const QByteArray& section, const TSvgEditIni& flags, QWidget* control) {
-        loadControl(ini, section, flags, control);
-    });
+    walkWindows(&loadControl);
 }
 
 void TSvgEditIni::SaveForms()

@@ -356,3 +356,16 @@ TEST_F(SvgEditIniTest, ChangeHandlerThatDestroysALaterControl_DoesNotBreakTheWal
     EXPECT_EQ(form.host->text(), QStringLiteral("pbx"));
     EXPECT_FALSE(form.md5->isChecked());
 }
+
+TEST_F(SvgEditIniTest, ChangeHandlerThatDestroysTheComponent_EndsThatWindowsWalkSafely)
+{
+    setSettings(QByteArrayLiteral("[Form2]\nHostEdit_as=pbx\nmd5_s=0\n"));
+    TestWindow form(QStringLiteral("Form2"));
+    form.md5->setChecked(true);
+    auto* component = form.addComponent();
+    QObject::connect(form.host, &QLineEdit::textChanged, [&] { delete component; });
+    component->LoadForms();
+    EXPECT_EQ(form.host->text(), QStringLiteral("pbx"));
+    EXPECT_TRUE(form.md5->isChecked()) << "controls after the component went are left alone";
+    EXPECT_FALSE(TSvgEditIni::HasSvgEditIni(form.window.get()));
+}
