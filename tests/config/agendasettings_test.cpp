@@ -207,3 +207,18 @@ TEST_F(AgendaSettingsTest, ReloadNameLists_UnreadableDirectoryFileShowsTheSameMe
     form.ReloadNameLists();
     EXPECT_EQ(messages, QStringList{QStringLiteral("Erreur de création de fichier sda.ini")});
 }
+
+TEST_F(AgendaSettingsTest, MainWindowClose_WritesForm3ButNoSectionForAMainWindowWithoutUnderscoreNames)
+{
+    QWidget main;
+    main.setObjectName(QStringLiteral("Form1"));
+    auto* extension = new QLineEdit(&main);
+    extension->setObjectName(QStringLiteral("Edit1"));
+    new TSvgEditIni(&main);
+    TForm3 form;
+    form.adresse_ob->setText(QStringLiteral("http://agenda.local"));
+    main.show();
+    ASSERT_TRUE(main.close());
+    EXPECT_FALSE(folder.read(QStringLiteral("serie.ini")).contains("[Form1]"));
+    EXPECT_TRUE(folder.read(QStringLiteral("serie.ini")).startsWith("[Form3]\nadresse_ob=http://agenda.local\n"));
+}
