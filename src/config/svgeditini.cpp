@@ -110,6 +110,19 @@ void loadControl(IniFile& ini, const QByteArray& section, KindFlags flags, QWidg
     });
 }
 
+// A line edit shows line breaks (pasted ones, say) as blanks; they are stored
+// as shown, since a break inside the value would split the settings line and
+// could even start a section or key of its own.
+QByteArray editValue(const QLineEdit* edit)
+{
+    QByteArray value = Cp1252::fromUnicode(edit->text());
+    for (char& c : value) {
+        if (c == '\r' || c == '\n' || c == '\0')
+            c = ' ';
+    }
+    return value;
+}
+
 void saveControl(IniFile& ini, const QByteArray& section, KindFlags flags, QWidget* control)
 {
     // Only names with an underscore are written; the others are read only.
@@ -119,7 +132,7 @@ void saveControl(IniFile& ini, const QByteArray& section, KindFlags flags, QWidg
     const auto checkedText = [](bool checked) { return checked ? QByteArrayLiteral("1") : QByteArrayLiteral("0"); };
     swallowingErrors([&] {
         if (auto* edit = qobject_cast<QLineEdit*>(control); edit && flags.edit)
-            ini.writeString(section, key, Cp1252::fromUnicode(edit->text()));
+            ini.writeString(section, key, editValue(edit));
         else if (auto* check = qobject_cast<QCheckBox*>(control); check && flags.checkBox)
             ini.writeString(section, key, checkedText(check->isChecked()));
         else if (auto* radio = qobject_cast<QRadioButton*>(control); radio && flags.radioButton)

@@ -369,3 +369,24 @@ TEST_F(SvgEditIniTest, ChangeHandlerThatDestroysTheComponent_EndsThatWindowsWalk
     EXPECT_TRUE(form.md5->isChecked()) << "controls after the component went are left alone";
     EXPECT_FALSE(TSvgEditIni::HasSvgEditIni(form.window.get()));
 }
+
+TEST_F(SvgEditIniTest, LineBreaksInAnEdit_AreStoredAsTheBlanksTheEditShowsAndCannotAddKeys)
+{
+    setSettings(QByteArrayLiteral("[Form2]\nsecret_as=garde\n"));
+    TestWindow form(QStringLiteral("Form2"));
+    auto* secret = TestWindow::make<QLineEdit>(form.window.get(), "secret_as");
+    auto* component = form.addComponent();
+    component->Loaded();
+    form.host->setText(QStringLiteral("pbx\r\n[Form2]\nsecret_as=vol"));
+    component->SaveForms();
+    EXPECT_TRUE(settings().contains("\nHostEdit_as=pbx  [Form2] secret_as=vol\n"));
+    EXPECT_EQ(settings().count("secret_as="), 2) << "the edit's own key and the text inside the host value";
+    EXPECT_EQ(secret->text(), QStringLiteral("garde"));
+
+    TSvgEditIni::ResetForTests();
+    TestWindow again(QStringLiteral("Form2"));
+    auto* secretAgain = TestWindow::make<QLineEdit>(again.window.get(), "secret_as");
+    again.addComponent()->Loaded();
+    EXPECT_EQ(secretAgain->text(), QStringLiteral("garde"));
+    EXPECT_EQ(again.host->text(), QStringLiteral("pbx  [Form2] secret_as=vol"));
+}
