@@ -1,0 +1,278 @@
+#pragma once
+
+#include "buffer.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QEvent>
+#include <QFlags>
+#include <QObject>
+#include <QPointer>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <netinet/in.h>
+
+class TSocketMessage;
+class TSocketNotifyWindow;
+class QHostInfo;
+
+using TSocket = int;
+inline constexpr TSocket INVALID_SOCKET = -1;
+
+enum TSocketState
+{
+    wsInvalidState,
+    wsOpened,
+    wsBound,
+    wsConnecting,
+    wsConnected,
+    wsAccepting,
+    wsListening,
+    wsClosed,
+};
+
+enum TSocketSendFlags
+{
+    wsSendNormal,
+    wsSendUrgent,
+};
+
+enum TSocketLingerOnOff
+{
+    wsLingerOff,
+    wsLingerOn,
+    wsLingerNoSet,
+};
+
+enum TWSocketOption
+{
+    wsoNoReceiveLoop = 0x1,
+    wsoTcpNoDelay = 0x2,
+};
+Q_DECLARE_FLAGS(TWSocketOptions, TWSocketOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TWSocketOptions)
+
+// Message numbers of a socket's notification object, in the order the system
+// always numbered them (2 and 3 were the lookup completions, which now come
+// straight from QHostInfo). Line mode adds MsgTriggerData.
+enum TSocketMessageId : int
+{
+    MsgAsyncSelect = QEvent::User + 1,
+    MsgCloseLater = QEvent::User + 4,
+    MsgRelease = QEvent::User + 5,
+    MsgTestException = QEvent::User + 6,
+    MsgTriggerData = QEvent::User + 20,
+};
+
+// Network event bits carried in the low word of a MsgAsyncSelect's lParam; the error is in the high word.
+enum TNetworkEvent : int
+{
+    FD_READ = 1,
+    FD_WRITE = 2,
+    FD_OOB = 4,
+    FD_ACCEPT = 8,
+    FD_CONNECT = 16,
+    FD_CLOSE = 32,
+};
+
+// The non-blocking TCP/UDP socket. See wsocket.h for how to use it; this class
+// holds the base behaviour that the SOCKS and line-mode layers refine through
+// the virtual steps below.
+class TCustomWSocket : public QObject
+{
+public:
+    explicit TCustomWSocket(QObject* owner = nullptr);
+    ~TCustomWSocket() override;
+
+    // Events: each fires only when assigned, always from the event loop except
+    // where an operation documents otherwise. Errors are Winsock codes, 0 = success.
+    std::function<void(TCustomWSocket*, TSocketState oldState, TSocketState newState)> OnChangeState;
+    std::function<void(TCustomWSocket*, quint16 error)> OnSessionConnected;
+    std::function<void(TCustomWSocket*, quint16 error)> OnSessionClosed;
+    std::function<void(TCustomWSocket*, quint16 error)> OnDataAvailable;
+    std::function<void(TCustomWSocket*, quint16 error)> OnDataSent;
+    std::function<void(TCustomWSocket*, int bytesSent)> OnSendData;
+    std::function<void(TCustomWSocket*, quint16 error)> OnSessionAvailable;
+    std::function<void(TCustomWSocket*, quint16 error)> OnDnsLookupDone;
+    std::function<void(TCustomWSocket*)> OnError;
+    std::function<void(TCustomWSocket*, const std::exception& e, bool& canClose)> OnBgException;
+
+    // Properties.
+    QByteArray Addr() const { return m_addrStr; }
+    void SetAddr(const QByteArray& value);
+    QByteArray Port() const { return m_portStr; }
+    virtual void SetPort(const QByteArray& value);
+    QByteArray Proto() const { return m_protoStr; }
+    virtual void SetProto(const QByteArray& value);
+    QByteArray LocalAddr() const { return m_localAddr; }
+    void SetLocalAddr(const QByteArray& value);
+    QByteArray LocalPort() const { return m_localPortStr; }
+    void SetLocalPort(const QByteArray& value);
+    virtual QByteArray PeerAddr();
+    virtual QByteArray PeerPort();
+    QByteArray DnsResult() const { return m_dnsResult; }
+    const QByteArrayList& DnsResultList() const { return m_dnsResultList; }
+    TSocketState State() const { return m_state; }
+    int ReadCount() const { return m_readCount; }
+    virtual int RcvdCount();
+    int LastError() const { return m_lastError; }
+    bool MultiThreaded() const { return m_multiThreaded; }
+    void SetMultiThreaded(bool value) { m_multiThreaded = value; }
+    bool MultiCast() const { return m_multiCast; }
+    void SetMultiCast(bool value) { m_multiCast = value; }
+    QByteArray MultiCastAddrStr() const { return m_multiCastAddrStr; }
+    void SetMultiCastAddrStr(const QByteArray& value) { m_multiCastAddrStr = value; }
+    int MultiCastIpTTL() const { return m_multiCastIpTTL; }
+    void SetMultiCastIpTTL(int value) { m_multiCastIpTTL = value; }
+    bool ReuseAddr() const { return m_reuseAddr; }
+    void SetReuseAddr(bool value) { m_reuseAddr = value; }
+    TWSocketOptions ComponentOptions() const { return m_options; }
+    void SetComponentOptions(TWSocketOptions value) { m_options = value; }
+    TSocketSendFlags SendFlags();
+    void SetSendFlags(TSocketSendFlags value);
+    TSocketLingerOnOff LingerOnOff() const { return m_lingerOnOff; }
+    void SetLingerOnOff(TSocketLingerOnOff value) { m_lingerOnOff = value; }
+    int LingerTimeout() const { return m_lingerTimeout; }
+    void SetLingerTimeout(int value) { m_lingerTimeout = value; }
+    TSocket HSocket() const { return m_hSocket; }
+
+    // Operations.
+    virtual void Connect();
+    virtual void Close();
+    virtual void CloseLater();
+    virtual void ReleaseLater();
+    virtual void Abort();
+    virtual void Flush();
+    virtual void WaitUntilClosed();
+    virtual void Listen();
+    virtual TSocket Accept();
+    virtual void Dup(TSocket handle);
+    virtual int Receive(void* buffer, int size);
+    virtual QByteArray ReceiveText();
+    virtual int ReceiveFrom(void* buffer, int size, sockaddr_in& from, int& fromLen);
+    virtual int Send(const void* data, int len);
+    virtual int SendTo(const sockaddr_in& dest, int destLen, const void* data, int len);
+    virtual int SendText(const QByteArray& text);
+    virtual void DnsLookup(const QByteArray& hostName);
+    virtual void ReverseDnsLookup(const QByteArray& hostAddr);
+    virtual void CancelDnsLookup();
+    virtual int QueryPeerAddress(sockaddr_in& addr, int& addrLen);
+    virtual int QueryLocalAddress(sockaddr_in& addr, int& addrLen);
+    virtual QByteArray BoundPort();
+    virtual QByteArray BoundAddr();
+    virtual void Shutdown(int how);
+    virtual int PauseEvents();
+    virtual int ResumeEvents();
+    virtual void PumpMessages();
+
+    // Posts a message to the socket's notification object, handled from the loop.
+    void PostMessage(int msg, quintptr wParam = 0, qintptr lParam = 0);
+
+protected:
+    virtual bool HandleMessage(TSocketMessage& msg);
+    virtual void ResetToDefaults();
+    virtual void DoClose(bool halfClose, int error);
+    virtual bool BindLocal();
+    virtual int RawSend(const char* data, int len);
+    virtual void ReportErrorFmt(const char* format, int code);
+    virtual void ReportError(const QByteArray& text);
+    virtual void HandleBgException(const std::exception& e);
+    virtual bool DoDataAvailable(int error);
+    virtual void DoSessionAvailable(int error);
+    virtual void DoSessionConnected(int error);
+    virtual void DoSessionClosed(int error);
+    virtual void DoDataSent(int error);
+    virtual void DoChangeState(TSocketState oldState, TSocketState newState);
+    virtual void DoDnsLookupDone(int error);
+    virtual void DoError();
+    virtual int RawReceive(void* buffer, int size, int flags);
+    virtual int RawReceiveFrom(void* buffer, int size, sockaddr_in& from, int& fromLen);
+
+    void ReportWinsockError(const char* function, int code);
+    void EnterState(TSocketState newState);
+    void DiscardSendBuffer();
+    void TryToSend();
+    bool ApplyLinger();
+    void ReceiveLoop(int error, TWSocketOptions options);
+
+    // The Winsock code of the last failed system call of this socket (WSAGetLastError).
+    int WinsockError() const { return m_winsockError; }
+    void SetWinsockError(int code) { m_winsockError = code; }
+    bool Destroying() const { return m_destroying; }
+    quintptr Generation() const { return m_generation; }
+    // True while the socket still exists and holds the connection of that generation:
+    // the check to make after every call into a user handler.
+    static bool SameConnection(const QPointer<TCustomWSocket>& self, quintptr generation);
+
+private:
+    friend class TSocketNotifyWindow;
+
+    bool AcceptsRemoteSetting(const QByteArray& value, const QByteArray& stored, bool assigned, const char* name);
+    bool ResolveAddress(const char* prefix, bool withLocalPort);
+    void AppendToSendBuffer(const char* data, int len);
+    void AdoptHandle(TSocket handle);
+    void ReleaseHandle();
+    void ConnectDatagram();
+    void StartWatching(bool armWrite);
+    void RearmRead();
+    void ArmWrite();
+    void ProcessMessage(TSocketMessage& msg);
+    void Protected(const std::function<void()>& fn);
+    void DispatchNetworkEvents(quintptr generation, int events, int error);
+    void HandleReadReady();
+    void HandleWriteReady();
+    void StartLookup(const QByteArray& name, bool reverse);
+    void HandleLookupResult(const QHostInfo& info);
+    bool SetIntOption(int level, int option, int value, const char* function);
+
+    std::unique_ptr<TSocketNotifyWindow> m_window;
+    std::deque<std::unique_ptr<TBuffer>> m_sendBuffer;
+    int m_sendFlags = 0;
+    TSocket m_acceptedHandle = INVALID_SOCKET;
+    int m_lookupId = -1;
+    bool m_lookupReverse = false;
+    TSocket m_hSocket = INVALID_SOCKET;
+    quintptr m_generation = 0;
+    QByteArray m_addrStr;
+    bool m_addrAssigned = false;
+    bool m_addrResolved = false;
+    int m_proto = 6;
+    bool m_protoAssigned = true;
+    bool m_protoResolved = false;
+    QByteArray m_protoStr = QByteArrayLiteral("tcp");
+    QByteArray m_portStr;
+    bool m_portAssigned = false;
+    bool m_portResolved = false;
+    quint16 m_portNum = 0;
+    QByteArray m_localPortStr = QByteArrayLiteral("0");
+    bool m_localPortResolved = false;
+    quint16 m_localPortNum = 0;
+    QByteArray m_localAddr = QByteArrayLiteral("0.0.0.0");
+    int m_type = 1;
+    TSocketLingerOnOff m_lingerOnOff = wsLingerOn;
+    int m_lingerTimeout = 0;
+    bool m_allSent = true;
+    int m_readCount = 0;
+    bool m_paused = false;
+    bool m_closeInvoked = false;
+    bool m_connectPending = false;
+    bool m_readClosed = false;
+    bool m_writeWanted = false;
+    int m_eventMask = 0;
+    sockaddr_in m_sin{};
+    TSocketState m_state = wsClosed;
+    QByteArray m_dnsResult;
+    QByteArrayList m_dnsResultList;
+    int m_lastError = 0;
+    int m_winsockError = 0;
+    bool m_multiThreaded = false;
+    bool m_multiCast = false;
+    QByteArray m_multiCastAddrStr;
+    int m_multiCastIpTTL = 1;
+    bool m_reuseAddr = false;
+    TWSocketOptions m_options;
+    bool m_destroying = false;
+    quint64 m_receiveCalls = 0;
+};

@@ -1,0 +1,3 @@
+#include "esocketexception.h"
+
+ESocketException::ESocketException(const QByteArray& message) : std::runtime_error(message.toStdString()) {}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+
+// Error codes of the socket layer are the Winsock 1.1 numbers, so that every
+// message reads as the system always wrote it whatever the platform says.
+inline constexpr int WSAEINTR = 10004;
+inline constexpr int WSAEBADF = 10009;
+inline constexpr int WSAEINVAL = 10022;
+inline constexpr int WSAEWOULDBLOCK = 10035;
+inline constexpr int WSAENOTSOCK = 10038;
+inline constexpr int WSAECONNABORTED = 10053;
+inline constexpr int WSAECONNRESET = 10054;
+inline constexpr int WSAENOTCONN = 10057;
+inline constexpr int WSAECONNREFUSED = 10061;
+inline constexpr int WSANOTINITIALISED = 10093;
+inline constexpr int WSAHOST_NOT_FOUND = 11001;
+inline constexpr int WSATRY_AGAIN = 11002;
+inline constexpr int WSANO_RECOVERY = 11003;
+inline constexpr int WSANO_DATA = 11004;
+
+// English description of a Winsock code; "Not a WinSock error" for anything else.
+QByteArray WinsockErrorText(int code);
+
+// The one translation from the platform to Winsock codes: a positive value is
+// an errno, a negative one a getaddrinfo() result (EAI_*), 0 stays 0. Values
+// without a Winsock counterpart are returned unchanged.
+int WinsockErrorFromPosix(int error);

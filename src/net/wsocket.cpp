@@ -1,0 +1,3 @@
+#include "wsocket.h"
+
+TWSocket::TWSocket(QObject* owner) : TCustomWSocket(owner) {}
