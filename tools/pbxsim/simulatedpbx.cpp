@@ -1,0 +1,315 @@
+#include "simulatedpbx.h"
+
+#include <QDateTime>
+#include <QRandomGenerator>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace pbxsim {
+
+namespace {
+
+bool sameName(const QByteArray& first, const QByteArray& second)
+{
+    return first.compare(second, Qt::CaseInsensitive) == 0;
+}
+
+bool allDigits(const QByteArray& text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Splits a caller id written "Name" <number>, Name <number> or number.
+QPair<QByteArray, QByteArray> splitCallerId(const QByteArray& callerId)
+{
+    const qsizetype open = callerId.indexOf('<');
+    const qsizetype close = callerId.indexOf('>', open + 1);
+    if (open < 0 || close < 0)
+        return {callerId.trimmed(), {}};
+    QByteArray name = callerId.left(open).trimmed();
+    if (name.size() >= 2 && name.startsWith('"') && name.endsWith('"'))
+        name = name.mid(1, name.size() - 2);
+    return {callerId.mid(open + 1, close - open - 1).trimmed(), name};
+}
+
+// The trunk towards the public network; internal phones are named after their
+// extension.
+constexpr char trunk[] = "SIP/ovh";
+
+} // namespace
+
+SimulatedPbx::SimulatedPbx(HeaderStyle style, CallTimings timings, QObject* parent)
+    : QObject(parent), m_writer(style), m_timings(timings), m_startSeconds(QDateTime::currentSecsSinceEpoch())
+{}
+
+const Channel* SimulatedPbx::find(const QByteArray& name) const
+{
+    const auto it = std::find_if(m_channels.cbegin(), m_channels.cend(),
+                                 [&](const Channel& channel) { return sameName(channel.name, name); });
+    return it == m_channels.cend() ? nullptr : &*it;
+}
+
+Channel* SimulatedPbx::findChannel(const QByteArray& name)
+{
+    return const_cast<Channel*>(find(name));
+}
+
+void SimulatedPbx::after(int milliseconds, std::function<void()> step)
+{
+    QTimer::singleShot(std::max(milliseconds, 0), this, std::move(step));
+}
+
+QByteArray SimulatedPbx::nextName(const QByteArray& techResource)
+{
+    // The older managers name channels with a random number, the newer ones
+    // with a counter; both print eight hexadecimal digits.
+    const quint32 suffix =
+        m_writer.style() == HeaderStyle::Old ? QRandomGenerator::global()->generate() : ++m_channelSequence;
+    return techResource + '-' + QByteArray::number(suffix, 16).rightJustified(8, '0');
+}
+
+QByteArray SimulatedPbx::nextUniqueId()
+{
+    return QByteArray::number(m_startSeconds) + '.' + QByteArray::number(m_uniqueSequence++);
+}
+
+QByteArray SimulatedPbx::createChannel(const QByteArray& techResource, const QByteArray& callerNum,
+                                       const QByteArray& callerName, const QByteArray& context, const QByteArray& exten)
+{
+    Channel channel;
+    channel.name = nextName(techResource);
+    channel.uniqueId = nextUniqueId();
+    channel.callerNum = callerNum;
+    channel.callerName = callerName;
+    channel.context = context;
+    channel.exten = exten;
+    m_channels.append(channel);
+    raise(m_writer.newChannel(channel));
+    return channel.name;
+}
+
+void SimulatedPbx::setState(const QByteArray& name, ChannelState state)
+{
+    Channel* channel = findChannel(name);
+    if (!channel || channel->state == state)
+        return;
+    channel->state = state;
+    raise(m_writer.newState(*channel));
+}
+
+QByteArray SimulatedPbx::dial(const QByteArray& source, const QByteArray& techResource, const QByteArray& dialString)
+{
+    const Channel* caller = find(source);
+    if (!caller)
+        return {};
+    const QByteArray calleeNum = dialString.mid(dialString.lastIndexOf('/') + 1);
+    Channel callee;
+    callee.name = nextName(techResource);
+    callee.uniqueId = nextUniqueId();
+    callee.callerNum = calleeNum;
+    if (techResource != trunk)
+        callee.callerName = "Poste " + calleeNum;
+    callee.connectedNum = caller->callerNum;
+    callee.connectedName = caller->callerName;
+    callee.context = caller->context;
+    callee.dialledBy = caller->name;
+    const Channel callerCopy = *caller;
+    m_channels.append(callee);
+    findChannel(source)->connectedNum = calleeNum;
+    raise(m_writer.newChannel(callee));
+    raise(m_writer.dialBegin(callerCopy, callee, dialString));
+    setState(callee.name, ChannelState::Ringing);
+    return callee.name;
+}
+
+QByteArray SimulatedPbx::incomingCall(const QByteArray& callerNum, const QByteArray& sda, const QByteArray& extension)
+{
+    // The trunk's dialplan writes the dialled SDA number into the caller name,
+    // which is how the office tells its lines apart.
+    const QByteArray caller = createChannel(trunk, callerNum, sda, "from-trunk", sda);
+    setState(caller, ChannelState::Ring);
+    raise(m_writer.newExten(*find(caller), "Dial", "SIP/" + extension + ",30"));
+    return dial(caller, "SIP/" + extension, extension);
+}
+
+void SimulatedPbx::originate(const QByteArray& channel, const QByteArray& context, const QByteArray& exten,
+                             const QByteArray& callerId)
+{
+    const auto [callerNum, callerName] = splitCallerId(callerId);
+    const QByteArray name = createChannel(channel, callerNum, callerName, context, exten);
+    // The phone shows the caller id given in the action as its other party.
+    Channel* created = findChannel(name);
+    created->connectedNum = callerNum;
+    created->connectedName = callerName;
+    setState(name, ChannelState::Ringing);
+    after(m_timings.ringMs / 2, [this, name] {
+        if (!find(name))
+            return;
+        answer(name);
+        raise(m_writer.originateResponse(*find(name)));
+        dialExtension(name, find(name)->exten);
+    });
+}
+
+void SimulatedPbx::dialExtension(const QByteArray& source, const QByteArray& exten)
+{
+    Channel* channel = findChannel(source);
+    if (!channel)
+        return;
+    if (exten.isEmpty()) {
+        // No such extension in the dialplan: the channel is hung up at once.
+        hangup(source);
+        return;
+    }
+    channel->exten = exten;
+    const bool internal = exten.size() <= 4 || !allDigits(exten);
+    const QByteArray techResource = internal ? "SIP/" + exten : QByteArray(trunk);
+    const QByteArray dialString = internal ? exten : QByteArray(trunk).mid(4) + '/' + exten;
+    raise(m_writer.newExten(*channel, "Dial", "SIP/" + dialString + ",30"));
+    const QByteArray callee = dial(source, techResource, dialString);
+    after(m_timings.ringMs, [this, source, callee] {
+        const Channel* calleeChannel = find(callee);
+        if (!find(source) || !calleeChannel || calleeChannel->state == ChannelState::Up)
+            return;
+        answer(callee);
+        bridge(source, callee);
+        endLater(source, callee);
+    });
+}
+
+void SimulatedPbx::answer(const QByteArray& name)
+{
+    setState(name, ChannelState::Up);
+}
+
+void SimulatedPbx::bridge(const QByteArray& first, const QByteArray& second)
+{
+    Channel* one = findChannel(first);
+    Channel* other = findChannel(second);
+    if (!one || !other || one == other)
+        return;
+    one->bridgedWith = other->name;
+    other->bridgedWith = one->name;
+    raise(m_writer.bridge(*one, *other, true));
+}
+
+void SimulatedPbx::unbridge(Channel& channel)
+{
+    Channel* peer = findChannel(channel.bridgedWith);
+    channel.bridgedWith.clear();
+    if (!peer)
+        return;
+    peer->bridgedWith.clear();
+    // The channel that placed the call comes first, as it did in the link.
+    const bool channelFirst = !sameName(channel.dialledBy, peer->name);
+    raise(channelFirst ? m_writer.bridge(channel, *peer, false) : m_writer.bridge(*peer, channel, false));
+}
+
+void SimulatedPbx::endLater(const QByteArray& first, const QByteArray& second)
+{
+    after(m_timings.talkMs, [this, first, second] {
+        const Channel* callee = find(second);
+        if (callee && sameName(callee->bridgedWith, first))
+            hangup(second);
+    });
+}
+
+void SimulatedPbx::hangup(const QByteArray& name)
+{
+    const auto it = std::find_if(m_channels.begin(), m_channels.end(),
+                                 [&](const Channel& channel) { return sameName(channel.name, name); });
+    if (it == m_channels.end())
+        return;
+    const QByteArray partner = it->bridgedWith;
+    if (!partner.isEmpty())
+        unbridge(*it);
+    // Taken out first, so that the partners hung up below do not come back to it.
+    const Channel ended = *it;
+    m_channels.erase(it);
+
+    QList<QByteArray> ringing;
+    for (const Channel& channel : std::as_const(m_channels)) {
+        if (sameName(channel.dialledBy, ended.name) && channel.state != ChannelState::Up)
+            ringing.append(channel.name);
+    }
+    if (!ringing.isEmpty()) {
+        if (const auto dialEnd = m_writer.dialEnd(ended, "CANCEL"))
+            raise(*dialEnd);
+    }
+    for (const QByteArray& callee : std::as_const(ringing))
+        hangup(callee);
+
+    raise(m_writer.hangup(ended));
+
+    const Channel* dialler = find(ended.dialledBy);
+    if (dialler) {
+        if (const auto dialEnd = m_writer.dialEnd(*dialler, ended.state == ChannelState::Up ? "ANSWER" : "NOANSWER"))
+            raise(*dialEnd);
+        hangup(ended.dialledBy);
+    }
+    // A partner left alone in its bridge has nothing more to do in the dialplan.
+    hangup(partner);
+}
+
+void SimulatedPbx::redirect(const QByteArray& channel, const QByteArray& context, const QByteArray& exten,
+                            const QByteArray& extraChannel, const QByteArray& extraContext,
+                            const QByteArray& extraExten)
+{
+    struct Move
+    {
+        QByteArray name;
+        QByteArray context;
+        QByteArray exten;
+    };
+    QList<Move> moves;
+    for (const Move& wanted : {Move{channel, context, exten}, Move{extraChannel, extraContext, extraExten}}) {
+        const Channel* found = find(wanted.name);
+        if (found && std::none_of(moves.cbegin(), moves.cend(), [&](const Move& m) { return m.name == found->name; }))
+            moves.append({found->name, wanted.context, wanted.exten});
+    }
+    const auto isMoved = [&](const QByteArray& name) {
+        return std::any_of(moves.cbegin(), moves.cend(), [&](const Move& m) { return sameName(m.name, name); });
+    };
+
+    QList<QByteArray> orphans;
+    for (const Move& move : std::as_const(moves)) {
+        Channel* moved = findChannel(move.name);
+        const QByteArray partner = moved->bridgedWith;
+        const QByteArray dialler = moved->dialledBy;
+        if (!partner.isEmpty())
+            unbridge(*moved);
+        moved->dialledBy.clear();
+        moved->context = move.context;
+        moved->exten = move.exten;
+        for (const QByteArray& left : {partner, dialler}) {
+            if (!left.isEmpty() && !isMoved(left) && !orphans.contains(left))
+                orphans.append(left);
+        }
+    }
+    // An orphan that the moved channel had dialled must not take it down when it
+    // is hung up below.
+    for (const QByteArray& orphan : std::as_const(orphans)) {
+        if (Channel* left = findChannel(orphan); left && isMoved(left->dialledBy))
+            left->dialledBy.clear();
+    }
+    for (const QByteArray& orphan : std::as_const(orphans)) {
+        if (const Channel* left = find(orphan)) {
+            if (const auto dialEnd = m_writer.dialEnd(*left, "ANSWER"))
+                raise(*dialEnd);
+        }
+        hangup(orphan);
+    }
+
+    // Two channels sent to the same extension meet there; one alone runs it.
+    if (moves.size() == 2 && moves[0].exten == moves[1].exten && moves[0].context == moves[1].context) {
+        raise(m_writer.newExten(*find(moves[0].name), "Bridge", moves[1].name));
+        bridge(moves[0].name, moves[1].name);
+        endLater(moves[0].name, moves[1].name);
+        return;
+    }
+    for (const Move& move : std::as_const(moves))
+        dialExtension(move.name, move.exten);
+}
+
+} // namespace pbxsim
