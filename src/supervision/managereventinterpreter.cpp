@@ -1,6 +1,7 @@
 #include "managereventinterpreter.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -127,6 +128,15 @@ bool occursAt(std::string_view line, std::size_t colon, const SplitText& text)
            line.substr(colon).starts_with(text.tail);
 }
 
+// For each byte, the texts whose head ends with it: the byte before a colon
+// rules out most texts at once (most manager headers match none).
+constexpr std::array<Matches, 256> candidatesByLastHeadByte = [] {
+    std::array<Matches, 256> candidates{};
+    for (std::size_t t = 0; t < TextCount; ++t)
+        candidates[static_cast<unsigned char>(splitTexts[t].head.back())] |= bit(static_cast<Text>(t));
+    return candidates;
+}();
+
 // Finds which texts occur in the line. The extension is asked for only when a
 // SIP channel header is present, which is the only time it matters, and at
 // most once per line.
@@ -140,14 +150,18 @@ public:
         Matches found = 0;
         m_extensionRead = false;
         for (std::size_t colon = line.find(':'); colon != std::string_view::npos; colon = line.find(':', colon + 1)) {
-            for (std::size_t t = 0; t < SipChannel; ++t) {
-                if (occursAt(line, colon, splitTexts[t]))
-                    found |= bit(static_cast<Text>(t));
-            }
-            for (const Text channelText : {SipChannel, SipChannel1}) {
-                if (occursAt(line, colon, splitTexts[channelText]) &&
-                    extensionFollows(line.substr(colon + splitTexts[channelText].tail.size())))
-                    found |= bit(channelText);
+            if (colon == 0)
+                continue;
+            for (Matches candidates = candidatesByLastHeadByte[static_cast<unsigned char>(line[colon - 1])];
+                 candidates != 0; candidates &= candidates - 1) {
+                const auto t = static_cast<Text>(std::countr_zero(candidates));
+                if (!occursAt(line, colon, splitTexts[t]))
+                    continue;
+                // The channel texts only count when the user's extension follows them.
+                if ((t == SipChannel || t == SipChannel1) &&
+                    !extensionFollows(line.substr(colon + splitTexts[t].tail.size())))
+                    continue;
+                found |= bit(t);
             }
         }
         return found;

@@ -1,0 +1,30 @@
+#!/bin/sh
+# Builds the benchmarks with optimisation (RelWithDebInfo) and runs them. Each
+# folder of bench/ holding a CMakeLists.txt provides the target <folder>_bench.
+# They print figures; none of them fails on speed.
+#
+#   bench/run.sh [folder ...]        (default: every benchmark)
+#   BUILD_DIR=/path bench/run.sh     (default: build-bench beside the source tree)
+#   JOBS=N                           (parallel build jobs, default 2)
+set -eu
+
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+build_dir=${BUILD_DIR:-$source_dir/../build-bench}
+jobs=${JOBS:-2}
+
+if [ "$#" -eq 0 ]; then
+    for dir in "$source_dir"/bench/*/; do
+        [ -f "$dir/CMakeLists.txt" ] && set -- "$@" "$(basename "$dir")"
+    done
+fi
+[ "$#" -gt 0 ] || { echo "no benchmark found" >&2; exit 1; }
+
+cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCORVALINE_BUILD_TESTS=OFF -DCORVALINE_BUILD_BENCH=ON >/dev/null
+for name in "$@"; do
+    cmake --build "$build_dir" --target "${name}_bench" -j "$jobs"
+done
+for name in "$@"; do
+    echo "== $name"
+    "$build_dir/bench/$name/${name}_bench"
+done
