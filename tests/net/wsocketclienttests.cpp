@@ -34,8 +34,8 @@ void ConnectTo(TWSocket& socket, const PlainPeer& peer)
 TEST(WSocketConnect, RefusedConnect_ReportsErrorThenClosed)
 {
     RefusingPort refusing;
-    TWSocket socket;
     EventRecorder recorder;
+    TWSocket socket;
     recorder.Attach(socket);
     Target(socket, refusing.Port());
     socket.Connect();
@@ -69,8 +69,8 @@ TEST(WSocketConnect, SendOnClosedSocketWithOnError_ReturnsMinusOneAndCallsHandle
 TEST(WSocketConnect, SendWhileConnecting_ClosesWith10057ThenReports)
 {
     PlainPeer peer(WaitForClientClose);
-    TWSocket socket;
     EventRecorder recorder;
+    TWSocket socket;
     recorder.Attach(socket);
     Target(socket, peer.Port());
     socket.Connect();
@@ -88,8 +88,8 @@ TEST(WSocketConnect, SendWhileConnecting_ClosesWith10057ThenReports)
 TEST(WSocketConnect, PeerClose_DeliversRemainingDataThenOneSessionClosed)
 {
     PlainPeer peer([](int fd) { SendAll(fd, "hello world", 11); });
-    TWSocket socket;
     EventRecorder recorder;
+    TWSocket socket;
     QByteArray received;
     socket.OnDataAvailable = [&](TCustomWSocket* s, quint16) { received += s->ReceiveText(); };
     ConnectTo(socket, peer);
@@ -106,9 +106,9 @@ TEST(WSocketConnect, PeerClose_DeliversRemainingDataThenOneSessionClosed)
 TEST(WSocketConnect, OwnClose_FiresSessionClosedOnceAndResetsTargets)
 {
     PlainPeer peer(WaitForClientClose);
+    EventRecorder recorder;
     TWSocket socket;
     ConnectTo(socket, peer);
-    EventRecorder recorder;
     recorder.Attach(socket);
     socket.Close();
     socket.Close();
