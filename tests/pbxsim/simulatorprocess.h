@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QStringList>
+#include <QTcpSocket>
+
+// The real corvaline-pbxsim program, started on a free loopback port.
+class SimulatorProcess
+{
+public:
+    explicit SimulatorProcess(const QStringList& arguments);
+    ~SimulatorProcess();
+
+    // True once the program has reported the port it listens on.
+    bool started() const { return m_port != 0; }
+    quint16 port() const { return m_port; }
+    QProcess& process() { return m_process; }
+
+    // Sends SIGTERM and waits (bounded) for the end; true when it ended by itself.
+    bool stop();
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+// A manager client on a plain Qt socket.
+class ManagerClient
+{
+public:
+    bool connectTo(quint16 port);
+    void send(const QByteArray& text);
+    // Reads until the received text holds the given text; bounded.
+    bool waitFor(const QByteArray& text, int timeoutMs = 5000);
+    // Reads until the text occurs at least count times; bounded.
+    bool waitForCount(const QByteArray& text, qsizetype count, int timeoutMs = 10000);
+    // Everything received so far, and what came after the last take().
+    const QByteArray& received() const { return m_received; }
+    QByteArray take();
+    // Logs in with the plain form and waits for the answer.
+    bool login(const QByteArray& user = "admin", const QByteArray& secret = "s3cret");
+
+private:
+    void readAvailable();
+
+    QTcpSocket m_socket;
+    QByteArray m_received;
+    qsizetype m_taken = 0;
+};
