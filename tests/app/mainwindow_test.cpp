@@ -1,0 +1,339 @@
+#include "appwindowsfixture.h"
+#include "callcard.h"
+#include "corvalineapplication.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QSlider>
+#include <QToolButton>
+
+#include "waitfor.h"
+
+#include <stdexcept>
+
+namespace {
+
+class MainWindowTest : public AppWindowsFixture
+{
+protected:
+    void addCards(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            form1->AddRingingCard("0511223344", "Essai", QByteArray("key") + QByteArray::number(i), "dd");
+    }
+    // Lays the window out so that card positions can be compared.
+    void layOut()
+    {
+        form1->show();
+        testsupport::spinEventLoop(50);
+    }
+};
+
+TEST_F(MainWindowTest, StartsAsAnAlwaysOnTopToolWindowInOptionsMode)
+{
+    EXPECT_EQ(form1->objectName(), QStringLiteral("Form1"));
+    EXPECT_EQ(form1->windowTitle(), QStringLiteral("Corvaline"));
+    EXPECT_TRUE(form1->windowFlags().testFlag(Qt::Tool));
+    EXPECT_TRUE(form1->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(form1->height(), 163);
+    EXPECT_FALSE(form1->IsCompact());
+    EXPECT_FALSE(form1->Panel1->isVisibleTo(form1));
+    EXPECT_TRUE(form1->Panel2->isVisibleTo(form1));
+    EXPECT_FALSE(form1->Label3->isVisibleTo(form1));
+    EXPECT_EQ(form1->CallCardCount(), 0);
+}
+
+TEST_F(MainWindowTest, HeightTable_WithoutCards)
+{
+    form1->Button3Click();
+    EXPECT_EQ(form1->height(), 43);
+    form1->Image1Click();
+    EXPECT_EQ(form1->height(), 125);
+}
+
+TEST_F(MainWindowTest, HeightTable_WithThreeCards)
+{
+    form1->Image1Click();
+    addCards(3);
+    EXPECT_EQ(form1->CallCardCount(), 3);
+    EXPECT_EQ(form1->height(), 125 + 96);
+    form1->Button3Click();
+    EXPECT_EQ(form1->height(), 139);
+    form1->Image1Click();
+    EXPECT_EQ(form1->height(), 221);
+}
+
+TEST_F(MainWindowTest, CompactMode_HidesMenuAndOptions_OptionsModeBringsThemBack)
+{
+    form1->Button3Click();
+    EXPECT_TRUE(form1->IsCompact());
+    EXPECT_FALSE(form1->Configuration1->menuAction()->isVisible());
+    EXPECT_FALSE(form1->N1->menuAction()->isVisible());
+    EXPECT_FALSE(form1->MainMenu1->isVisibleTo(form1));
+    EXPECT_TRUE(form1->Panel1->isVisibleTo(form1));
+    EXPECT_FALSE(form1->Panel2->isVisibleTo(form1));
+    EXPECT_EQ(form1->palette().color(QPalette::Window), QColor(Qt::white));
+
+    form1->Image1Click();
+    EXPECT_TRUE(form1->Configuration1->menuAction()->isVisible());
+    EXPECT_TRUE(form1->N1->menuAction()->isVisible());
+    EXPECT_TRUE(form1->MainMenu1->isVisibleTo(form1));
+    EXPECT_FALSE(form1->Panel1->isVisibleTo(form1));
+    EXPECT_TRUE(form1->Panel2->isVisibleTo(form1));
+}
+
+TEST_F(MainWindowTest, MenuItems_InOrderWithTheirCaptions)
+{
+    const QList<QAction*> configuration = form1->Configuration1->actions();
+    ASSERT_EQ(configuration.size(), 4);
+    EXPECT_EQ(configuration[0], form1->Orbanel1);
+    EXPECT_EQ(configuration[1], form1->Asterisk1);
+    EXPECT_TRUE(configuration[2]->isSeparator());
+    EXPECT_EQ(configuration[3]->text(), QStringLiteral("Quitter"));
+    const QList<QAction*> menu = form1->N1->actions();
+    ASSERT_EQ(menu.size(), 4);
+    EXPECT_EQ(menu[0]->text(), QStringLiteral("Lancer Orbanel sur votre navigateur"));
+    EXPECT_TRUE(menu[1]->isSeparator());
+    EXPECT_EQ(menu[2]->text(), QStringLiteral("Simuler un appel (répondu) "));
+    EXPECT_EQ(menu[3]->text(), QStringLiteral("Simuler un appel (client - sonne)"));
+}
+
+TEST_F(MainWindowTest, SimulateCommands_EachShowsItsCardOnce)
+{
+    const int start = form1->height();
+    form1->Simulerunappel1->trigger();
+    form1->Simulerunappel1->trigger();
+    EXPECT_EQ(form1->CallCardCount(), 1);
+    EXPECT_EQ(form1->height(), start + 32);
+    form1->Simulerunappel11->trigger();
+    form1->Simulerunappel11->trigger();
+    EXPECT_EQ(form1->CallCardCount(), 2);
+    EXPECT_EQ(form1->height(), start + 64);
+
+    const TFrame4* answered = form1->FindCallCard("d717");
+    const TFrame4* ringing = form1->FindCallCard("d77");
+    ASSERT_TRUE(answered && ringing);
+    EXPECT_TRUE(answered->IsAnswered());
+    EXPECT_EQ(answered->ChannelValue(), QByteArray("d1d"));
+    EXPECT_FALSE(ringing->IsAnswered());
+    EXPECT_EQ(ringing->NumberValue(), QByteArray("0511223344"));
+    layOut();
+    EXPECT_LT(answered->y(), ringing->y());
+}
+
+TEST_F(MainWindowTest, ShowConnectedCall_OnARingingCard_KeepsOneCardAndMovesItToTheTop)
+{
+    form1->AddRingingCard("0511223344", "Essai", "k1", "100-1");
+    form1->AddRingingCard("0511223355", "Essai", "k2", "100-2");
+    layOut();
+    const int height = form1->height();
+    TFrame4* first = form1->FindCallCard("k1");
+    const TFrame4* second = form1->FindCallCard("k2");
+    form3->acces_auto->setChecked(false);
+    form1->ShowConnectedCall("0511223344", "Essai", "k2", "100-2");
+    testsupport::spinEventLoop(50);
+    EXPECT_EQ(form1->CallCardCount(), 2);
+    EXPECT_EQ(form1->height(), height);
+    EXPECT_FALSE(second->SpeedButton1->isEnabled());
+    EXPECT_TRUE(first->SpeedButton1->isEnabled());
+    EXPECT_LT(second->y(), first->y());
+}
+
+TEST_F(MainWindowTest, ShowConnectedCall_ForANewKey_AddsAnAnsweredCard)
+{
+    form3->acces_auto->setChecked(false);
+    const int height = form1->height();
+    form1->ShowConnectedCall("0511223344", "Essai", "k1", "100-1");
+    ASSERT_TRUE(form1->HasCallCard("k1"));
+    EXPECT_TRUE(form1->FindCallCard("k1")->IsAnswered());
+    EXPECT_EQ(form1->height(), height + 32);
+    EXPECT_TRUE(pages.isEmpty());
+}
+
+TEST_F(MainWindowTest, ShowConnectedCall_WithAutomaticAccess_OpensTheCallersPage)
+{
+    form3->acces_auto->setChecked(true);
+    form3->sda_liaison->setChecked(true);
+    form3->adresse_ob->setText(QStringLiteral("http://127.0.0.1:8000"));
+    form1->ShowConnectedCall("0601020304", "0140000000", "k1", "100-1");
+    EXPECT_EQ(pages, QStringList{QStringLiteral(
+                         "http://127.0.0.1:8000/cgi-bin/agenda/frame.pl?sda=0140000000&number=0601020304")});
+
+    form3->adresse_ob->clear();
+    form1->ShowConnectedCall("0601020304", "0140000000", "k1", "100-1");
+    EXPECT_EQ(pages.size(), 1);
+    EXPECT_EQ(messages, QStringList{QStringLiteral("Indiquer l'adresse d'Orbanel")});
+}
+
+TEST_F(MainWindowTest, OpenCallerAgenda_UsesTheCardsValuesOrEmptyOnesForAnUnknownKey)
+{
+    form3->acces_auto->setChecked(true);
+    form3->sda_liaison->setChecked(false);
+    form3->adresse_ob->setText(QStringLiteral("http://agenda"));
+    form1->AddRingingCard("0601020304", "0140000000", "k1", "100-1");
+    form1->OpenCallerAgenda("k1");
+    form1->OpenCallerAgenda("nothing");
+    EXPECT_TRUE(form1->FindCallCard("k1")->IsAnswered());
+    EXPECT_EQ(pages,
+              (QStringList{QStringLiteral("http://agenda/cgi-bin/agenda/frame.pl?base=0140000000&number=0601020304"),
+                           QStringLiteral("http://agenda/cgi-bin/agenda/frame.pl?base=&number=")}));
+
+    form3->acces_auto->setChecked(false);
+    form1->OpenCallerAgenda("k1");
+    EXPECT_EQ(pages.size(), 2);
+}
+
+TEST_F(MainWindowTest, RemovingAKeyTwice_ShrinksTheWindowOnce)
+{
+    addCards(2);
+    const int height = form1->height();
+    form1->RemoveCallCard("key0");
+    form1->RemoveCallCard("key0");
+    form1->RemoveCallCard("unknown");
+    EXPECT_EQ(form1->height(), height - 32);
+    EXPECT_EQ(form1->CallCardCount(), 1);
+    EXPECT_FALSE(form1->HasCallCard("key0"));
+    EXPECT_TRUE(form1->HasCallCard("key1"));
+}
+
+TEST_F(MainWindowTest, MarkCardAnswered_ForAnUnknownKey_ChangesNothing)
+{
+    addCards(1);
+    const int height = form1->height();
+    form1->MarkCardAnswered("unknown");
+    EXPECT_EQ(form1->height(), height);
+    EXPECT_FALSE(form1->FindCallCard("key0")->IsAnswered());
+}
+
+TEST_F(MainWindowTest, RemovingACardFromItsOwnButton_FreesItAfterTheClick)
+{
+    addCards(1);
+    QPointer<TFrame4> card = form1->FindCallCard("key0");
+    card->SpeedButton5->click();
+    EXPECT_EQ(form1->CallCardCount(), 0);
+    EXPECT_FALSE(card.isNull()); // still inside its click when the list let it go
+    EXPECT_TRUE(testsupport::waitFor([&] { return card.isNull(); }, 5000));
+
+    addCards(1);
+    card = form1->FindCallCard("key0");
+    card->Supprimercetappeldelaliste1->trigger();
+    EXPECT_EQ(form1->CallCardCount(), 0);
+    EXPECT_TRUE(testsupport::waitFor([&] { return card.isNull(); }, 5000));
+}
+
+TEST_F(MainWindowTest, DisconnectionCard_ComesOnceAndGoesWithItsKey)
+{
+    form1->AddRingingCard("",
+                          "/ Attention D\xe9"
+                          "connect\xe9",
+                          "100.cvl", "00");
+    form1->AddRingingCard("",
+                          "/ Attention D\xe9"
+                          "connect\xe9",
+                          "100.cvl", "00");
+    EXPECT_EQ(form1->CallCardCount(), 1);
+    form1->RemoveCallCard("100.cvl");
+    EXPECT_EQ(form1->CallCardCount(), 0);
+}
+
+TEST_F(MainWindowTest, SessionState_ShowsOrHidesTheConnectButtonStrip)
+{
+    emit form2->SessionShown(false);
+    EXPECT_EQ(form1->Panel1->height(), 25);
+    EXPECT_TRUE(form1->Button1->isVisibleTo(form1->Panel1));
+    emit form2->SessionShown(true);
+    EXPECT_EQ(form1->Panel1->maximumHeight(), 14);
+    EXPECT_FALSE(form1->Button1->isVisibleTo(form1->Panel1));
+}
+
+TEST_F(MainWindowTest, HangUpItemOfACard_ReachesTheManagerConsole)
+{
+    QByteArrayList hangups;
+    QObject::connect(form2, &TForm2::HangupRequested,
+                     [&hangups](const QByteArray& channel) { hangups.append(channel); });
+    form1->AddAnsweredCard("0601020304", "0140000000", "k1", "100-0000001a");
+    form1->FindCallCard("k1")->Raccrocher1->trigger();
+    EXPECT_EQ(hangups, QByteArrayList{"100-0000001a"});
+    EXPECT_TRUE(form1->HasCallCard("k1"));
+}
+
+TEST_F(MainWindowTest, ExtensionField_FollowsIntoTheConsole)
+{
+    form1->Edit1->setText(QStringLiteral("104"));
+    EXPECT_EQ(form2->poste_as->text(), QStringLiteral("104"));
+}
+
+TEST_F(MainWindowTest, StartUpTimer_FiresOnceCopiesTheExtensionAndSetsTheModeHeight)
+{
+    form1->Edit1->clear();
+    form2->poste_as->setText(QStringLiteral("105"));
+    form1->Timer1->start();
+    ASSERT_TRUE(testsupport::waitFor([&] { return !form1->Timer1->isActive(); }, 5000));
+    EXPECT_EQ(form1->Edit1->text(), QStringLiteral("105"));
+    EXPECT_EQ(form1->height(), 125);
+}
+
+TEST_F(MainWindowTest, StartUpTimer_KeepsRoomForCardsAlreadyShown)
+{
+    addCards(2);
+    form1->Timer1Timer();
+    EXPECT_EQ(form1->height(), 125 + 64);
+}
+
+TEST_F(MainWindowTest, TransparencySlider_SetsTheWindowOpacity)
+{
+    EXPECT_EQ(form1->TrackBar1->minimum(), 60);
+    EXPECT_EQ(form1->TrackBar1->maximum(), 255);
+    EXPECT_EQ(form1->TrackBar1->value(), 255);
+    form1->TrackBar1->setValue(60);
+    EXPECT_NEAR(form1->windowOpacity(), 60 / 255.0, 0.01);
+    form1->TrackBar1->setValue(255);
+    EXPECT_NEAR(form1->windowOpacity(), 1.0, 0.01);
+}
+
+TEST_F(MainWindowTest, AgendaHomePage_OpensUnderTheAddressOrAsksForIt)
+{
+    form3->adresse_ob->clear();
+    form1->Dmarrervotrenavigateur1->trigger();
+    EXPECT_TRUE(pages.isEmpty());
+    EXPECT_EQ(messages, QStringList{QStringLiteral("Indiquer l'adresse d'Orbanel")});
+    form3->adresse_ob->setText(QStringLiteral("http://192.168.0.1"));
+    form1->Dmarrervotrenavigateur1->trigger();
+    EXPECT_EQ(pages, QStringList{QStringLiteral("http://192.168.0.1/cgi-bin/agenda/bon.pl")});
+}
+
+TEST_F(MainWindowTest, ConfigurationItems_ShowTheirWindows_QuitClosesTheProgram)
+{
+    form1->Orbanel1->trigger();
+    EXPECT_TRUE(form3->isVisible());
+    form1->Asterisk1->trigger();
+    EXPECT_TRUE(form2->isVisible());
+    int closed = 0;
+    QObject::connect(form1, &TForm1::Closed, [&closed] { ++closed; });
+    form1->show();
+    form1->Quitter1->trigger();
+    EXPECT_EQ(closed, 1);
+    EXPECT_FALSE(form1->isVisible());
+}
+
+TEST_F(MainWindowTest, UnhandledError_EndsInTheStatusLabelWithoutStoppingDelivery)
+{
+    QString sunk;
+    const auto sink = [&sunk](const QString& message) { sunk = message; };
+    EXPECT_TRUE(
+        CorvalineApplication::Guarded([]() -> bool { throw std::runtime_error("can't resolve hostname"); }, sink));
+    EXPECT_EQ(sunk, QStringLiteral("can't resolve hostname"));
+    EXPECT_FALSE(CorvalineApplication::Guarded([] { return false; }, sink));
+
+    form1->ApplicationEvents1Exception(sunk);
+    EXPECT_EQ(form1->Label3->text(), QStringLiteral("can't resolve hostname"));
+    EXPECT_FALSE(form1->Label3->isVisibleTo(form1));
+}
+
+} // namespace

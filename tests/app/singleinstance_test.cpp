@@ -1,0 +1,238 @@
+#include "appwindowsfixture.h"
+#include "singleinstance.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QtEndian>
+
+#include "waitfor.h"
+
+#include <csignal>
+
+namespace {
+
+constexpr int ProcessBoundMs = 30000;
+
+// The running program, as the desktop starts it for a link.
+class ProgramProcess
+{
+public:
+    explicit ProgramProcess(const QStringList& arguments)
+    {
+        process.setProgram(QStringLiteral(CORVALINE_BINARY));
+        process.setArguments(arguments);
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start();
+    }
+    ~ProgramProcess()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    bool started() { return process.waitForStarted(ProcessBoundMs); }
+    // Bounded, with the event loop running: the first instance may be this very
+    // test process and has to answer meanwhile.
+    bool finished()
+    {
+        return testsupport::waitFor([this] { return process.state() == QProcess::NotRunning; }, ProcessBoundMs);
+    }
+    // The program has installed its SIGTERM handler: from now on a termination
+    // request goes through its orderly close.
+    bool catchesTermination()
+    {
+        const QString status = QStringLiteral("/proc/%1/status").arg(process.processId());
+        return testsupport::waitFor(
+            [&] {
+                QFile file(status);
+                if (!file.open(QIODevice::ReadOnly))
+                    return false;
+                for (const QByteArray& line : file.readAll().split('\n'))
+                    if (line.startsWith("SigCgt:"))
+                        return (line.mid(7).trimmed().toULongLong(nullptr, 16) & (1ull << (SIGTERM - 1))) != 0;
+                return false;
+            },
+            ProcessBoundMs);
+    }
+
+    QProcess process;
+};
+
+class SingleInstanceTest : public AppWindowsFixture
+{
+protected:
+    void listenAsFirstInstance()
+    {
+        ASSERT_TRUE(instance.Listen());
+        QObject::connect(&instance, &SingleInstance::TextReceived, form1, &TForm1::ReceiveForwardedText);
+        QObject::connect(&instance, &SingleInstance::ReceiveFailed, form1, &TForm1::ForwardedTextFailed);
+        QObject::connect(&instance, &SingleInstance::TextReceived,
+                         [this](const QByteArray& text) { received.append(text); });
+        QObject::connect(&instance, &SingleInstance::ReceiveFailed, [this] { ++failures; });
+        form3->Check_codea->setChecked(false);
+        form3->Check_0->setChecked(false);
+        form3->Check_masque->setChecked(false);
+    }
+
+    // Sends raw bytes as a forwarding instance would, and returns the answer byte.
+    QByteArray sendRaw(const QByteArray& bytes, bool closeAfterwards)
+    {
+        QLocalSocket socket;
+        socket.connectToServer(SingleInstance::ServerName());
+        EXPECT_TRUE(testsupport::waitFor([&] { return socket.state() == QLocalSocket::ConnectedState; }, 5000));
+        socket.write(bytes);
+        socket.flush();
+        if (closeAfterwards) {
+            socket.disconnectFromServer();
+            testsupport::waitFor([&] { return failures > 0; }, 5000);
+            return {};
+        }
+        testsupport::waitFor([&] { return socket.bytesAvailable() > 0; }, 10000);
+        return socket.readAll();
+    }
+
+    SingleInstance instance;
+    QByteArrayList received;
+    int failures = 0;
+};
+
+QByteArray framed(const QByteArray& text, quint32 announcedLength)
+{
+    QByteArray head(4, '\0');
+    qToBigEndian(announcedLength, head.data());
+    return head + text;
+}
+
+TEST_F(SingleInstanceTest, NameIsPerUserAndPerDataFolder)
+{
+    const QString name = SingleInstance::ServerName();
+    EXPECT_TRUE(name.startsWith(QStringLiteral("corvaline-%1-").arg(getuid())));
+    qputenv("CORVALINE_DATA_DIR", "/elsewhere");
+    EXPECT_NE(SingleInstance::ServerName(), name);
+    qunsetenv("CORVALINE_DATA_DIR");
+    EXPECT_EQ(SingleInstance::ServerName(), QStringLiteral("corvaline-%1").arg(getuid()));
+}
+
+TEST_F(SingleInstanceTest, SecondInstanceWithALink_HandsItOverAndEndsAtOnce)
+{
+    listenAsFirstInstance();
+    ProgramProcess second({QStringLiteral("numero:01.23.45.67.89")});
+    ASSERT_TRUE(second.started());
+    ASSERT_TRUE(second.finished());
+    EXPECT_EQ(second.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.process.exitCode(), 0);
+    EXPECT_EQ(received, QByteArrayList{"numero:01.23.45.67.89"});
+    EXPECT_TRUE(form5->isVisible());
+    EXPECT_EQ(form5->Edit1->text(), QStringLiteral("0123456789"));
+    EXPECT_EQ(form5->Edit2->text(), QStringLiteral("0123456789"));
+}
+
+TEST_F(SingleInstanceTest, SecondInstanceArguments_AreRunTogether)
+{
+    listenAsFirstInstance();
+    ProgramProcess second({QStringLiteral("numero:01"), QStringLiteral("23 45"), QStringLiteral("67.89")});
+    ASSERT_TRUE(second.started());
+    ASSERT_TRUE(second.finished());
+    EXPECT_EQ(second.process.exitCode(), 0);
+    EXPECT_EQ(received, QByteArrayList{"numero:0123 4567.89"});
+    EXPECT_EQ(form5->Edit1->text(), QStringLiteral("0123456789"));
+}
+
+TEST_F(SingleInstanceTest, TextUpToTheLimit_IsTaken)
+{
+    listenAsFirstInstance();
+    const QByteArray longest = QByteArray("numero:") + QByteArray(SingleInstance::MaxForwardedText - 7, '5');
+    EXPECT_EQ(sendRaw(framed(longest, quint32(longest.size())), false), QByteArray("1"));
+    EXPECT_EQ(received, QByteArrayList{longest});
+    EXPECT_EQ(failures, 0);
+}
+
+TEST_F(SingleInstanceTest, TooLongText_IsRefusedAndReportedInTheStatusLabel)
+{
+    listenAsFirstInstance();
+    const QByteArray tooLong(SingleInstance::MaxForwardedText + 1, '5');
+    EXPECT_EQ(sendRaw(framed(tooLong, quint32(tooLong.size())), false), QByteArray("0"));
+    EXPECT_TRUE(received.isEmpty());
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(form1->Label3->text(), QStringLiteral("Erreur ReceptionParametre"));
+    EXPECT_FALSE(form5->isVisible());
+}
+
+TEST_F(SingleInstanceTest, TextCutShort_IsReportedAsUnreadable)
+{
+    listenAsFirstInstance();
+    sendRaw(framed("numero:01", 20), true);
+    EXPECT_TRUE(received.isEmpty());
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(form1->Label3->text(), QStringLiteral("Erreur ReceptionParametre"));
+}
+
+TEST_F(SingleInstanceTest, SecondInstanceWithoutArguments_RunsAsAFullInstance)
+{
+    listenAsFirstInstance();
+    ProgramProcess second({});
+    ASSERT_TRUE(second.started());
+    ASSERT_TRUE(second.catchesTermination());
+    EXPECT_EQ(second.process.state(), QProcess::Running);
+    // Still the first instance here: the full second one did not take the name.
+    EXPECT_TRUE(instance.IsListening());
+    second.process.terminate();
+    ASSERT_TRUE(second.finished());
+    EXPECT_EQ(second.process.exitCode(), 0);
+    EXPECT_TRUE(received.isEmpty());
+}
+
+TEST_F(SingleInstanceTest, TerminatedInstance_WritesItsSettingsAsItsCloseBoxWould)
+{
+    ASSERT_FALSE(QFile::exists(settingsPath()));
+    ProgramProcess program({});
+    ASSERT_TRUE(program.started());
+    ASSERT_TRUE(program.catchesTermination());
+    ::kill(program.process.processId(), SIGTERM);
+    ASSERT_TRUE(program.finished());
+    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.process.exitCode(), 0);
+    QFile settings(settingsPath());
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    const QByteArray content = settings.readAll();
+    EXPECT_TRUE(content.contains("[Form2]"));
+    EXPECT_TRUE(content.contains("PortEdit_as=5038"));
+    EXPECT_TRUE(content.contains("[Form3]"));
+}
+
+TEST_F(SingleInstanceTest, NameLeftByAKilledInstance_IsTakenOverByTheNextOne)
+{
+    {
+        ProgramProcess crashed({});
+        ASSERT_TRUE(crashed.started());
+        ASSERT_TRUE(crashed.catchesTermination());
+        QLocalSocket probe;
+        probe.connectToServer(SingleInstance::ServerName());
+        ASSERT_TRUE(probe.waitForConnected(5000));
+        probe.abort();
+        crashed.process.kill();
+        ASSERT_TRUE(crashed.finished());
+    }
+    QLocalSocket nobody;
+    nobody.connectToServer(SingleInstance::ServerName());
+    EXPECT_FALSE(nobody.waitForConnected(1000));
+
+    listenAsFirstInstance();
+    ProgramProcess second({QStringLiteral("numero:0611223344")});
+    ASSERT_TRUE(second.started());
+    ASSERT_TRUE(second.finished());
+    EXPECT_EQ(second.process.exitCode(), 0);
+    EXPECT_EQ(form5->Edit1->text(), QStringLiteral("0611223344"));
+}
+
+TEST_F(SingleInstanceTest, ForwardWithoutAFirstInstance_Fails)
+{
+    EXPECT_FALSE(SingleInstance::Forward("numero:01", 2000));
+}
+
+} // namespace

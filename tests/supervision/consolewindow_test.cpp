@@ -1,0 +1,96 @@
+#include "managerconsole.h"
+
+#include "svgeditini.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ConsoleWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dataDir.isValid());
+        qputenv("CORVALINE_DATA_DIR", QFile::encodeName(dataDir.path()));
+        TSvgEditIni::ResetForTests();
+    }
+    void TearDown() override
+    {
+        TSvgEditIni::ResetForTests();
+        qunsetenv("CORVALINE_DATA_DIR");
+    }
+    void writeSettings(const QByteArray& content)
+    {
+        QFile file(dataDir.filePath(QStringLiteral("serie.ini")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    QTemporaryDir dataDir;
+};
+
+TEST_F(ConsoleWindowTest, FirstRun_ChecksEveryKeptCheckBoxAndKeepsDesignedTexts)
+{
+    TForm2 console;
+    EXPECT_EQ(console.objectName(), QStringLiteral("Form2"));
+    EXPECT_EQ(console.windowTitle(), QStringLiteral("Manager"));
+    EXPECT_EQ(console.size(), QSize(545, 480));
+    EXPECT_TRUE(console.md5_s->isChecked());
+    EXPECT_TRUE(console.journal_enre->isChecked());
+    EXPECT_EQ(console.Spin_Edit1->value(), 1);
+    EXPECT_EQ(console.PortEdit_as->text(), QStringLiteral("5038"));
+    EXPECT_EQ(console.code_soc->text(), QStringLiteral("from-internal"));
+    EXPECT_EQ(console.action_as->text(), QStringLiteral("Login"));
+    EXPECT_EQ(console.events_as->text(), QStringLiteral("On"));
+    EXPECT_EQ(console.caction_m->text(), QStringLiteral("Ping"));
+    EXPECT_EQ(console.cpara_m->text(), QStringLiteral("None"));
+    EXPECT_TRUE(console.HostEdit_as->text().isEmpty());
+    EXPECT_TRUE(console.ConnectButton->isEnabled());
+    EXPECT_FALSE(console.DisconnectButton->isEnabled());
+    EXPECT_TRUE(console.DisplayMemo->toPlainText().isEmpty());
+}
+
+TEST_F(ConsoleWindowTest, StoredValues_ComeBackButRadioButtonsAreNotRead)
+{
+    writeSettings("[Form2]\r\nHostEdit_as=pbx.local\r\nmd5_s=0\r\nSpin_Edit1=45\r\n"
+                  "RadioButton1=1\r\nRadioButton3=1\r\nsecret_as=s\xe9\r\n");
+    TForm2 console;
+    EXPECT_EQ(console.HostEdit_as->text(), QStringLiteral("pbx.local"));
+    EXPECT_FALSE(console.md5_s->isChecked());
+    EXPECT_EQ(console.Spin_Edit1->value(), 30);
+    EXPECT_EQ(console.secret_as->text(), QStringLiteral("sé"));
+    EXPECT_FALSE(console.RadioButton1->isChecked());
+    EXPECT_FALSE(console.RadioButton3->isChecked());
+}
+
+TEST_F(ConsoleWindowTest, RadioButtons_WriteTheDialContext)
+{
+    TForm2 console;
+    console.RadioButton1->click();
+    EXPECT_EQ(console.code_soc->text(), QStringLiteral("internal"));
+    console.RadioButton3->click();
+    EXPECT_EQ(console.code_soc->text(), QStringLiteral("default"));
+    console.RadioButton2->click();
+    EXPECT_EQ(console.code_soc->text(), QStringLiteral("from-internal"));
+}
+
+TEST_F(ConsoleWindowTest, CloseButton_OnlyHidesTheWindow)
+{
+    TForm2 console;
+    console.show();
+    console.Button1->click();
+    EXPECT_FALSE(console.isVisible());
+    console.show();
+    EXPECT_TRUE(console.isVisible());
+}
+
+} // namespace
