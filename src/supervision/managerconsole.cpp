@@ -1,7 +1,37 @@
 #include "managerconsole.h"
 
+#include "callcardoperations.h"
+#include "cp1252.h"
+#include "managereventinterpreter.h"
 #include "svgeditini.h"
 #include "ui_managerconsole.h"
+
+#include <QLoggingCategory>
+
+namespace {
+
+Q_LOGGING_CATEGORY(journalLog, "corvaline.journal")
+
+// Stands in for the main window's card list until it is attached, so that the
+// challenge is still recorded.
+class NoCallCards : public CallCardOperations
+{
+public:
+    void AddRingingCard(const QByteArray&, const QByteArray&, const QByteArray&, const QByteArray&) override {}
+    void ShowConnectedCall(const QByteArray&, const QByteArray&, const QByteArray&, const QByteArray&) override {}
+    void OpenCallerAgenda(const QByteArray&) override {}
+    void RemoveCallCard(const QByteArray&) override {}
+};
+
+// Memo lines from manager text: CR LF and lone CR or LF all break the line.
+QString memoText(const QByteArray& text)
+{
+    QByteArray lines = text;
+    lines.replace("\r\n", "\n").replace('\r', '\n');
+    return Cp1252::toUnicode(lines);
+}
+
+} // namespace
 
 TForm2::TForm2(QWidget* parent) : QWidget(parent), ui(new Ui::TForm2)
 {
@@ -77,4 +107,47 @@ void TForm2::RadioButton3Click()
 void TForm2::Button1Click()
 {
     close();
+}
+
+void TForm2::MemoAddLines(QPlainTextEdit*, const QByteArray& Text)
+{
+    static NoCallCards noCards;
+    const ManagerEventInterpreter interpreter(
+        CallCards ? *CallCards : noCards, [this] { return Cp1252::fromUnicode(poste_as->text()); },
+        [this](const QByteArray& value) { ManagerChallenge = value; });
+    interpreter.interpret(Text);
+}
+
+void TForm2::TnCnxDataAvailable(QObject*, const char* Buffer, qsizetype Len)
+{
+    // Copied at once: card creation runs the event loop, and the session may
+    // deliver the next block in this same buffer meanwhile.
+    const QByteArrayView received(Buffer, Len);
+    const qsizetype nul = received.indexOf('\0');
+    const QByteArray text = (nul >= 0 ? received.first(nul) : received).toByteArray();
+
+    DisplayMemo->clear();
+    MemoAddLines(DisplayMemo, text);
+    if (!journal_enre->isChecked())
+        return;
+    DisplayMemo->appendPlainText(memoText(text));
+    try {
+        ManagerJournal.WriteJournal(text);
+    } catch (const EJournalError& error) {
+        // Nothing else to do: the cards and the memo are up to date, and the
+        // next block tries the file again.
+        qCWarning(journalLog) << error.what();
+    }
+}
+
+void TForm2::TnCnxDisplay(QObject*, const QByteArray& Str)
+{
+    if (!journal_enre->isChecked())
+        return;
+    try {
+        ManagerJournal.WriteJournal(QByteArrayLiteral("CGI \r\n") + Str);
+    } catch (const EJournalError& error) {
+        qCWarning(journalLog) << error.what();
+    }
+    DisplayMemo->appendPlainText(memoText(Str));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "journal.h"
+
 #include <QByteArray>
 #include <QWidget>
 
@@ -71,6 +73,20 @@ public:
     void RadioButton2Click();
     void RadioButton3Click();
     void Button1Click();
+
+    // Received manager text. The last "Challenge: " value seen in the stream,
+    // for the MD5 login.
+    QByteArray ManagerChallenge;
+    // The daily journal of received text, written while journal_enre is checked.
+    Journal ManagerJournal;
+    // A block from the telnet session: the bytes up to the first NUL, never
+    // past Len. Shown, interpreted into card operations, and journaled.
+    void TnCnxDataAvailable(QObject* Sender, const char* Buffer, qsizetype Len);
+    // A status text of the telnet session, journaled and shown while
+    // journal_enre is checked.
+    void TnCnxDisplay(QObject* Sender, const QByteArray& Str);
+    // Interprets one received text into card operations (Memo is not used).
+    void MemoAddLines(QPlainTextEdit* Memo, const QByteArray& Text);
 
 signals:
     // A card's "Raccrocher" item asks for the hang-up of the channel (without

@@ -6,13 +6,6 @@
 #include <QList>
 
 #include <functional>
-#include <ostream>
-
-// Shows recorded texts as text in test failures, not as lists of characters.
-inline void PrintTo(const QByteArray& bytes, std::ostream* out)
-{
-    *out << '"' << bytes.toStdString() << '"';
-}
 
 // Records every card operation the interpretation calls, in order, as one text
 // per call: the operation's name and its arguments separated by '|'. A hook can

@@ -1,5 +1,4 @@
 #include "callcardlist.h"
-#include "eventrecorder.h"
 
 #include <QFile>
 #include <QProcess>

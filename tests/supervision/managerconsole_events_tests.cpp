@@ -1,0 +1,144 @@
+#include "eventrecorder.h"
+#include "managerconsole.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const QByteArray ringing = QByteArrayLiteral("Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\n"
+                                             "ConnectedLineNum: 201\r\nUniqueid: 1.1\r\n\r\n");
+const QByteArray hangup = QByteArrayLiteral("Event: Hangup\r\nChannel: SIP/100-2\r\nUniqueid: 2.2\r\n");
+
+// The console with its journal in a folder of its own and the recorder as the
+// main window's card list.
+class ConsoleReceive : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dataDir.isValid());
+        qputenv("CORVALINE_DATA_DIR", dataDir.path().toLocal8Bit());
+        console = std::make_unique<TForm2>();
+        console->CallCards = &cards;
+        console->poste_as->setText(QStringLiteral("100"));
+    }
+    void TearDown() override { qunsetenv("CORVALINE_DATA_DIR"); }
+
+    void deliver(const QByteArray& block) { console->TnCnxDataAvailable(nullptr, block.constData(), block.size()); }
+
+    QByteArray journalContents() const
+    {
+        QFile file(console->ManagerJournal.currentFilePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QString memo() const { return console->DisplayMemo->toPlainText(); }
+
+    QTemporaryDir dataDir;
+    EventRecorder cards;
+    std::unique_ptr<TForm2> console;
+};
+
+TEST_F(ConsoleReceive, JournalOff_InterpretsButLeavesMemoEmptyAndWritesNoFile)
+{
+    console->journal_enre->setChecked(false);
+    console->DisplayMemo->setPlainText(QStringLiteral("previous"));
+    deliver(ringing);
+    EXPECT_EQ(cards.calls.size(), 2);
+    EXPECT_TRUE(memo().isEmpty());
+    EXPECT_FALSE(QFile::exists(console->ManagerJournal.currentFilePath()));
+}
+
+TEST_F(ConsoleReceive, JournalOn_ShowsOnlyTheLatestBlockAndJournalsEachBlock)
+{
+    console->journal_enre->setChecked(true);
+    deliver(ringing);
+    deliver(hangup);
+    EXPECT_EQ(memo(), QStringLiteral("Event: Hangup\nChannel: SIP/100-2\nUniqueid: 2.2\n"));
+    EXPECT_EQ(journalContents(), ringing + "\r\n" + hangup + "\r\n");
+}
+
+TEST_F(ConsoleReceive, TextEndsAtNulAndNeverReadsPastLength)
+{
+    console->journal_enre->setChecked(true);
+    const QByteArray buffer = hangup + QByteArray("\0Event: Hangup\r\nChannel: SIP/100-3\r\nUniqueid: 3.3\r\n", 52);
+    console->TnCnxDataAvailable(nullptr, buffer.constData(), buffer.size());
+    // A block without its NUL: only Len bytes count.
+    console->TnCnxDataAvailable(nullptr, ringing.constData(), ringing.indexOf("Uniqueid"));
+    EXPECT_EQ(cards.calls, QList<QByteArray>{QByteArrayLiteral("RemoveCallCard|2.2")});
+    EXPECT_EQ(journalContents(), hangup + "\r\n" + ringing.left(ringing.indexOf("Uniqueid")) + "\r\n");
+}
+
+TEST_F(ConsoleReceive, ChallengeAndExtensionAreTakenFromTheConsole)
+{
+    console->poste_as->setText(QStringLiteral("200"));
+    deliver(QByteArrayLiteral("Response: Success\r\nChallenge: 5551212\r\n\r\n") + hangup);
+    EXPECT_EQ(console->ManagerChallenge, QByteArrayLiteral("5551212"));
+    EXPECT_TRUE(cards.calls.isEmpty());
+    console->poste_as->clear();
+    deliver(hangup);
+    EXPECT_EQ(cards.calls, QList<QByteArray>{QByteArrayLiteral("RemoveCallCard|2.2")});
+}
+
+TEST_F(ConsoleReceive, BlockDeliveredDuringCardCreation_MemoAndJournalInNestedOrder)
+{
+    console->journal_enre->setChecked(true);
+    bool delivered = false;
+    cards.onAddRingingCard = [&] {
+        if (delivered)
+            return;
+        delivered = true;
+        deliver(hangup);
+    };
+    deliver(ringing);
+
+    EXPECT_EQ(cards.calls, (QList<QByteArray>{QByteArrayLiteral("AddRingingCard|201||1.1|100-1"),
+                                              QByteArrayLiteral("RemoveCallCard|2.2"),
+                                              QByteArrayLiteral("AddRingingCard|201||1.1|100-1")}));
+    // The later block is shown and journaled first; the earlier one follows.
+    EXPECT_EQ(memo(), QStringLiteral("Event: Hangup\nChannel: SIP/100-2\nUniqueid: 2.2\n\n"
+                                     "Event: Newstate\nChannel: SIP/100-1\nChannelState: 5\nConnectedLineNum: 201\n"
+                                     "Uniqueid: 1.1\n\n"));
+    EXPECT_EQ(journalContents(), hangup + "\r\n" + ringing + "\r\n");
+}
+
+TEST_F(ConsoleReceive, UnwritableJournal_CardsAndMemoStillUpdated)
+{
+    console->journal_enre->setChecked(true);
+    ASSERT_TRUE(QDir().mkpath(console->ManagerJournal.currentFilePath()));
+    deliver(ringing);
+    EXPECT_EQ(cards.calls.size(), 2);
+    EXPECT_TRUE(memo().startsWith(QStringLiteral("Event: Newstate\n")));
+}
+
+TEST_F(ConsoleReceive, StatusText_JournaledWithPrefixAndShown_OnlyWhileJournalOn)
+{
+    const QByteArray status = QByteArrayLiteral("\r\n**** Remote has closed ****\r\n");
+    console->journal_enre->setChecked(false);
+    console->TnCnxDisplay(nullptr, status);
+    EXPECT_TRUE(memo().isEmpty());
+    EXPECT_FALSE(QFile::exists(console->ManagerJournal.currentFilePath()));
+
+    console->journal_enre->setChecked(true);
+    console->TnCnxDisplay(nullptr, status);
+    EXPECT_EQ(journalContents(), QByteArrayLiteral("CGI \r\n") + status + "\r\n");
+    EXPECT_TRUE(memo().contains(QStringLiteral("**** Remote has closed ****")));
+}
+
+TEST_F(ConsoleReceive, StatusTextWithUnwritableJournal_IsStillShown)
+{
+    console->journal_enre->setChecked(true);
+    ASSERT_TRUE(QDir().mkpath(console->ManagerJournal.currentFilePath()));
+    console->TnCnxDisplay(nullptr, QByteArrayLiteral("**** Remote has closed ****"));
+    EXPECT_EQ(memo(), QStringLiteral("**** Remote has closed ****"));
+}
+
+} // namespace
