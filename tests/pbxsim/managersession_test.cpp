@@ -155,9 +155,9 @@ TEST_F(ManagerSessionTest, Events_AreSentOnlyToLoggedInClientsWithEventsOn)
     listening.login("on");
     anonymous.take();
     pbx.incomingCall("0612345678", "0491234500", "100");
+    EXPECT_TRUE(listening.waitFor("Channel: SIP/100-"));
     EXPECT_TRUE(anonymous.take().isEmpty());
     EXPECT_TRUE(quiet.take().isEmpty());
-    EXPECT_TRUE(listening.take().contains("Channel: SIP/100-"));
 }
 
 TEST_F(ManagerSessionTest, EventClassList_LetsOnlyThoseClassesThrough)

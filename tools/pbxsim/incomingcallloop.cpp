@@ -33,19 +33,18 @@ void IncomingCallLoop::playNext()
     m_next = (m_next + 1) % m_calls.size();
 
     const CallTimings& timings = m_pbx.timings();
-    const QByteArray phone = m_pbx.incomingCall(call.callerNum, call.sda, m_extension);
-    const QByteArray trunk = m_pbx.find(phone) ? m_pbx.find(phone)->dialledBy : QByteArray();
-
+    const QByteArray trunk = m_pbx.incomingCall(call.callerNum, call.sda, m_extension);
     if (call.answered) {
-        m_pbx.after(timings.ringMs, [this, phone, trunk] {
-            if (!m_pbx.find(phone) || !m_pbx.find(trunk))
+        m_pbx.after(timings.ringMs, [this, trunk] {
+            const QByteArray phone = m_pbx.calleeOf(trunk);
+            if (phone.isEmpty())
                 return;
             m_pbx.answer(phone);
             m_pbx.answer(trunk);
             m_pbx.bridge(trunk, phone);
         });
         m_pbx.after(timings.ringMs + timings.talkMs,
-                    [this, ending = callerHangsUp ? trunk : phone] { m_pbx.hangup(ending); });
+                    [this, trunk, callerHangsUp] { m_pbx.hangup(callerHangsUp ? trunk : m_pbx.calleeOf(trunk)); });
     } else {
         m_pbx.after(timings.ringMs, [this, trunk] { m_pbx.hangup(trunk); });
     }

@@ -55,6 +55,13 @@ Channel* SimulatedPbx::findChannel(const QByteArray& name)
     return const_cast<Channel*>(find(name));
 }
 
+QByteArray SimulatedPbx::calleeOf(const QByteArray& name) const
+{
+    const auto it = std::find_if(m_channels.cbegin(), m_channels.cend(),
+                                 [&](const Channel& channel) { return sameName(channel.dialledBy, name); });
+    return it == m_channels.cend() ? QByteArray() : it->name;
+}
+
 void SimulatedPbx::after(int milliseconds, std::function<void()> step)
 {
     QTimer::singleShot(std::max(milliseconds, 0), this, std::move(step));
@@ -119,8 +126,18 @@ QByteArray SimulatedPbx::dial(const QByteArray& source, const QByteArray& techRe
     findChannel(source)->connectedNum = calleeNum;
     raise(m_writer.newChannel(callee));
     raise(m_writer.dialBegin(callerCopy, callee, dialString));
-    setState(callee.name, ChannelState::Ringing);
+    ringLater(callee.name);
     return callee.name;
+}
+
+void SimulatedPbx::ringLater(const QByteArray& name)
+{
+    // Unless it was answered or hung up in the meantime.
+    after(stepMs(), [this, name] {
+        const Channel* channel = find(name);
+        if (channel && channel->state == ChannelState::Down)
+            setState(name, ChannelState::Ringing);
+    });
 }
 
 QByteArray SimulatedPbx::incomingCall(const QByteArray& callerNum, const QByteArray& sda, const QByteArray& extension)
@@ -130,7 +147,8 @@ QByteArray SimulatedPbx::incomingCall(const QByteArray& callerNum, const QByteAr
     const QByteArray caller = createChannel(trunk, callerNum, sda, "from-trunk", sda);
     setState(caller, ChannelState::Ring);
     raise(m_writer.newExten(*find(caller), "Dial", "SIP/" + extension + ",30"));
-    return dial(caller, "SIP/" + extension, extension);
+    after(stepMs(), [this, caller, extension] { dial(caller, "SIP/" + extension, extension); });
+    return caller;
 }
 
 void SimulatedPbx::originate(const QByteArray& channel, const QByteArray& context, const QByteArray& exten,
@@ -142,7 +160,7 @@ void SimulatedPbx::originate(const QByteArray& channel, const QByteArray& contex
     Channel* created = findChannel(name);
     created->connectedNum = callerNum;
     created->connectedName = callerName;
-    setState(name, ChannelState::Ringing);
+    ringLater(name);
     after(m_timings.ringMs / 2, [this, name] {
         if (!find(name))
             return;

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 
+#include <algorithm>
 #include <functional>
 
 namespace pbxsim {
@@ -25,6 +26,11 @@ struct CallTimings
 // Steps that happen later (a phone answering) run from timers and look their
 // channels up again by name, since a client may have hung up or moved them in
 // the meantime.
+//
+// The steps of a call are spread out a little, as on a real exchange (the
+// dialplan runs, then the phone reports that it rings): clients such as the
+// program read the stream in blocks of limited size and interpret each block on
+// its own, so one long burst would cut events in two.
 class SimulatedPbx : public QObject
 {
     Q_OBJECT
@@ -40,8 +46,13 @@ public:
     const Channel* find(const QByteArray& name) const;
     QList<Channel> channels() const { return m_channels; }
 
+    // The name of the channel that the given one is dialling or has dialled,
+    // empty when there is none.
+    QByteArray calleeOf(const QByteArray& name) const;
+
     // A call arrives on the trunk from the caller to a direct-dial (SDA) number;
-    // the dialplan rings the extension. Returns the name of the user's channel.
+    // a moment later the dialplan rings the extension (see calleeOf). Returns
+    // the name of the caller's trunk channel.
     QByteArray incomingCall(const QByteArray& callerNum, const QByteArray& sda, const QByteArray& extension);
 
     // The manager's Originate: ring "TECH/resource", and once it answers run
@@ -74,6 +85,8 @@ private:
     QByteArray dial(const QByteArray& source, const QByteArray& techResource, const QByteArray& dialString);
     void dialExtension(const QByteArray& source, const QByteArray& exten);
     void setState(const QByteArray& name, ChannelState state);
+    void ringLater(const QByteArray& name);
+    int stepMs() const { return std::min(100, m_timings.ringMs / 4); }
     void unbridge(Channel& channel);
     void endLater(const QByteArray& first, const QByteArray& second);
     QByteArray nextName(const QByteArray& techResource);
