@@ -473,10 +473,7 @@ void TCustomWSocket::DnsLookup(const QByteArray& hostName)
         DoDnsLookupDone(WSAEINVAL);
         return;
     }
-    if (m_lookupId >= 0) {
-        QHostInfo::abortHostLookup(m_lookupId);
-        m_lookupId = -1;
-    }
+    m_lookupId = -1;
     m_dnsResult.clear();
     m_dnsResultList.clear();
     const in_addr_t address = ::inet_addr(hostName.constData());
@@ -498,10 +495,7 @@ void TCustomWSocket::ReverseDnsLookup(const QByteArray& hostAddr)
         DoDnsLookupDone(WSAEINVAL);
         return;
     }
-    if (m_lookupId >= 0) {
-        QHostInfo::abortHostLookup(m_lookupId);
-        m_lookupId = -1;
-    }
+    m_lookupId = -1;
     m_dnsResult.clear();
     m_dnsResultList.clear();
     in_addr address{};
@@ -549,7 +543,8 @@ void TCustomWSocket::CancelDnsLookup()
 {
     if (m_lookupId < 0)
         return;
-    QHostInfo::abortHostLookup(m_lookupId);
+    // The lookup is forgotten rather than aborted: its late result no longer
+    // matches and is dropped (aborting a functor lookup leaks it in Qt 6.4).
     m_lookupId = -1;
     if (!m_destroying)
         DoDnsLookupDone(WSAEINTR);

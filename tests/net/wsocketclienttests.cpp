@@ -5,8 +5,10 @@
 
 #include <QCoreApplication>
 #include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <thread>
 
 using testsupport::spinEventLoop;
 using testsupport::waitFor;
@@ -87,13 +89,19 @@ TEST(WSocketConnect, SendWhileConnecting_ClosesWith10057ThenReports)
 
 TEST(WSocketConnect, PeerClose_DeliversRemainingDataThenOneSessionClosed)
 {
-    PlainPeer peer([](int fd) { SendAll(fd, "hello world", 11); });
+    std::atomic<bool> go{false};
+    PlainPeer peer([&](int fd) {
+        for (int waited = 0; waited < 10000 && !go.load(); ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        SendAll(fd, "hello world", 11);
+    });
     EventRecorder recorder;
     TWSocket socket;
     QByteArray received;
     socket.OnDataAvailable = [&](TCustomWSocket* s, quint16) { received += s->ReceiveText(); };
     ConnectTo(socket, peer);
     recorder.Attach(socket);
+    go = true;
     ASSERT_TRUE(waitFor([&] { return socket.State() == wsClosed; }));
     EXPECT_EQ(received, QByteArray("hello world"));
     const std::vector<std::string> expected = {"closed 0", "wsConnected->wsClosed"};

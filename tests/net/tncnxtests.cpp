@@ -1,0 +1,296 @@
+#include "scriptedpeer.h"
+#include "sockettesthelpers.h"
+#include "tncnx.h"
+#include "waitfor.h"
+
+#include <QLoggingCategory>
+#include <gtest/gtest.h>
+#include <string>
+
+using testsupport::spinEventLoop;
+using testsupport::waitFor;
+
+namespace {
+
+QStringList capturedTraces;
+
+void CaptureTrace(QtMsgType, const QMessageLogContext& context, const QString& message)
+{
+    if (qstrcmp(context.category, "corvaline.telnet") == 0)
+        capturedTraces.append(message);
+}
+
+// Turns the telnet traces on and collects them for the lifetime of the object.
+class TraceCapture
+{
+public:
+    TraceCapture() : m_previous(qInstallMessageHandler(CaptureTrace))
+    {
+        capturedTraces.clear();
+        QLoggingCategory::setFilterRules(QStringLiteral("corvaline.telnet.debug=true"));
+    }
+    ~TraceCapture()
+    {
+        QLoggingCategory::setFilterRules(QString());
+        qInstallMessageHandler(m_previous);
+    }
+    TraceCapture(const TraceCapture&) = delete;
+    TraceCapture& operator=(const TraceCapture&) = delete;
+
+    bool Contains(const char* text) const
+    {
+        for (const QString& trace : capturedTraces) {
+            if (trace.contains(QLatin1String(text)))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    QtMessageHandler m_previous;
+};
+
+class TnCnxSession : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        tn.SetHost("127.0.0.1");
+        tn.SetPort(QByteArray::number(peer.Port()));
+        tn.OnSessionConnected = [this](TTnCnx*, quint16 error) {
+            events.push_back("connected " + std::to_string(error));
+        };
+        tn.OnSessionClosed = [this](TTnCnx*, quint16 error) { events.push_back("closed " + std::to_string(error)); };
+        tn.OnDataAvailable = [this](TTnCnx*, const char* buffer, int len) {
+            blocks.append(QByteArray(buffer, len));
+            terminated = terminated && buffer[len] == '\0';
+        };
+        tn.OnDisplay = [this](TTnCnx*, const QByteArray& text) { events.push_back("display " + text.toStdString()); };
+        tn.OnEndOfRecord = [this](TTnCnx*) { ++endOfRecords; };
+        tn.OnSendLoc = [this](TTnCnx*) { ++sendLocs; };
+        tn.OnTermType = [this](TTnCnx*) { ++termTypes; };
+        tn.OnLocalEcho = [this](TTnCnx*) { ++localEchoes; };
+        tn.Connect();
+        ASSERT_TRUE(waitFor([this] { return peer.Connected() && tn.SessionOpen(); }));
+    }
+
+    QByteArray Data() const { return blocks.join(); }
+
+    // Sends the bytes, then a DO 31 whose answer (WONT 31) marks that everything before it was handled.
+    void SendAndSettle(const QByteArray& bytes)
+    {
+        peer.ClearReceived();
+        peer.Send(bytes + Bytes({255, 253, 31}));
+        ASSERT_TRUE(waitFor([&] { return peer.Received().endsWith(Bytes({255, 252, 31})); }));
+        answers = peer.Received().chopped(3);
+    }
+
+    ScriptedPeer peer;
+    TTnCnx tn;
+    std::vector<std::string> events;
+    QByteArrayList blocks;
+    QByteArray answers;
+    bool terminated = true;
+    int endOfRecords = 0;
+    int sendLocs = 0;
+    int termTypes = 0;
+    int localEchoes = 0;
+};
+
+} // namespace
+
+TEST_F(TnCnxSession, ConnectReportsTheSocketOutcome)
+{
+    EXPECT_EQ(events, std::vector<std::string>{"connected 0"});
+    EXPECT_EQ(tn.State(), wsConnected);
+    EXPECT_EQ(tn.SendText("Action: Ping\r\n\r\n"), 16);
+    ASSERT_TRUE(waitFor([&] { return peer.Received() == "Action: Ping\r\n\r\n"; }));
+}
+
+TEST_F(TnCnxSession, DoubledIac_GivesOneDataByte255)
+{
+    SendAndSettle(QByteArray("a") + Bytes({255, 255}) + "b");
+    EXPECT_EQ(Data(), QByteArray("a\xFF"
+                                 "b"));
+    EXPECT_TRUE(answers.isEmpty());
+}
+
+TEST_F(TnCnxSession, UnknownCommand_IsDroppedWithATrace)
+{
+    TraceCapture traces;
+    SendAndSettle(QByteArray("x") + Bytes({255, 241}) + "y");
+    EXPECT_EQ(Data(), QByteArray("xy"));
+    EXPECT_TRUE(traces.Contains("Unknown F1 '"));
+}
+
+TEST_F(TnCnxSession, UndoubledIac_ConsumesTheNextByteAsCommand)
+{
+    TraceCapture traces;
+    SendAndSettle(QByteArray("a") + Bytes({255}) + "bc");
+    EXPECT_EQ(Data(), QByteArray("ac"));
+    EXPECT_TRUE(traces.Contains("Unknown 62 'b'"));
+}
+
+TEST_F(TnCnxSession, CommandBytes244To248_AreDeliveredUnchangedWithTraces)
+{
+    TraceCapture traces;
+    SendAndSettle(Bytes({244, 245, 246, 247, 248}));
+    EXPECT_EQ(Data(), Bytes({244, 245, 246, 247, 248}));
+    for (const char* name : {"TNCH_IP", "TNCH_AO", "TNCH_AYT", "TNCH_EC", "TNCH_EL"})
+        EXPECT_TRUE(traces.Contains(name)) << name;
+}
+
+TEST_F(TnCnxSession, TracesAreOffByDefault)
+{
+    capturedTraces.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(CaptureTrace);
+    SendAndSettle(Bytes({255, 241, 244}));
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(capturedTraces.isEmpty());
+}
+
+TEST_F(TnCnxSession, TerminalTypeRequest_IsAnsweredWithVT100)
+{
+    SendAndSettle(Bytes({255, 253, 24}));
+    EXPECT_EQ(answers, Bytes({255, 251, 24}));
+    SendAndSettle(Bytes({255, 250, 24, 1, 255, 240}));
+    EXPECT_EQ(answers, Bytes({255, 250, 24, 0}) + "VT100" + Bytes({255, 240}));
+    EXPECT_EQ(termTypes, 1);
+}
+
+TEST_F(TnCnxSession, EchoNegotiation_SetsLocalEcho)
+{
+    tn.SetLocalEcho(true);
+    SendAndSettle(Bytes({255, 251, 1}));
+    EXPECT_EQ(answers, Bytes({255, 253, 1}));
+    EXPECT_FALSE(tn.LocalEcho());
+    SendAndSettle(Bytes({255, 252, 1}));
+    EXPECT_TRUE(answers.isEmpty());
+    EXPECT_TRUE(tn.LocalEcho());
+    SendAndSettle(Bytes({255, 253, 1, 255, 254, 1}));
+    EXPECT_TRUE(answers.isEmpty());
+    EXPECT_TRUE(tn.LocalEcho());
+    EXPECT_EQ(localEchoes, 4);
+}
+
+TEST_F(TnCnxSession, UnknownOptions_AreRefused)
+{
+    SendAndSettle(Bytes({255, 253, 31, 255, 251, 5, 255, 252, 5, 255, 254, 31}));
+    EXPECT_EQ(answers, Bytes({255, 252, 31, 255, 254, 5, 255, 252, 5, 255, 252, 31}));
+}
+
+TEST_F(TnCnxSession, KnownOptions_AnswerOnlyTheirVerb)
+{
+    SendAndSettle(Bytes({255, 251, 0,  255, 253, 0,  255, 252, 0,  255, 251, 3,  255, 253, 3,
+                         255, 253, 25, 255, 251, 25, 255, 251, 24, 255, 254, 24, 255, 251, 23}));
+    EXPECT_EQ(answers, Bytes({255, 253, 0, 255, 253, 3, 255, 251, 25}));
+    EXPECT_EQ(sendLocs, 0);
+}
+
+TEST_F(TnCnxSession, LocationRequest_IsAnsweredWithTheLocation)
+{
+    tn.SetLocation("Bureau 12");
+    SendAndSettle(Bytes({255, 253, 23}));
+    EXPECT_EQ(answers, Bytes({255, 251, 23, 255, 250, 23}) + "Bureau 12" + Bytes({255, 240}));
+    EXPECT_EQ(sendLocs, 1);
+}
+
+TEST_F(TnCnxSession, ShortOrForeignSubnegotiations_AreIgnored)
+{
+    SendAndSettle(Bytes({255, 250, 24, 240, 255, 250, 255, 240, 255, 250, 32, 1, 255, 240}) + "z");
+    EXPECT_TRUE(answers.isEmpty());
+    EXPECT_EQ(Data(), QByteArray("z"));
+    EXPECT_EQ(termTypes, 0);
+}
+
+TEST_F(TnCnxSession, EndOfRecord_FiresItsEvent)
+{
+    SendAndSettle(QByteArray("rec") + Bytes({255, 239}) + "ord");
+    EXPECT_EQ(endOfRecords, 1);
+    EXPECT_EQ(Data(), QByteArray("record"));
+}
+
+TEST_F(TnCnxSession, DataBlocks_AreAtMost2048BytesAndNulTerminated)
+{
+    QByteArray sent;
+    for (int i = 0; i < 5000; ++i)
+        sent.append(static_cast<char>(i % 255));
+    peer.Send(sent);
+    ASSERT_TRUE(waitFor([&] { return Data().size() == sent.size(); }));
+    EXPECT_EQ(Data(), sent);
+    EXPECT_TRUE(terminated);
+    for (const QByteArray& block : blocks)
+        EXPECT_LE(block.size(), 2048);
+    EXPECT_GE(blocks.size(), 3);
+}
+
+TEST_F(TnCnxSession, RemoteClose_ShowsTheTextThenReportsClosed)
+{
+    peer.Close();
+    ASSERT_TRUE(waitFor([&] { return tn.State() == wsClosed; }));
+    spinEventLoop(50);
+    const std::vector<std::string> expected = {"connected 0", "display \r\n**** Remote has closed ****\r\n",
+                                               "closed 0"};
+    EXPECT_EQ(events, expected);
+    EXPECT_FALSE(tn.SessionOpen());
+}
+
+TEST_F(TnCnxSession, ConnectWhileConnected_ClosesTheOldSessionFirst)
+{
+    tn.Connect();
+    EXPECT_EQ(events, (std::vector<std::string>{"connected 0", "closed 0"}));
+    EXPECT_EQ(tn.State(), wsConnecting);
+    ASSERT_TRUE(waitFor([&] { return tn.SessionOpen(); }));
+    EXPECT_EQ(events.back(), "connected 0");
+}
+
+TEST_F(TnCnxSession, SendWhenClosed_ReportsTheSocketError)
+{
+    tn.Close();
+    EXPECT_EQ(tn.State(), wsClosed);
+    EXPECT_EQ(RaisedSocketMessage([&] { tn.SendText("x"); }),
+              QByteArray("Error 10057 in function Send\r\nSocket is not connected"));
+}
+
+TEST_F(TnCnxSession, SocketDestroyedBySomeoneElse_IsForgotten)
+{
+    delete tn.Socket();
+    EXPECT_EQ(tn.Socket(), nullptr);
+    EXPECT_EQ(tn.State(), wsInvalidState);
+    EXPECT_FALSE(tn.SessionOpen());
+    EXPECT_EQ(tn.SendText("x"), -1);
+    tn.Connect();
+    tn.Close();
+    EXPECT_EQ(tn.State(), wsInvalidState);
+}
+
+TEST(TnCnx, Defaults)
+{
+    TTnCnx tn;
+    EXPECT_EQ(tn.Port(), QByteArray("23"));
+    EXPECT_EQ(tn.Host(), QByteArray());
+    EXPECT_EQ(tn.Location(), QByteArray("TNCNX"));
+    EXPECT_EQ(tn.TermType(), QByteArray("VT100"));
+    EXPECT_FALSE(tn.LocalEcho());
+    EXPECT_EQ(tn.State(), wsClosed);
+}
+
+TEST(TnCnx, RefusedConnect_ReportsTheErrorThenClosed)
+{
+    TTnCnx tn;
+    std::vector<std::string> events;
+    tn.OnSessionConnected = [&](TTnCnx*, quint16 error) { events.push_back("connected " + std::to_string(error)); };
+    tn.OnSessionClosed = [&](TTnCnx*, quint16 error) { events.push_back("closed " + std::to_string(error)); };
+    TWSocket holder;
+    holder.SetProto("tcp");
+    holder.SetAddr("127.0.0.1");
+    holder.SetPort("0");
+    holder.Listen();
+    const QByteArray port = holder.BoundPort();
+    holder.Close();
+    tn.SetHost("127.0.0.1");
+    tn.SetPort(port);
+    tn.Connect();
+    ASSERT_TRUE(waitFor([&] { return events.size() == 2; }));
+    EXPECT_EQ(events, (std::vector<std::string>{"connected 10061", "closed 0"}));
+}
