@@ -35,6 +35,9 @@ int main(int argc, char** argv)
 
     CorvalineApplication app(argc, argv);
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/corvaline.png")));
+    // Installed first: a termination request that arrives while the windows are
+    // being created waits in the event loop for the main window.
+    TerminationWatcher termination;
     SingleInstance instance;
     if (!instance.Listen() && !forwarded.isEmpty() && SingleInstance::Forward(forwarded))
         return 0; // another instance became the first one meanwhile
@@ -48,7 +51,6 @@ int main(int argc, char** argv)
 
     // Ending the program from outside closes the main window as its close box
     // does, so the settings are written.
-    TerminationWatcher termination;
     QObject::connect(&termination, &TerminationWatcher::TerminationRequested, mainWindow, &TForm1::close);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, mainWindow,
                      [mainWindow](QSessionManager&) { mainWindow->close(); });

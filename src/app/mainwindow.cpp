@@ -129,9 +129,12 @@ void TForm1::AddCallCard(const QByteArray& number, const QByteArray& sda, const 
     auto* card = new TFrame4(m_agenda, m_dial, this, Panel3);
     card->Prepare(number, sda, key, channel, answered);
     connect(card, &TFrame4::HangupRequested, m_console, &TForm2::HangupRequested);
+    // The window grows before the card joins the layout: the other way round the
+    // layout would first stretch the window to its new minimum height, and the
+    // window would end a pixel or so taller than its mode's height for n cards.
+    SetHeight(height() + CardHeight);
     (answered ? m_answeredStack : m_ringingStack)->addWidget(card);
     card->show();
-    SetHeight(height() + CardHeight);
     // Pending events run here, so a manager block may change the list before
     // this returns; the card and the height are complete by now.
     QCoreApplication::processEvents();

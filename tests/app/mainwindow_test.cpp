@@ -25,8 +25,9 @@ protected:
     void addCards(int count)
     {
         for (int i = 0; i < count; ++i)
-            form1->AddRingingCard("0511223344", "Essai", QByteArray("key") + QByteArray::number(i), "dd");
+            form1->AddRingingCard("0511223344", "Essai", QByteArray("key") + QByteArray::number(nextKey++), "dd");
     }
+    int nextKey = 0;
     // Lays the window out so that card positions can be compared.
     void layOut()
     {
@@ -67,6 +68,21 @@ TEST_F(MainWindowTest, HeightTable_WithThreeCards)
     EXPECT_EQ(form1->height(), 139);
     form1->Image1Click();
     EXPECT_EQ(form1->height(), 221);
+}
+
+TEST_F(MainWindowTest, ShownWindow_GrowsAndShrinksByExactlyOneCardHeight)
+{
+    layOut();
+    form1->Image1Click();
+    addCards(1);
+    testsupport::spinEventLoop(50);
+    EXPECT_EQ(form1->height(), 125 + 32);
+    addCards(2);
+    testsupport::spinEventLoop(50);
+    EXPECT_EQ(form1->height(), 125 + 96);
+    form1->RemoveCallCard("key2");
+    testsupport::spinEventLoop(50);
+    EXPECT_EQ(form1->height(), 125 + 64);
 }
 
 TEST_F(MainWindowTest, CompactMode_HidesMenuAndOptions_OptionsModeBringsThemBack)
@@ -215,13 +231,15 @@ TEST_F(MainWindowTest, RemovingACardFromItsOwnButton_FreesItAfterTheClick)
 {
     addCards(1);
     QPointer<TFrame4> card = form1->FindCallCard("key0");
+    ASSERT_FALSE(card.isNull());
     card->SpeedButton5->click();
     EXPECT_EQ(form1->CallCardCount(), 0);
     EXPECT_FALSE(card.isNull()); // still inside its click when the list let it go
     EXPECT_TRUE(testsupport::waitFor([&] { return card.isNull(); }, 5000));
 
     addCards(1);
-    card = form1->FindCallCard("key0");
+    card = form1->FindCallCard("key1");
+    ASSERT_FALSE(card.isNull());
     card->Supprimercetappeldelaliste1->trigger();
     EXPECT_EQ(form1->CallCardCount(), 0);
     EXPECT_TRUE(testsupport::waitFor([&] { return card.isNull(); }, 5000));

@@ -211,10 +211,14 @@ TEST_F(SingleInstanceTest, NameLeftByAKilledInstance_IsTakenOverByTheNextOne)
         ProgramProcess crashed({});
         ASSERT_TRUE(crashed.started());
         ASSERT_TRUE(crashed.catchesTermination());
-        QLocalSocket probe;
-        probe.connectToServer(SingleInstance::ServerName());
-        ASSERT_TRUE(probe.waitForConnected(5000));
-        probe.abort();
+        // Listening comes a moment after the handler: wait until the name answers.
+        ASSERT_TRUE(testsupport::waitFor(
+            [] {
+                QLocalSocket probe;
+                probe.connectToServer(SingleInstance::ServerName());
+                return probe.waitForConnected(200);
+            },
+            ProcessBoundMs));
         crashed.process.kill();
         ASSERT_TRUE(crashed.finished());
     }

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Takes the pictures of the main window shown in the README: one answered and
+# one ringing call (the two "Simuler" commands of the menu), in options mode and
+# in compact mode. Runs the built program under its own Xvfb display with a
+# compositor, and drives it with the mouse like a person would.
+#   scripts/screenshot.sh [path/to/corvaline] [output folder]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+program=${1:-build/release/src/app/corvaline}
+out=${2:-docs}
+mkdir -p "$out"
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+display=:$((90 + RANDOM % 100))
+while [ -e "/tmp/.X11-unix/X${display#:}" ]; do display=:$((90 + RANDOM % 100)); done
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+export DISPLAY=$display
+xcompmgr -n >/dev/null 2>&1 &
+pids+=($!)
+
+# A data folder with an extension and the two name lists, so the cards show
+# what an office would see.
+printf '[Form2]\r\nposte_as=104\r\n' >"$work/serie.ini"
+printf 'Orbanel=Standard\r\nEssai=Accueil\r\n' >"$work/sda.ini"
+printf '0511223344=Cabinet Martin\r\n' >"$work/tel.ini"
+CORVALINE_DATA_DIR="$work" "$program" >"$work/program.log" 2>&1 &
+pids+=($!)
+
+window=""
+for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --name '^Corvaline$' 2>/dev/null | head -n1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+done
+[ -n "$window" ] || { echo "the main window did not appear" >&2; exit 1; }
+sleep 1.5 # the start-up timer sets the options height after one second
+
+click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.5; }
+shoot() {
+    sleep 1.2
+    xdotool mousemove 700 700
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    import -display "$display" -window root "$work/root.png"
+    convert "$work/root.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage \
+        -bordercolor '#8d99a6' -border 1 "$out/$1"
+    echo "wrote $out/$1"
+}
+
+# Menu > "Simuler un appel (répondu)", then Menu > "Simuler un appel (client - sonne)".
+click 122 9
+click 200 53
+click 122 9
+click 200 75
+shoot mainwindow-options.png
+click 217 35 # "Ok": compact mode
+shoot mainwindow-compact.png
