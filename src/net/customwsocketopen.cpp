@@ -199,9 +199,9 @@ void TCustomWSocket::Connect()
     QPointer<TCustomWSocket> self(this);
     const quintptr generation = m_generation;
     EnterState(wsOpened);
-    if (!SameConnection(self, generation))
+    if (!self)
         return;
-    if (m_state != wsOpened) {
+    if (m_state != wsOpened || m_generation != generation) {
         ReportWinsockError("Connect (Invalid operation in OnChangeState)", WSAEINVAL);
         return;
     }
