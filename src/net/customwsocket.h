@@ -200,8 +200,6 @@ protected:
     // The Winsock code of the last failed system call of this socket (WSAGetLastError).
     int WinsockError() const { return m_winsockError; }
     void SetWinsockError(int code) { m_winsockError = code; }
-    bool Destroying() const { return m_destroying; }
-    quintptr Generation() const { return m_generation; }
     // True while the socket still exists and holds the connection of that generation:
     // the check to make after every call into a user handler.
     static bool SameConnection(const QPointer<TCustomWSocket>& self, quintptr generation);
@@ -230,7 +228,6 @@ private:
     std::unique_ptr<TSocketNotifyWindow> m_window;
     std::deque<std::unique_ptr<TBuffer>> m_sendBuffer;
     int m_sendFlags = 0;
-    TSocket m_acceptedHandle = INVALID_SOCKET;
     int m_lookupId = -1;
     bool m_lookupReverse = false;
     TSocket m_hSocket = INVALID_SOCKET;

@@ -375,7 +375,6 @@ TSocket TCustomWSocket::Accept()
         ReportWinsockError("Accept", code);
         return INVALID_SOCKET;
     }
-    m_acceptedHandle = handle;
     return handle;
 }
 

@@ -62,11 +62,6 @@ void TSocketNotifyWindow::SetWriteEnabled(bool enabled)
         m_write->setEnabled(enabled);
 }
 
-bool TSocketNotifyWindow::IsWriteEnabled() const
-{
-    return m_write != nullptr && m_write->isEnabled();
-}
-
 void TSocketNotifyWindow::Dispatch(const std::function<void(TCustomWSocket*)>& fn)
 {
     if (m_socket == nullptr)

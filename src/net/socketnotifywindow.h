@@ -40,7 +40,6 @@ public:
     void Unwatch();
     void SetReadEnabled(bool enabled);
     void SetWriteEnabled(bool enabled);
-    bool IsWriteEnabled() const;
 
     // Runs fn (which calls into the socket) unless the socket is gone.
     void Dispatch(const std::function<void(TCustomWSocket*)>& fn);

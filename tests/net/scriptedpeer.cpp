@@ -5,7 +5,6 @@ ScriptedPeer::ScriptedPeer()
     m_listener.OnSessionAvailable = [this](TCustomWSocket* listener, quint16) {
         m_client = std::make_unique<TWSocket>();
         m_client->OnDataAvailable = [this](TCustomWSocket* s, quint16) { m_received += s->ReceiveText(); };
-        m_client->OnSessionClosed = [this](TCustomWSocket*, quint16) { m_clientClosed = true; };
         m_client->Dup(listener->Accept());
     };
     m_listener.SetProto("tcp");

@@ -14,7 +14,6 @@ public:
 
     quint16 Port() const { return m_port; }
     bool Connected() const;
-    bool ClientClosed() const { return m_clientClosed; }
     QByteArray Received() const { return m_received; }
     void ClearReceived() { m_received.clear(); }
     void Send(const QByteArray& bytes);
@@ -24,7 +23,6 @@ private:
     std::unique_ptr<TWSocket> m_client;
     TWSocket m_listener;
     QByteArray m_received;
-    bool m_clientClosed = false;
     quint16 m_port = 0;
 };
 

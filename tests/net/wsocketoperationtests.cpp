@@ -210,3 +210,38 @@ TEST(WSocketOperations, ReceiveTextWithNothingWaiting_ReturnsEmptyWithWouldBlock
     EXPECT_EQ(socket.ReceiveText(), QByteArray());
     EXPECT_EQ(socket.LastError(), 10035);
 }
+
+TEST(WSocketOperations, HandlerThatDoesNotRead_IsNotOfferedTheSameBytesAgain)
+{
+    std::atomic<bool> more{false};
+    PlainPeer peer([&](int fd) {
+        SendAll(fd, "first", 5);
+        WaitFor(more);
+        SendAll(fd, "second", 6);
+        WaitForEnd(fd);
+    });
+    TWSocket socket;
+    int calls = 0;
+    socket.OnDataAvailable = [&](TCustomWSocket*, quint16) { ++calls; };
+    ConnectTo(socket, peer);
+    ASSERT_TRUE(waitFor([&] { return calls == 1; }));
+    spinEventLoop(200);
+    EXPECT_EQ(calls, 1);
+    // Reading, as with Winsock, re-enables the notification.
+    EXPECT_EQ(socket.ReceiveText(), QByteArray("first"));
+    more = true;
+    ASSERT_TRUE(waitFor([&] { return calls == 2; }));
+    EXPECT_EQ(socket.ReceiveText(), QByteArray("second"));
+}
+
+TEST(WSocketOperations, IdleConnection_GetsOneWriteNotificationOnly)
+{
+    PlainPeer peer(WaitForEnd);
+    TWSocket socket;
+    int dataSent = 0;
+    socket.OnDataSent = [&](TCustomWSocket*, quint16) { ++dataSent; };
+    ConnectTo(socket, peer);
+    ASSERT_TRUE(waitFor([&] { return dataSent == 1; }));
+    spinEventLoop(200);
+    EXPECT_EQ(dataSent, 1);
+}
