@@ -14,7 +14,8 @@ void TBuffer::Resize(int n)
         n = 1514;
     if (n == m_capacity)
         return;
-    auto area = std::make_unique<char[]>(static_cast<size_t>(n));
+    // Left uninitialised: only appended bytes are ever read.
+    std::unique_ptr<char[]> area(new char[static_cast<size_t>(n)]);
     if (m_writeCount != m_readCount) {
         // A shrink below the written bytes would overflow the new area; keep what fits.
         m_writeCount = std::min(m_writeCount, n);
