@@ -210,8 +210,10 @@ void ManagerTextGenerator::appendEvent(QByteArray& text, const Call& call)
         break;
     default:
         header(text, "Response", "Success");
-        header(text, "Message",
-               pick(8) ? QByteArray("Originate successfully queued") : QByteArray("Authentication accepted"));
+        if (pick(8))
+            header(text, "Message", "Originate successfully queued");
+        else
+            header(text, "Challenge", QByteArray::number(100000000 + pick(800000000)));
         namesChannel = false;
         break;
     }
