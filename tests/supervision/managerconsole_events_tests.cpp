@@ -30,7 +30,12 @@ protected:
         console->CallCards = &cards;
         console->poste_as->setText(QStringLiteral("100"));
     }
-    void TearDown() override { qunsetenv("CORVALINE_DATA_DIR"); }
+    void TearDown() override
+    {
+        // The console goes while its data folder is still the test's own.
+        console.reset();
+        qunsetenv("CORVALINE_DATA_DIR");
+    }
 
     void deliver(const QByteArray& block) { console->TnCnxDataAvailable(nullptr, block.constData(), block.size()); }
 
