@@ -13,7 +13,9 @@ namespace {
 
 QString agendaPath(const QString& relative)
 {
-    return qEnvironmentVariable("CORVALINE_SOURCE_DIR") + QStringLiteral("/tools/agenda-www/") + relative;
+    const QString sourceDir =
+        qEnvironmentVariable("CORVALINE_SOURCE_DIR", QStringLiteral(CORVALINE_DEFAULT_SOURCE_DIR));
+    return sourceDir + QStringLiteral("/tools/agenda-www/") + relative;
 }
 
 QByteArray readAgendaFile(const QString& relative)

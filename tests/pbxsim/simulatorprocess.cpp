@@ -68,6 +68,16 @@ bool ManagerClient::waitForCount(const QByteArray& text, qsizetype count, int ti
         timeoutMs);
 }
 
+bool ManagerClient::waitForClosed(int timeoutMs)
+{
+    return testsupport::waitFor(
+        [&] {
+            readAvailable();
+            return m_socket.state() == QAbstractSocket::UnconnectedState;
+        },
+        timeoutMs);
+}
+
 QByteArray ManagerClient::take()
 {
     readAvailable();

@@ -35,6 +35,8 @@ public:
     bool waitFor(const QByteArray& text, int timeoutMs = 5000);
     // Reads until the text occurs at least count times; bounded.
     bool waitForCount(const QByteArray& text, qsizetype count, int timeoutMs = 10000);
+    // Reads until the simulator has closed the connection; bounded.
+    bool waitForClosed(int timeoutMs = 5000);
     // Everything received so far, and what came after the last take().
     const QByteArray& received() const { return m_received; }
     QByteArray take();

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <csignal>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -265,6 +267,31 @@ TEST(SimulatorProcess, Sigterm_StopsTheProgramCleanly)
     ASSERT_TRUE(simulator.stop());
     EXPECT_EQ(simulator.process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(simulator.process().exitCode(), 0);
+}
+
+TEST(SimulatorProcess, Sigint_StopsTheProgramCleanly)
+{
+    SimulatorProcess simulator(credentials);
+    ASSERT_TRUE(simulator.started());
+    ASSERT_EQ(::kill(static_cast<pid_t>(simulator.process().processId()), SIGINT), 0);
+    ASSERT_TRUE(simulator.process().waitForFinished(10000));
+    EXPECT_EQ(simulator.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(simulator.process().exitCode(), 0);
+}
+
+TEST(SimulatorProcess, Logoff_SaysGoodbyeAndClosesTheConnection)
+{
+    SimulatorProcess simulator(credentials);
+    ASSERT_TRUE(simulator.started());
+    ManagerClient client;
+    ASSERT_TRUE(client.connectTo(simulator.port()));
+    ASSERT_TRUE(client.login());
+    client.send("Action: Logoff\r\n\r\n");
+    EXPECT_TRUE(client.waitFor("Response: Goodbye\r\nMessage: Thanks for all the fish.\r\n\r\n"));
+    EXPECT_TRUE(client.waitForClosed());
+    ManagerClient next;
+    ASSERT_TRUE(next.connectTo(simulator.port()));
+    EXPECT_TRUE(next.login()) << "the simulator goes on serving";
 }
 
 TEST(SimulatorProcess, BadOption_IsRefusedWithAMessage)

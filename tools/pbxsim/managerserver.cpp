@@ -62,11 +62,6 @@ quint16 ManagerServer::listen(const QByteArray& address, quint16 port)
     return static_cast<quint16>(m_listener->BoundPort().toUInt());
 }
 
-int ManagerServer::clientCount() const
-{
-    return static_cast<int>(findChildren<TWSocket*>(Qt::FindDirectChildrenOnly).size());
-}
-
 void ManagerServer::acceptClient()
 {
     const TSocket handle = m_listener->Accept();

@@ -28,8 +28,6 @@ public:
     // Throws the socket layer's exception when the address cannot be bound.
     quint16 listen(const QByteArray& address, quint16 port);
 
-    int clientCount() const;
-
 private:
     void acceptClient();
 

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 namespace pbxsim {
 
 namespace {
@@ -138,7 +140,7 @@ void ManagerSession::login(const ManagerMessage& action)
     success(action, "Authentication accepted");
     if (const auto booted = m_pbx.writer().fullyBooted())
         forward(*booted);
-    if (!m_settings.replayBlocks.isEmpty() && (m_allEvents || !m_eventClasses.isEmpty())) {
+    if (!m_settings.replayBlocks.isEmpty() && eventsOn()) {
         m_replayNext = 0;
         replayNext();
     }
@@ -173,7 +175,7 @@ void ManagerSession::challenge(const ManagerMessage& action)
 void ManagerSession::events(const ManagerMessage& action)
 {
     setEventMask(action.value("EventMask"));
-    respond(action, "Success", {{"Events", m_allEvents || !m_eventClasses.isEmpty() ? "On" : "Off"}});
+    respond(action, "Success", {{"Events", eventsOn() ? "On" : "Off"}});
 }
 
 void ManagerSession::setEventMask(const QByteArray& mask)

@@ -63,6 +63,7 @@ private:
     void hangup(const ManagerMessage& action);
 
     void setEventMask(const QByteArray& mask);
+    bool eventsOn() const { return m_allEvents || !m_eventClasses.isEmpty(); }
     bool wants(const ManagerMessage& event) const;
     void forward(const ManagerMessage& event);
     void replayNext();
