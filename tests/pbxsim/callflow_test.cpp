@@ -5,6 +5,8 @@
 #include "sessionprobe.h"
 #include "waitfor.h"
 
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 using namespace pbxsim;
@@ -229,6 +231,33 @@ TEST_P(CallFlowTest, UnansweredScriptedCall_GivesRingingThenNoCard)
     const QByteArray key = cards.changes()[9].mid(8);
     EXPECT_EQ(cards.changes().mid(9), QByteArrayList({"ringing " + key, "removed " + key}));
     EXPECT_TRUE(cards.cards().isEmpty());
+}
+
+// The program reads the stream in blocks of at most 2048 bytes and interprets
+// each block on its own, so each step of a call must fit in one.
+TEST_P(CallFlowTest, EveryBurstOfEvents_FitsInOneReceptionBlock)
+{
+    SimulatedPbx paced(GetParam(), CallTimings{400, 800, 400});
+    SessionProbe client(paced, settings);
+    client.login();
+    qsizetype burst = 0;
+    qsizetype largest = 0;
+    QObject::connect(&client.session(), &ManagerSession::output, [&](const QByteArray& bytes) {
+        burst += bytes.size();
+        largest = std::max(largest, burst);
+    });
+    // Runs once per pass of the event loop: what came before was one burst.
+    QTimer passes;
+    QObject::connect(&passes, &QTimer::timeout, [&] { burst = 0; });
+    passes.start(0);
+
+    IncomingCallLoop loop(paced, "100");
+    loop.start(0);
+    client.send("Action: Originate\r\nChannel: SIP/100\r\nContext: from-internal\r\nExten: 0123456789\r\n"
+                "Priority: 1\r\nTimeout: 30000\r\nCallerId: 100\r\nAsync: yes\r\n\r\n");
+    ASSERT_TRUE(testsupport::waitFor([&] { return client.all().count("Event: Hangup") >= 4; }, 10000));
+    EXPECT_GT(largest, 0);
+    EXPECT_LT(largest, 2048);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothHeaderStyles, CallFlowTest, ::testing::Values(HeaderStyle::Old, HeaderStyle::New),

@@ -185,14 +185,16 @@ void SimulatedPbx::dialExtension(const QByteArray& source, const QByteArray& ext
     const QByteArray techResource = internal ? "SIP/" + exten : QByteArray(trunk);
     const QByteArray dialString = internal ? exten : QByteArray(trunk).mid(4) + '/' + exten;
     raise(m_writer.newExten(*channel, "Dial", "SIP/" + dialString + ",30"));
-    const QByteArray callee = dial(source, techResource, dialString);
-    after(m_timings.ringMs, [this, source, callee] {
-        const Channel* calleeChannel = find(callee);
-        if (!find(source) || !calleeChannel || calleeChannel->state == ChannelState::Up)
-            return;
-        answer(callee);
-        bridge(source, callee);
-        endLater(source, callee);
+    after(stepMs(), [this, source, techResource, dialString] {
+        const QByteArray callee = dial(source, techResource, dialString);
+        after(m_timings.ringMs, [this, source, callee] {
+            const Channel* calleeChannel = find(callee);
+            if (!find(source) || !calleeChannel || calleeChannel->state == ChannelState::Up)
+                return;
+            answer(callee);
+            bridge(source, callee);
+            endLater(source, callee);
+        });
     });
 }
 
