@@ -106,7 +106,9 @@ void TForm1::AttachWindows(TForm2* console, TForm3* agenda, TForm5* dial)
     m_agenda = agenda;
     m_dial = dial;
     m_console->CallCards = this;
+    m_dial->Console = m_console;
     connect(m_console, &TForm2::SessionShown, this, &TForm1::ShowSessionState);
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
 }
 
 void TForm1::AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
@@ -252,8 +254,18 @@ void TForm1::Timer1Timer()
 {
     Timer1->stop();
     Edit1->setText(m_console->poste_as->text());
+    // The connection cannot be up yet, so this login only notes that it is
+    // not; the real one follows when the connection completes.
+    m_console->ConnectButtonClick();
+    m_console->SendButtonClick();
     m_agenda->ReloadNameLists();
     SetModeHeight();
+}
+
+void TForm1::Button1Click()
+{
+    m_console->ConnectButtonClick();
+    m_console->SendButtonClick();
 }
 
 void TForm1::Edit1Change()

@@ -97,6 +97,8 @@ public:
     bool IsCompact() const { return m_compact; }
 
     void Timer1Timer();
+    // "Connexion": a new connection attempt and the login, as at start-up.
+    void Button1Click();
     void Edit1Change();
     void Button3Click();
     void Image1Click();

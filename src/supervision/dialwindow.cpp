@@ -1,8 +1,31 @@
 #include "dialwindow.h"
 
+#include "cp1252.h"
+#include "esocketexception.h"
+#include "manageraction.h"
+#include "managerconsole.h"
+#include "messagebox.h"
+#include "tncnx.h"
 #include "ui_dialwindow.h"
 
 #include <QCloseEvent>
+
+namespace {
+
+QByteArray bytes(const QLineEdit* edit)
+{
+    return Cp1252::fromUnicode(edit->text());
+}
+
+QByteArray bytes(const QLabel* label)
+{
+    return Cp1252::fromUnicode(label->text());
+}
+
+// The extension that takes the calls of the two-call transfer in the dial plan.
+const QByteArray TwoCallTarget = QByteArrayLiteral("680");
+
+} // namespace
 
 TForm5::TForm5(QWidget* parent) : QWidget(parent), ui(new Ui::TForm5)
 {
@@ -30,6 +53,9 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent), ui(new Ui::TForm5)
     Panel2 = ui->Panel2;
     Button2 = ui->Button2;
 
+    connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
+    connect(Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &TForm5::Button4Click);
     connect(SpeedButton5, &QToolButton::clicked, this, &TForm5::SpeedButton5Click);
     connect(Button2, &QPushButton::clicked, this, &TForm5::Button2Click);
 }
@@ -54,6 +80,101 @@ void TForm5::transfert(const QString& display, const QString& channel)
     if (!Label2->text().isEmpty() && !Label3->text().isEmpty())
         Button4->setEnabled(true);
     show();
+}
+
+void TForm5::Button1Click()
+{
+    if (!Console)
+        return;
+    const QByteArray extension = bytes(Console->poste_as);
+    const QByteArray action = ManagerAction("Originate")
+                                  .header("Channel", "SIP/" + extension)
+                                  .header("Context", bytes(Console->code_soc))
+                                  .header("Exten", bytes(Edit1))
+                                  .header("Priority", "1")
+                                  .header("Timeout", "30000")
+                                  .header("CallerId", extension)
+                                  .header("Async", "yes")
+                                  .text();
+    if (!SendWithLogin(action))
+        ShowMessage(QStringLiteral("Erreur sur appel ") + Edit1->text());
+}
+
+void TForm5::Button3Click()
+{
+    if (Label1->text().isEmpty()) {
+        ShowMessage(QStringLiteral("Cliquer sur l'appel a transférer"));
+        return;
+    }
+    if (!Console)
+        return;
+    const QByteArray action = ManagerAction("Redirect")
+                                  .header("Channel", "SIP/" + bytes(Label1))
+                                  .header("Context", bytes(Console->code_soc))
+                                  .header("Exten", bytes(Edit2))
+                                  .header("Priority", "1")
+                                  .text();
+    // The message names the number the call was to go to.
+    if (!SendWithLogin(action)) {
+        ShowMessage(QStringLiteral("Erreur sur transfert ") + Edit2->text());
+        return;
+    }
+    ClearSelectedChannels();
+}
+
+void TForm5::Button4Click()
+{
+    if (Label2->text().isEmpty() || Label3->text().isEmpty()) {
+        ShowMessage(QStringLiteral("Cliquer sur les appels a transférer"));
+        return;
+    }
+    if (!Console)
+        return;
+    const QByteArray context = bytes(Console->code_soc);
+    const QByteArray action = ManagerAction("Redirect")
+                                  .header("Channel", "SIP/" + bytes(Label2))
+                                  .header("Context", context)
+                                  .header("Exten", TwoCallTarget)
+                                  .header("Priority", "1")
+                                  .header("ExtraChannel", "SIP/" + bytes(Label3))
+                                  .header("ExtraContext", context)
+                                  .header("ExtraExten", TwoCallTarget)
+                                  .header("ExtraPriority", "1")
+                                  .text();
+    if (!SendWithLogin(action)) {
+        ShowMessage(QStringLiteral("Erreur sur transfert ") + Cp1252::toUnicode(TwoCallTarget));
+        return;
+    }
+    ClearSelectedChannels();
+}
+
+bool TForm5::SendWithLogin(const QByteArray& action)
+{
+    TTnCnx* session = Console->TnCnx;
+    if (!session->SessionOpen())
+        return true;
+    // The secret goes in clear here, even when the console logs in by MD5. On
+    // the console's own open session the manager answers this repeated login
+    // "Already authenticated" and keeps the session as it is, events included.
+    const QByteArray login = ManagerAction(bytes(Console->action_as))
+                                 .header("UserName", bytes(Console->username_as))
+                                 .header("Secret", bytes(Console->secret_as))
+                                 .header("Events", "off")
+                                 .text();
+    try {
+        session->SendText(login);
+        session->SendText(action);
+    } catch (const ESocketException&) {
+        return false;
+    }
+    return true;
+}
+
+void TForm5::ClearSelectedChannels()
+{
+    Label1->clear();
+    Label2->clear();
+    Label3->clear();
 }
 
 void TForm5::SpeedButton5Click()

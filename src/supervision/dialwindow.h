@@ -8,6 +8,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
+class TForm2;
 
 namespace Ui {
 class TForm5;
@@ -54,12 +55,24 @@ public:
     QFrame* Panel2;
     QPushButton* Button2; // "Fermer"
 
+    // The manager console whose login fields, extension, context and session
+    // the calls and transfers use, read at the moment of sending; set once both
+    // windows exist. Without it nothing is sent.
+    TForm2* Console = nullptr;
+
     // Selects a card for the transfer: display is the card's caption, channel
     // its extension channel without "SIP/". Fills the first free slot of the
     // two-call transfer (a third selection replaces the second) and shows the
     // window.
     void transfert(const QString& display, const QString& channel);
 
+    // "Appeler": Originate from the own extension to Edit1, in the context
+    // code_soc.
+    void Button1Click();
+    // "Transfert": Redirect of the selected call to Edit2.
+    void Button3Click();
+    // Two-call "Transfert": Redirect of both selected calls to extension 680.
+    void Button4Click();
     void SpeedButton5Click();
     void Button2Click();
 
@@ -70,4 +83,9 @@ protected:
 
 private:
     void FormCloseQuery();
+    // Sends the login block (with "Events: off") and then the action, when the
+    // session is open. False when a send failed; true also when nothing was
+    // sent because the session is closed.
+    bool SendWithLogin(const QByteArray& action);
+    void ClearSelectedChannels();
 };

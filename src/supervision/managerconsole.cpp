@@ -1,12 +1,22 @@
 #include "managerconsole.h"
 
+#include "callcard.h"
 #include "callcardoperations.h"
 #include "cp1252.h"
+#include "esocketexception.h"
+#include "manageraction.h"
 #include "managereventinterpreter.h"
+#include "md5.h"
 #include "svgeditini.h"
+#include "tncnx.h"
 #include "ui_managerconsole.h"
 
+#include <QEventLoop>
 #include <QLoggingCategory>
+#include <QTimer>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -30,6 +40,17 @@ QString memoText(const QByteArray& text)
     lines.replace("\r\n", "\n").replace('\r', '\n');
     return Cp1252::toUnicode(lines);
 }
+
+QByteArray field(const QLineEdit* edit)
+{
+    return Cp1252::fromUnicode(edit->text());
+}
+
+constexpr int TickMsPerUnit = 6000;
+const QByteArray NotConnectedLine = QByteArrayLiteral("*** NOT CONNECTED ***");
+// "/ Attention Déconnecté", in the code page of every text the cards take.
+const QByteArray DisconnectedSda = QByteArrayLiteral("/ Attention D\xe9"
+                                                     "connect\xe9");
 
 } // namespace
 
@@ -63,6 +84,25 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent), ui(new Ui::TForm2)
     journal_enre = ui->journal_enre;
     Button1 = ui->Button1;
 
+    TnCnx = new TTnCnx(this);
+    TnCnx->SetPort(QByteArrayLiteral("23"));
+    TnCnx->SetLocation(QByteArrayLiteral("TNCNX"));
+    TnCnx->SetTermType(QByteArrayLiteral("VT100"));
+    TnCnx->SetLocalEcho(true);
+    TnCnx->OnSessionConnected = [this](TTnCnx* sender, quint16 error) { TnCnxSessionConnected(sender, error); };
+    TnCnx->OnSessionClosed = [this](TTnCnx* sender, quint16 error) { TnCnxSessionClosed(sender, error); };
+    TnCnx->OnDataAvailable = [this](TTnCnx* sender, const char* buffer, int len) {
+        TnCnxDataAvailable(sender, buffer, len);
+    };
+    TnCnx->OnDisplay = [this](TTnCnx* sender, const QByteArray& text) { TnCnxDisplay(sender, text); };
+
+    // Connected before the settings are restored: a stored keep-alive factor
+    // sets the period as it is restored.
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(TickMsPerUnit);
+    connect(Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);
+    connect(Spin_Edit1, &QSpinBox::valueChanged, this, &TForm2::Spin_Edit1Change);
+
     // The radio buttons only fill code_soc, which is what gets kept; they are
     // left out of the settings file on purpose.
     SvgEditIni1 = new TSvgEditIni(this);
@@ -78,15 +118,171 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent), ui(new Ui::TForm2)
     SvgEditIni1->SauveStringGrid = false;
     SvgEditIni1->Loaded();
 
+    connect(ConnectButton, &QPushButton::clicked, this, &TForm2::ConnectButtonClick);
+    connect(DisconnectButton, &QPushButton::clicked, this, &TForm2::DisconnectButtonClick);
+    connect(SendButton, &QPushButton::clicked, this, &TForm2::SendButtonClick);
+    connect(this, &TForm2::HangupRequested, this, &TForm2::SendHangup);
     connect(RadioButton1, &QRadioButton::clicked, this, &TForm2::RadioButton1Click);
     connect(RadioButton2, &QRadioButton::clicked, this, &TForm2::RadioButton2Click);
     connect(RadioButton3, &QRadioButton::clicked, this, &TForm2::RadioButton3Click);
     connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    Timer1->start();
 }
 
 TForm2::~TForm2()
 {
+    // The session goes first and silently: the main window, whose cards its
+    // close report would touch, may already be gone.
+    TnCnx->OnSessionConnected = nullptr;
+    TnCnx->OnSessionClosed = nullptr;
+    TnCnx->OnDataAvailable = nullptr;
+    TnCnx->OnDisplay = nullptr;
+    delete TnCnx;
     delete ui;
+}
+
+void TForm2::ConnectButtonClick()
+{
+    if (HostEdit_as->text().isEmpty())
+        return;
+    TnCnx->SetHost(field(HostEdit_as));
+    TnCnx->SetPort(field(PortEdit_as));
+    TnCnx->SetTermType(QByteArrayLiteral("VT100"));
+    TnCnx->SetLocalEcho(false);
+    TnCnx->Connect();
+}
+
+void TForm2::DisconnectButtonClick()
+{
+    if (TnCnx->SessionOpen())
+        TnCnx->Close();
+}
+
+void TForm2::SendButtonClick()
+{
+    if (HostEdit_as->text().isEmpty())
+        return;
+    ManagerChallenge.clear();
+    const QByteArray action = field(action_as);
+    const QByteArray user = field(username_as);
+    const QByteArray secret = field(secret_as);
+    const QByteArray events = field(events_as);
+    QByteArray login =
+        ManagerAction(action).header("UserName", user).header("Secret", secret).header("Events", events).text();
+    if (!TnCnx->SessionOpen()) {
+        AddMemoLine(Cp1252::toUnicode(NotConnectedLine));
+        return;
+    }
+    if (md5_s->isChecked()) {
+        SendToManager(ManagerAction("Challenge").header("AuthType", "MD5").text());
+        AwaitChallenge();
+        // Data handled during the pause may have ended the session; the next
+        // connect logs in again.
+        if (!TnCnx->SessionOpen()) {
+            AddMemoLine(Cp1252::toUnicode(NotConnectedLine));
+            return;
+        }
+        if (!ManagerChallenge.isEmpty()) {
+            const QByteArray key = DigestHex(TextDigest(ManagerChallenge + secret));
+            login = ManagerAction(action)
+                        .header("AuthType", "MD5")
+                        .header("UserName", user)
+                        .header("Key", key)
+                        .header("Events", events)
+                        .text();
+        }
+    }
+    SendToManager(login);
+    // The memo shows the plain form whichever form went out: the secret as
+    // typed, never the key.
+    AddMemoLine(QStringLiteral("Action: ") + action_as->text());
+    AddMemoLine(QStringLiteral("UserName: ") + username_as->text());
+    AddMemoLine(QStringLiteral("Secret: ") + secret_as->text());
+    AddMemoLine(QStringLiteral("Events: ") + events_as->text());
+    AddMemoLine(QString());
+}
+
+void TForm2::Timer1Timer()
+{
+    if (TnCnx->SessionOpen()) {
+        SendToManager(ManagerAction(field(caction_m)).header("Parameters", field(cpara_m)).text());
+        return;
+    }
+    DisconnectButtonClick();
+    ConnectButtonClick();
+    SendButtonClick();
+}
+
+void TForm2::Spin_Edit1Change()
+{
+    Timer1->setInterval(std::max(1, Spin_Edit1->value()) * TickMsPerUnit);
+}
+
+void TForm2::TnCnxSessionConnected(QObject*, quint16 Error)
+{
+    if (Error != 0) {
+        AddMemoLine(QStringLiteral("Erreur #") + QString::number(Error));
+        return;
+    }
+    DisplayMemo->clear();
+    DisplayMemo->setEnabled(true);
+    ConnectButton->setEnabled(false);
+    DisconnectButton->setEnabled(true);
+    DisplayMemo->setFocus();
+    SendButtonClick();
+    if (CallCards)
+        CallCards->RemoveCallCard(TFrame4::DisconnectionKey);
+    emit SessionShown(true);
+}
+
+void TForm2::TnCnxSessionClosed(QObject*, quint16)
+{
+    DisplayMemo->setEnabled(false);
+    ConnectButton->setEnabled(true);
+    DisconnectButton->setEnabled(false);
+    ConnectButton->setFocus();
+    if (CallCards)
+        CallCards->AddRingingCard(QByteArray(), DisconnectedSda, TFrame4::DisconnectionKey, QByteArrayLiteral("00"));
+    emit SessionShown(false);
+}
+
+void TForm2::SendHangup(const QByteArray& channel)
+{
+    if (!TnCnx->SessionOpen())
+        return;
+    try {
+        TnCnx->SendText(ManagerAction("Hangup").header("Channel", "SIP/" + channel).text());
+    } catch (const ESocketException&) {
+        // A hang-up that cannot leave changes nothing: the card stays until the
+        // manager reports the end of the call.
+    }
+}
+
+void TForm2::SendToManager(const QByteArray& action)
+{
+    try {
+        TnCnx->SendText(action);
+    } catch (const ESocketException& error) {
+        AddMemoLine(Cp1252::toUnicode(error.Message()));
+    }
+}
+
+void TForm2::AwaitChallenge()
+{
+    if (!ManagerChallenge.isEmpty())
+        return;
+    // A nested pause (a new session that logs in while this one waits) stacks
+    // on this one and hands the slot back when it ends.
+    QEventLoop pause;
+    QEventLoop* outer = std::exchange(m_challengePause, &pause);
+    QTimer::singleShot(ChallengePauseMs, &pause, &QEventLoop::quit);
+    pause.exec(QEventLoop::ExcludeUserInputEvents);
+    m_challengePause = outer;
+}
+
+void TForm2::AddMemoLine(const QString& line)
+{
+    DisplayMemo->appendPlainText(line);
 }
 
 void TForm2::RadioButton1Click()
@@ -114,7 +310,11 @@ void TForm2::MemoAddLines(QPlainTextEdit*, const QByteArray& Text)
     static NoCallCards noCards;
     const ManagerEventInterpreter interpreter(
         CallCards ? *CallCards : noCards, [this] { return Cp1252::fromUnicode(poste_as->text()); },
-        [this](const QByteArray& value) { ManagerChallenge = value; });
+        [this](const QByteArray& value) {
+            ManagerChallenge = value;
+            if (m_challengePause)
+                m_challengePause->quit();
+        });
     interpreter.interpret(Text);
 }
 

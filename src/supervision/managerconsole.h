@@ -7,6 +7,7 @@
 
 class CallCardOperations;
 class QCheckBox;
+class QEventLoop;
 class QFrame;
 class QGroupBox;
 class QLineEdit;
@@ -14,7 +15,9 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QTimer;
 class TSvgEditIni;
+class TTnCnx;
 
 namespace Ui {
 class TForm2;
@@ -26,6 +29,12 @@ class TForm2;
 // poste_as, the login fields, the dial-plan context code_soc). Its edits, check
 // boxes and spin edit are kept in "serie.ini" under the section "Form2"; the
 // radio buttons only write code_soc and are not kept. Closing it only hides it.
+//
+// It owns the program's one manager session, TnCnx: it connects and logs in
+// (plain, or by MD5 challenge when md5_s is checked), sends the keep-alive at
+// every tick of Timer1 while connected and starts a new attempt at every tick
+// while not. While the session is closed the main window shows the
+// disconnection card and its "Connexion" button.
 class TForm2 : public QWidget
 {
     Q_OBJECT
@@ -65,9 +74,28 @@ public:
     QCheckBox* journal_enre;
     QPushButton* Button1; // "Fermer"
 
+    // The manager session. Host, port, terminal type and local echo are set
+    // again at every connect.
+    TTnCnx* TnCnx;
+    // Keep-alive or reconnection, every Spin_Edit1 x 6000 ms (6 s per unit,
+    // whatever the label "Minutes" beside the box says).
+    QTimer* Timer1;
+
     // The card list of the main window, for the disconnection card; set by the
     // main window once both exist.
     CallCardOperations* CallCards = nullptr;
+
+    // Starts a connection attempt to HostEdit_as:PortEdit_as (nothing without a
+    // host); the outcome arrives through TnCnxSessionConnected.
+    void ConnectButtonClick();
+    // Closes the session when it is connected.
+    void DisconnectButtonClick();
+    // Sends the login; while not connected only notes "*** NOT CONNECTED ***".
+    void SendButtonClick();
+    void Timer1Timer();
+    void Spin_Edit1Change();
+    void TnCnxSessionConnected(QObject* Sender, quint16 Error);
+    void TnCnxSessionClosed(QObject* Sender, quint16 Error);
 
     void RadioButton1Click();
     void RadioButton2Click();
@@ -88,6 +116,9 @@ public:
     // Interprets one received text into card operations (Memo is not used).
     void MemoAddLines(QPlainTextEdit* Memo, const QByteArray& Text);
 
+    // How long the MD5 login waits for the manager's challenge.
+    static constexpr int ChallengePauseMs = 50;
+
 signals:
     // A card's "Raccrocher" item asks for the hang-up of the channel (without
     // its "SIP/" prefix). The manager session sends the Hangup action when it
@@ -98,4 +129,21 @@ signals:
     // session is closed the strip is 25 px high and shows "Connexion", while it
     // is connected it is 14 px high without the button.
     void SessionShown(bool connected);
+
+private:
+    // The card's "Raccrocher": "Action: Hangup" for SIP/ + channel, sent only
+    // while the session is open; a failed send is not reported.
+    void SendHangup(const QByteArray& channel);
+    // Sends one action of the console itself. A send that fails means the
+    // session is going; its close report follows, so the error is only noted
+    // in the memo.
+    void SendToManager(const QByteArray& action);
+    // Handles received data for at most ChallengePauseMs, returning as soon as
+    // a challenge has been recorded. User input waits meanwhile.
+    void AwaitChallenge();
+    void AddMemoLine(const QString& line);
+
+    // The pause of the MD5 login that is running, if any; a recorded challenge
+    // ends it early.
+    QEventLoop* m_challengePause = nullptr;
 };

@@ -1,0 +1,152 @@
+#include "corvalinefixture.h"
+
+#include "agendasettings.h"
+#include "applicationwindows.h"
+#include "browser.h"
+#include "callcard.h"
+#include "dialwindow.h"
+#include "mainwindow.h"
+#include "managerconsole.h"
+#include "messagebox.h"
+#include "svgeditini.h"
+#include "tncnx.h"
+#include "waitfor.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+QStringList OneScriptedCall(const char* style, const char* ringSeconds, const char* talkSeconds)
+{
+    return {QStringLiteral("--calls"),     QString::fromLatin1(style),       QStringLiteral("--first-call"),
+            QStringLiteral("0.2"),         QStringLiteral("--ring-time"),    QString::fromLatin1(ringSeconds),
+            QStringLiteral("--talk-time"), QString::fromLatin1(talkSeconds), QStringLiteral("--call-interval"),
+            QStringLiteral("60")};
+}
+
+QByteArrayList ManagerBlocks(const QByteArray& text)
+{
+    QByteArrayList blocks;
+    qsizetype from = 0;
+    for (qsizetype end = text.indexOf("\r\n\r\n"); end >= 0; end = text.indexOf("\r\n\r\n", from)) {
+        blocks.append(text.mid(from, end + 4 - from));
+        from = end + 4;
+    }
+    return blocks;
+}
+
+void CorvalineOnLoopback::SetUp()
+{
+    ASSERT_TRUE(dataDir.isValid());
+    qputenv("CORVALINE_DATA_DIR", QFile::encodeName(dataDir.path()));
+    TSvgEditIni::ResetForTests();
+    SetMessageSinkForTests([this](const QString& text) { messages.append(text); });
+    SetBrowserHookForTests([this](const QString& address) { pages.append(address); });
+}
+
+void CorvalineOnLoopback::TearDown()
+{
+    windows.reset();
+    simulator.reset();
+    SetMessageSinkForTests({});
+    SetBrowserHookForTests({});
+    TSvgEditIni::ResetForTests();
+    qunsetenv("CORVALINE_DATA_DIR");
+}
+
+void CorvalineOnLoopback::startSimulator(const QStringList& arguments)
+{
+    simulator = std::make_unique<PbxSimulator>(
+        QStringList{QStringLiteral("--user"), QString::fromLatin1(User), QStringLiteral("--secret"),
+                    QString::fromLatin1(Secret), QStringLiteral("--extension"), QString::fromLatin1(Extension)} +
+            arguments,
+        dataDir.filePath(QStringLiteral("pbxsim-actions.txt")));
+    ASSERT_TRUE(simulator->start()) << simulator->errors().constData();
+}
+
+void CorvalineOnLoopback::writeSettings(bool md5, const QByteArrayList& consoleLines, quint16 port)
+{
+    ASSERT_TRUE(simulator || port != 0);
+    QByteArrayList console{"HostEdit_as=127.0.0.1",
+                           "PortEdit_as=" + (port != 0 ? QByteArray::number(port) : simulator->portText()),
+                           "action_as=Login",
+                           QByteArray("username_as=") + User,
+                           QByteArray("secret_as=") + Secret,
+                           "events_as=On",
+                           QByteArray("poste_as=") + Extension,
+                           "code_soc=from-internal",
+                           md5 ? "md5_s=1" : "md5_s=0",
+                           "journal_enre=1",
+                           "Spin_Edit1=1"};
+    // A line given for a key replaces the default line of that key.
+    for (const QByteArray& line : consoleLines) {
+        const QByteArray key = line.left(line.indexOf('=') + 1);
+        console.removeIf([&](const QByteArray& existing) { return existing.startsWith(key); });
+        console.append(line);
+    }
+    QFile file(dataDir.filePath(QStringLiteral("serie.ini")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Form2]\r\n" + console.join("\r\n") +
+               "\r\n[Form3]\r\nadresse_ob=\r\nacces_auto=0\r\nnum_app=1\r\nnum_temps=0\r\n");
+}
+
+void CorvalineOnLoopback::createWindows()
+{
+    windows = std::make_unique<ApplicationWindows>();
+    form1 = windows->Form1();
+    form2 = windows->Form2();
+    form3 = windows->Form3();
+    form5 = windows->Form5();
+    form1->Timer1->stop();
+    form2->Timer1->stop();
+    // The console stays the session's handler; the tap only keeps a copy.
+    auto handler = form2->TnCnx->OnDataAvailable;
+    form2->TnCnx->OnDataAvailable = [this, handler](TTnCnx* sender, const char* buffer, int len) {
+        received.append(buffer, len);
+        handler(sender, buffer, len);
+    };
+    form1->show();
+}
+
+bool CorvalineOnLoopback::startUpAndLogIn()
+{
+    form1->Timer1Timer();
+    return waitForReceived("Message: Authentication accepted\r\n");
+}
+
+bool CorvalineOnLoopback::waitForReceived(const QByteArray& text, qsizetype count, int timeoutMs)
+{
+    return testsupport::waitFor([&] { return received.count(text) >= count; }, timeoutMs);
+}
+
+bool CorvalineOnLoopback::waitForCards(int count, int timeoutMs)
+{
+    return testsupport::waitFor([&] { return form1->CallCardCount() == count; }, timeoutMs);
+}
+
+QList<TFrame4*> CorvalineOnLoopback::cards() const
+{
+    QList<TFrame4*> found;
+    for (QObject* child : form1->Panel3->children()) {
+        if (auto* card = qobject_cast<TFrame4*>(child))
+            found.append(card);
+    }
+    return found;
+}
+
+TFrame4* CorvalineOnLoopback::onlyCard() const
+{
+    const QList<TFrame4*> all = cards();
+    return all.size() == 1 ? all.first() : nullptr;
+}
+
+QByteArray CorvalineOnLoopback::journal() const
+{
+    QByteArray text;
+    for (const QString& name : QDir(dataDir.path()).entryList({QStringLiteral("*.log")}, QDir::Files, QDir::Name)) {
+        QFile file(dataDir.filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            text += file.readAll();
+    }
+    return text;
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "applicationwindows.h"
+#include "pbxsimulator.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class TForm1;
+class TForm2;
+class TForm3;
+class TForm5;
+class TFrame4;
+
+// Simulator arguments for one scripted incoming call in the given header style
+// ("old" or "new"): it comes after 0.2 s, rings and talks for the given
+// seconds, and the next call comes only a minute later.
+QStringList OneScriptedCall(const char* style, const char* ringSeconds, const char* talkSeconds);
+
+// The blocks of manager text, each with its closing empty line.
+QByteArrayList ManagerBlocks(const QByteArray& text);
+
+// The program's four real windows over a data folder of the test's own, talking
+// to the real simulator process on a loopback port. Messages and browser pages
+// are captured; everything the manager session receives is kept in received.
+// The timers of the windows are stopped: each case runs the start-up sequence
+// and the console's ticks itself, so that no step depends on the clock.
+class CorvalineOnLoopback : public ::testing::Test
+{
+protected:
+    // The manager account the simulator knows.
+    static constexpr char User[] = "demo";
+    static constexpr char Secret[] = "demo";
+    static constexpr char Extension[] = "100";
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the simulator (account demo/demo, extension 100) with these further
+    // arguments.
+    void startSimulator(const QStringList& arguments = {});
+    // Writes "serie.ini": the console's section with the manager at 127.0.0.1
+    // on the simulator's port (or the port given), the account, extension 100,
+    // the journal on and md5_s as given; consoleLines ("key=value") replace
+    // or add lines. The agenda opens nothing by itself.
+    void writeSettings(bool md5, const QByteArrayList& consoleLines = {}, quint16 port = 0);
+    // Creates the windows, which read "serie.ini", and taps the session.
+    void createWindows();
+    // Runs the main window's start-up sequence and waits for the manager's
+    // answer to the login.
+    bool startUpAndLogIn();
+
+    // Bounded waits on the event loop.
+    bool waitForReceived(const QByteArray& text, qsizetype count = 1, int timeoutMs = 10000);
+    bool waitForCards(int count, int timeoutMs = 10000);
+
+    QList<TFrame4*> cards() const;
+    TFrame4* onlyCard() const;
+    QByteArray journal() const;
+
+    QTemporaryDir dataDir;
+    std::unique_ptr<PbxSimulator> simulator;
+    std::unique_ptr<ApplicationWindows> windows;
+    TForm1* form1 = nullptr;
+    TForm2* form2 = nullptr;
+    TForm3* form3 = nullptr;
+    TForm5* form5 = nullptr;
+    QByteArray received;
+    QStringList messages;
+    QStringList pages;
+};

@@ -1,0 +1,176 @@
+// The dial window places calls and transfers through the console's session:
+// a login block with "Events: off", then the action, exactly as framed here.
+#include "corvalinefixture.h"
+
+#include "callcard.h"
+#include "dialwindow.h"
+#include "mainwindow.h"
+#include "managerconsole.h"
+#include "tncnx.h"
+#include "waitfor.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace {
+
+const QByteArray StartLogin =
+    QByteArrayLiteral("Action: Login\r\nUserName: demo\r\nSecret: demo\r\nEvents: On\r\n\r\n");
+const QByteArray DialLogin =
+    QByteArrayLiteral("Action: Login\r\nUserName: demo\r\nSecret: demo\r\nEvents: off\r\n\r\n");
+
+QByteArray originate(const QByteArray& number)
+{
+    return "Action: Originate\r\nChannel: SIP/100\r\nContext: from-internal\r\nExten: " + number +
+           "\r\nPriority: 1\r\nTimeout: 30000\r\nCallerId: 100\r\nAsync: yes\r\n\r\n";
+}
+
+class DialWindowSends : public CorvalineOnLoopback
+{
+protected:
+    void start(const QStringList& arguments = {})
+    {
+        startSimulator(arguments);
+        writeSettings(false);
+        createWindows();
+        ASSERT_TRUE(startUpAndLogIn());
+    }
+
+    // Waits for the scripted call to be answered and selects it for a transfer.
+    TFrame4* selectAnsweredCall()
+    {
+        if (!testsupport::waitFor([&] { return onlyCard() && onlyCard()->IsAnswered(); }))
+            return nullptr;
+        onlyCard()->SpeedButton3->click();
+        return onlyCard();
+    }
+};
+
+TEST_F(DialWindowSends, Appeler_SendsTheLoginBlockThenTheOriginate)
+{
+    start();
+    form5->Edit1->setText(QStringLiteral("0123456789"));
+    form5->Button1->click();
+    ASSERT_TRUE(simulator->waitForLog(originate("0123456789")));
+    EXPECT_EQ(simulator->log(), StartLogin + DialLogin + originate("0123456789"));
+    ASSERT_TRUE(waitForReceived("Message: Originate successfully queued\r\n"));
+    EXPECT_TRUE(received.contains("Message: Already authenticated\r\n"));
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(form5->Edit1->text(), QStringLiteral("0123456789"));
+}
+
+TEST_F(DialWindowSends, Appeler_WithAnEmptyNumberStillSendsTheExtenLine)
+{
+    start();
+    form5->Edit1->clear();
+    form5->Button1Click();
+    ASSERT_TRUE(simulator->waitForLog(originate(QByteArray())));
+    EXPECT_TRUE(simulator->log().endsWith(DialLogin + originate(QByteArray())));
+}
+
+TEST_F(DialWindowSends, Appeler_ANumberCannotAddHeadersOrActions)
+{
+    start();
+    form5->Edit1->setText(QStringLiteral("12\r\nAction: Hangup"));
+    form5->Button1Click();
+    ASSERT_TRUE(simulator->waitForLog(originate("12Action: Hangup")));
+    EXPECT_FALSE(simulator->log().contains("\r\nAction: Hangup"));
+}
+
+TEST_F(DialWindowSends, Transfert_SendsTheRedirectOfTheSelectedCall)
+{
+    start(OneScriptedCall("new", "0.3", "60"));
+    TFrame4* card = selectAnsweredCall();
+    ASSERT_NE(card, nullptr);
+    const QByteArray channel = card->ChannelValue();
+    EXPECT_EQ(form5->Label1->text(), QString::fromLatin1(channel));
+    EXPECT_TRUE(form5->isVisible());
+    const QByteArray before = simulator->log();
+
+    form5->Edit2->setText(QStringLiteral("201"));
+    form5->Button3->click();
+    const QByteArray redirect = "Action: Redirect\r\nChannel: SIP/" + channel +
+                                "\r\nContext: from-internal\r\nExten: 201\r\nPriority: 1\r\n\r\n";
+    ASSERT_TRUE(simulator->waitForLog(redirect));
+    EXPECT_EQ(simulator->log(), before + DialLogin + redirect);
+    ASSERT_TRUE(waitForReceived("Message: Redirect successful\r\n"));
+    // The hidden channels are cleared; what the window shows stays.
+    EXPECT_TRUE(form5->Label1->text().isEmpty());
+    EXPECT_TRUE(form5->Label2->text().isEmpty());
+    EXPECT_FALSE(form5->Label6->text().isEmpty());
+    EXPECT_TRUE(messages.isEmpty());
+
+    // Pressed again, nothing is selected any more.
+    form5->Button3->click();
+    EXPECT_EQ(messages, QStringList{QStringLiteral("Cliquer sur l'appel a transférer")});
+}
+
+TEST_F(DialWindowSends, Transfert_WithoutASelectionShowsItsMessageAndSendsNothing)
+{
+    start();
+    const QByteArray before = simulator->log();
+    form5->Edit2->setText(QStringLiteral("201"));
+    form5->Button3Click();
+    EXPECT_EQ(messages, QStringList{QStringLiteral("Cliquer sur l'appel a transférer")});
+    form5->Button4Click();
+    EXPECT_EQ(messages, (QStringList{QStringLiteral("Cliquer sur l'appel a transférer"),
+                                     QStringLiteral("Cliquer sur les appels a transférer")}));
+    testsupport::spinEventLoop(200);
+    EXPECT_EQ(simulator->log(), before);
+}
+
+TEST_F(DialWindowSends, TwoCallTransfert_SendsOneRedirectOfBothChannelsTo680)
+{
+    start(OneScriptedCall("new", "0.3", "60"));
+    TFrame4* card = selectAnsweredCall();
+    ASSERT_NE(card, nullptr);
+    card->SpeedButton3->click();
+    ASSERT_TRUE(form5->Button4->isEnabled());
+    const QByteArray channel = card->ChannelValue();
+    const QByteArray before = simulator->log();
+
+    form5->Button4Click();
+    const QByteArray redirect = "Action: Redirect\r\nChannel: SIP/" + channel +
+                                "\r\nContext: from-internal\r\nExten: 680\r\nPriority: 1\r\nExtraChannel: SIP/" +
+                                channel +
+                                "\r\nExtraContext: from-internal\r\nExtraExten: 680\r\nExtraPriority: 1\r\n\r\n";
+    ASSERT_TRUE(simulator->waitForLog(redirect));
+    EXPECT_EQ(simulator->log(), before + DialLogin + redirect);
+    EXPECT_TRUE(form5->Label2->text().isEmpty());
+    EXPECT_TRUE(form5->Label3->text().isEmpty());
+}
+
+TEST_F(DialWindowSends, WhileTheSessionIsClosed_NothingIsSentAndNoMessageShown)
+{
+    start(OneScriptedCall("new", "0.3", "60"));
+    TFrame4* card = selectAnsweredCall();
+    ASSERT_NE(card, nullptr);
+    form2->DisconnectButtonClick();
+    ASSERT_FALSE(form2->TnCnx->SessionOpen());
+    const QByteArray before = simulator->log();
+    form5->Edit1->setText(QStringLiteral("0123456789"));
+    form5->Button1Click();
+    form5->Button3Click();
+    testsupport::spinEventLoop(200);
+    EXPECT_EQ(simulator->log(), before);
+    EXPECT_TRUE(messages.isEmpty());
+    // The transfer still let go of its selection.
+    EXPECT_TRUE(form5->Label1->text().isEmpty());
+}
+
+TEST_F(DialWindowSends, SendFailure_ShowsTheErrorOfTheCall)
+{
+    start();
+    // The simulator goes away while the program is busy: the session still
+    // counts as open when "Appeler" is pressed, and the sends meet the reset.
+    ASSERT_TRUE(simulator->kill());
+    form5->Edit1->setText(QStringLiteral("0123456789"));
+    form5->Button1Click();
+    EXPECT_EQ(messages, QStringList{QStringLiteral("Erreur sur appel 0123456789")});
+    ASSERT_TRUE(waitForCards(1));
+    EXPECT_NE(form1->FindCallCard(TFrame4::DisconnectionKey), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,127 @@
+// The console's own side of the manager session: connect and disconnect, the
+// keep-alive, the period of its timer and the MD5 login's fallback.
+#include "corvalinefixture.h"
+
+#include "callcard.h"
+#include "mainwindow.h"
+#include "managerconsole.h"
+#include "tncnx.h"
+#include "waitfor.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace {
+
+using ManagerSession = CorvalineOnLoopback;
+
+TEST_F(ManagerSession, Tick_SendsTheKeepAliveAsConfigured)
+{
+    startSimulator();
+    writeSettings(false, {"caction_m=Ping", "cpara_m=Aucun"});
+    createWindows();
+    ASSERT_TRUE(startUpAndLogIn());
+    form2->Timer1Timer();
+    ASSERT_TRUE(simulator->waitForLog("Action: Ping\r\nParameters: Aucun\r\n\r\n"));
+    ASSERT_TRUE(waitForReceived("Ping: Pong\r\n"));
+    EXPECT_TRUE(simulator->log().endsWith("Action: Ping\r\nParameters: Aucun\r\n\r\n"));
+}
+
+TEST_F(ManagerSession, DisconnectButton_ClosesTheSessionAndShowsTheDisconnectionCard)
+{
+    startSimulator();
+    writeSettings(false);
+    createWindows();
+    ASSERT_TRUE(startUpAndLogIn());
+    EXPECT_FALSE(form2->ConnectButton->isEnabled());
+    form2->DisconnectButton->click();
+    ASSERT_TRUE(waitForCards(1));
+    EXPECT_NE(form1->FindCallCard(TFrame4::DisconnectionKey), nullptr);
+    EXPECT_TRUE(form2->ConnectButton->isEnabled());
+    EXPECT_FALSE(form2->DisconnectButton->isEnabled());
+    // A second close request finds no session and changes nothing.
+    form2->DisconnectButtonClick();
+    testsupport::spinEventLoop(100);
+    EXPECT_EQ(form1->CallCardCount(), 1);
+
+    form2->ConnectButton->click();
+    ASSERT_TRUE(waitForReceived("Message: Authentication accepted\r\n", 2));
+    ASSERT_TRUE(waitForCards(0));
+}
+
+TEST_F(ManagerSession, LoginWithoutSession_OnlyNotesThatItIsNotConnected)
+{
+    startSimulator();
+    writeSettings(false);
+    createWindows();
+    form2->SendButtonClick();
+    EXPECT_EQ(form2->DisplayMemo->toPlainText(), QStringLiteral("*** NOT CONNECTED ***"));
+    testsupport::spinEventLoop(100);
+    EXPECT_TRUE(simulator->log().isEmpty());
+}
+
+TEST_F(ManagerSession, EmptyHost_ConnectAndLoginDoNothing)
+{
+    startSimulator();
+    writeSettings(false, {"HostEdit_as="});
+    createWindows();
+    EXPECT_TRUE(form2->HostEdit_as->text().isEmpty());
+    form2->Timer1Timer();
+    EXPECT_TRUE(form2->DisplayMemo->toPlainText().isEmpty());
+    testsupport::spinEventLoop(200);
+    EXPECT_EQ(form2->TnCnx->State(), wsClosed);
+    EXPECT_EQ(form1->CallCardCount(), 0);
+}
+
+TEST_F(ManagerSession, TimerPeriod_IsSixSecondsPerUnitOfTheSpinEdit)
+{
+    startSimulator();
+    writeSettings(false, {"Spin_Edit1=3"});
+    createWindows();
+    EXPECT_EQ(form2->Spin_Edit1->value(), 3);
+    EXPECT_EQ(form2->Timer1->interval(), 18000);
+    form2->Spin_Edit1->setValue(30);
+    EXPECT_EQ(form2->Timer1->interval(), 180000);
+    form2->Spin_Edit1->setValue(1);
+    EXPECT_EQ(form2->Timer1->interval(), 6000);
+}
+
+TEST_F(ManagerSession, TimerRunsFromCreation)
+{
+    startSimulator();
+    writeSettings(false);
+    windows = std::make_unique<ApplicationWindows>();
+    EXPECT_TRUE(windows->Form2()->Timer1->isActive());
+    EXPECT_EQ(windows->Form2()->Timer1->interval(), 6000);
+    windows->Form1()->Timer1->stop();
+}
+
+TEST_F(ManagerSession, Md5WithoutAnAnsweredChallenge_FallsBackToThePlainLogin)
+{
+    // A manager that takes everything and answers nothing.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    QTcpSocket* peer = nullptr;
+    QObject::connect(&silent, &QTcpServer::newConnection, [&] { peer = silent.nextPendingConnection(); });
+    QByteArray got;
+    writeSettings(true, {}, silent.serverPort());
+    createWindows();
+    form2->ConnectButtonClick();
+    ASSERT_TRUE(testsupport::waitFor([&] { return peer != nullptr; }));
+    const QByteArray expected = "Action: Challenge\r\nAuthType: MD5\r\n\r\n"
+                                "Action: Login\r\nUserName: demo\r\nSecret: demo\r\nEvents: On\r\n\r\n";
+    ASSERT_TRUE(testsupport::waitFor([&] {
+        got += peer->readAll();
+        return got.size() >= expected.size();
+    }));
+    EXPECT_EQ(got, expected);
+    EXPECT_TRUE(form2->ManagerChallenge.isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,127 @@
+// The PBX goes down and comes back on the same port: one disconnection card and
+// the "Connexion" button while it is away, a new session and login at the next
+// tick of the console once it is back.
+#include "corvalinefixture.h"
+
+#include "callcard.h"
+#include "mainwindow.h"
+#include "managerconsole.h"
+#include "tncnx.h"
+#include "waitfor.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace {
+
+constexpr char Accepted[] = "Message: Authentication accepted\r\n";
+
+class Reconnection : public CorvalineOnLoopback
+{
+protected:
+    void start()
+    {
+        startSimulator();
+        writeSettings(false);
+        createWindows();
+        ASSERT_TRUE(startUpAndLogIn());
+        ASSERT_TRUE(connectedState());
+    }
+
+    bool connectedState() const
+    {
+        return form2->TnCnx->SessionOpen() && form1->CallCardCount() == 0 && form1->height() == TForm1::OptionsHeight &&
+               !form1->Button1->isVisibleTo(form1->Panel1) && form1->Panel1->maximumHeight() == 14 &&
+               !form2->ConnectButton->isEnabled() && form2->DisconnectButton->isEnabled() &&
+               form2->DisplayMemo->isEnabled();
+    }
+
+    bool disconnectedState() const
+    {
+        return !form2->TnCnx->SessionOpen() && form1->CallCardCount() == 1 &&
+               form1->FindCallCard(TFrame4::DisconnectionKey) != nullptr &&
+               form1->height() == TForm1::OptionsHeight + TForm1::CardHeight &&
+               form1->Button1->isVisibleTo(form1->Panel1) && form1->Panel1->maximumHeight() == 25 &&
+               form2->ConnectButton->isEnabled() && !form2->DisconnectButton->isEnabled() &&
+               !form2->DisplayMemo->isEnabled();
+    }
+
+    // Kills the simulator and waits for the program to show the loss.
+    void killSimulator()
+    {
+        ASSERT_TRUE(simulator->kill());
+        ASSERT_TRUE(testsupport::waitFor([&] { return disconnectedState(); }));
+    }
+
+    // Starts the simulator again and lets one console tick reconnect.
+    void restartAndTick(qsizetype loginsSoFar)
+    {
+        ASSERT_TRUE(simulator->start());
+        form2->Timer1Timer();
+        ASSERT_TRUE(waitForReceived(Accepted, loginsSoFar + 1));
+        ASSERT_TRUE(testsupport::waitFor([&] { return connectedState(); }));
+    }
+};
+
+TEST_F(Reconnection, KilledSimulator_ShowsOneDisconnectionCardAndTheConnectButton)
+{
+    start();
+    killSimulator();
+    const TFrame4* card = form1->FindCallCard(TFrame4::DisconnectionKey);
+    EXPECT_FALSE(card->SpeedButton1->isVisibleTo(card));
+    EXPECT_FALSE(card->SpeedButton4->isEnabled());
+    EXPECT_EQ(card->SdaValue(), QByteArrayLiteral("/ Attention D\xe9"
+                                                  "connect\xe9"));
+}
+
+TEST_F(Reconnection, TickWhileThePbxIsStillAway_NotesTheRefusalAndKeepsOneCard)
+{
+    start();
+    killSimulator();
+    form2->Timer1Timer();
+    EXPECT_TRUE(form2->DisplayMemo->toPlainText().contains(QStringLiteral("*** NOT CONNECTED ***")));
+    ASSERT_TRUE(testsupport::waitFor(
+        [&] { return form2->DisplayMemo->toPlainText().contains(QStringLiteral("Erreur #10061")); }));
+    testsupport::spinEventLoop(100);
+    EXPECT_TRUE(disconnectedState());
+}
+
+TEST_F(Reconnection, RestartedSimulator_ReconnectsAtTheNextTickAndRemovesTheCard)
+{
+    start();
+    killSimulator();
+    restartAndTick(1);
+    // The new session logged in again, in the plain form.
+    EXPECT_EQ(simulator->log().count("Action: Login\r\nUserName: demo\r\nSecret: demo\r\nEvents: On\r\n\r\n"), 2);
+}
+
+TEST_F(Reconnection, TwentyKillAndRestartCycles_EndConnectedWithoutCards)
+{
+    start();
+    for (int cycle = 1; cycle <= 20; ++cycle) {
+        SCOPED_TRACE(cycle);
+        killSimulator();
+        if (HasFatalFailure())
+            return;
+        restartAndTick(cycle);
+        if (HasFatalFailure())
+            return;
+    }
+    testsupport::spinEventLoop(100);
+    EXPECT_TRUE(connectedState());
+    EXPECT_EQ(received.count(Accepted), 21);
+    EXPECT_EQ(simulator->log().count("Action: Login\r\n"), 21);
+}
+
+TEST_F(Reconnection, ConnexionButton_ConnectsAndLogsInAgain)
+{
+    start();
+    killSimulator();
+    ASSERT_TRUE(simulator->start());
+    form1->Button1->click();
+    ASSERT_TRUE(waitForReceived(Accepted, 2));
+    ASSERT_TRUE(testsupport::waitFor([&] { return connectedState(); }));
+}
+
+} // namespace

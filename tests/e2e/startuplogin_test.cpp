@@ -1,0 +1,93 @@
+// Start-up against the real simulator: the main window's one-shot sequence
+// connects and logs in, by MD5 challenge or in the plain form.
+#include "corvalinefixture.h"
+
+#include "mainwindow.h"
+#include "managerconsole.h"
+#include "md5.h"
+#include "tncnx.h"
+#include "waitfor.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
+
+namespace {
+
+using StartUpLogin = CorvalineOnLoopback;
+
+QByteArray challengeIn(const QByteArray& received)
+{
+    const QRegularExpression challenge(QStringLiteral("Challenge: (\\d+)\r\n"));
+    return challenge.match(QString::fromLatin1(received)).captured(1).toLatin1();
+}
+
+TEST_F(StartUpLogin, StartUpTimer_ConnectsAndLogsInWithThePlainForm)
+{
+    startSimulator();
+    writeSettings(false);
+    createWindows();
+    form1->Timer1->start();
+    ASSERT_TRUE(waitForReceived("Message: Authentication accepted\r\n"));
+    EXPECT_FALSE(form1->Timer1->isActive());
+    EXPECT_TRUE(form2->TnCnx->SessionOpen());
+    EXPECT_EQ(simulator->log(),
+              QByteArrayLiteral("Action: Login\r\nUserName: demo\r\nSecret: demo\r\nEvents: On\r\n\r\n"));
+    EXPECT_EQ(form1->Edit1->text(), QStringLiteral("100"));
+}
+
+TEST_F(StartUpLogin, Md5Checked_LogsInWithTheKeyOfTheChallengeAndNeverTheSecret)
+{
+    startSimulator();
+    writeSettings(true);
+    createWindows();
+    ASSERT_TRUE(startUpAndLogIn()) << received.constData();
+    const QByteArray challenge = challengeIn(received);
+    ASSERT_FALSE(challenge.isEmpty());
+    EXPECT_EQ(form2->ManagerChallenge, challenge);
+    const QByteArray key = DigestHex(TextDigest(challenge + Secret));
+    EXPECT_EQ(simulator->log(), "Action: Challenge\r\nAuthType: MD5\r\n\r\n"
+                                "Action: Login\r\nAuthType: MD5\r\nUserName: demo\r\nKey: " +
+                                    key + "\r\nEvents: On\r\n\r\n");
+    EXPECT_FALSE(simulator->log().contains("Secret"));
+}
+
+TEST_F(StartUpLogin, Md5Login_MemoShowsThePlainLinesNotTheKey)
+{
+    startSimulator();
+    writeSettings(true);
+    createWindows();
+    ASSERT_TRUE(startUpAndLogIn());
+    // A login on demand: the answer to its challenge is handled within the
+    // pause, then the key goes out and the memo lists the lines as typed.
+    form2->SendButtonClick();
+    EXPECT_TRUE(form2->DisplayMemo->toPlainText().endsWith(
+        QStringLiteral("Action: Login\nUserName: demo\nSecret: demo\nEvents: On\n")))
+        << form2->DisplayMemo->toPlainText().toStdString();
+    ASSERT_TRUE(simulator->waitForLog("Action: Login\r\nAuthType: MD5\r\n", 2));
+    ASSERT_TRUE(waitForReceived("Message: Already authenticated\r\n"));
+    EXPECT_FALSE(simulator->log().contains("Secret"));
+}
+
+TEST_F(StartUpLogin, WrongSecret_IsRefusedAndTheSessionStaysOpen)
+{
+    startSimulator();
+    writeSettings(false, {"secret_as=faux"});
+    createWindows();
+    form1->Timer1Timer();
+    ASSERT_TRUE(waitForReceived("Message: Authentication failed\r\n"));
+    testsupport::spinEventLoop(200);
+    EXPECT_TRUE(form2->TnCnx->SessionOpen());
+    EXPECT_FALSE(form2->ConnectButton->isEnabled());
+    EXPECT_TRUE(form2->DisconnectButton->isEnabled());
+    EXPECT_EQ(form1->CallCardCount(), 0);
+    // The keep-alive goes on over the refused session and is refused as well.
+    form2->Timer1Timer();
+    ASSERT_TRUE(simulator->waitForLog("Action: Ping\r\nParameters: None\r\n\r\n"));
+    ASSERT_TRUE(waitForReceived("Message: Permission denied\r\n"));
+    EXPECT_TRUE(form2->TnCnx->SessionOpen());
+}
+
+} // namespace
