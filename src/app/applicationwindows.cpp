@@ -5,11 +5,31 @@
 #include "mainwindow.h"
 #include "managerconsole.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace {
+
+constexpr QPoint DialWindowPosition(298, 198);
+
+void centreOnScreen(QWidget* window)
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window->geometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+}
+
+} // namespace
+
 ApplicationWindows::ApplicationWindows()
     : m_form1(std::make_unique<TForm1>()), m_form2(std::make_unique<TForm2>()), m_form3(std::make_unique<TForm3>()),
       m_form5(std::make_unique<TForm5>())
 {
     m_form1->AttachWindows(m_form2.get(), m_form3.get(), m_form5.get());
+    centreOnScreen(m_form2.get());
+    m_form5->move(DialWindowPosition);
 }
 
 ApplicationWindows::~ApplicationWindows()

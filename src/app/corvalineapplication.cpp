@@ -5,7 +5,6 @@
 CorvalineApplication::CorvalineApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Corvaline"));
-    setApplicationDisplayName(QStringLiteral("Corvaline"));
     // The main window is a tool window, which Qt does not count as a main
     // window; the program ends when it closes, whatever else is open.
     setQuitOnLastWindowClosed(false);
