@@ -32,6 +32,10 @@ int main(int argc, char** argv)
         return parsed.exitCode;
     }
     const SimulatorOptions& options = *parsed.options;
+    // Watched from the start, so that a stop sent as soon as the port is
+    // reported is never taken with the default, abrupt action.
+    StopSignals stop;
+    QObject::connect(&stop, &StopSignals::stopRequested, &app, &QCoreApplication::quit);
 
     SessionSettings settings{options.user, options.secret, {}, 50};
     if (!options.replayFile.isEmpty()) {
@@ -60,7 +64,5 @@ int main(int argc, char** argv)
     if (options.scriptedCalls)
         calls.start(options.firstCallMs);
 
-    StopSignals stop;
-    QObject::connect(&stop, &StopSignals::stopRequested, &app, &QCoreApplication::quit);
     return app.exec();
 }
