@@ -45,6 +45,16 @@ TEST_F(ManagerSessionTest, PlainLogin_WithAWrongSecret_FailsAndTheSessionStaysUs
     EXPECT_EQ(headerIn(probe.take(), "Message"), QByteArray("Authentication accepted"));
 }
 
+TEST_F(ManagerSessionTest, PlainLogin_MatchesTheUserNameWithoutCaseButNotTheSecret)
+{
+    SessionProbe probe(pbx, settings);
+    probe.take();
+    probe.send("Action: Login\r\nUserName: ADMIN\r\nSecret: S3CRET\r\n\r\n");
+    EXPECT_EQ(headerIn(probe.take(), "Message"), QByteArray("Authentication failed"));
+    probe.send("Action: Login\r\nUserName: ADMIN\r\nSecret: s3cret\r\n\r\n");
+    EXPECT_EQ(headerIn(probe.take(), "Message"), QByteArray("Authentication accepted"));
+}
+
 TEST_F(ManagerSessionTest, PlainLogin_WithAnotherUser_Fails)
 {
     SessionProbe probe(pbx, settings);

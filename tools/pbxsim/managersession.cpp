@@ -148,7 +148,8 @@ void ManagerSession::login(const ManagerMessage& action)
 
 bool ManagerSession::validCredentials(const ManagerMessage& action) const
 {
-    if (action.value("Username") != m_settings.user)
+    // Asterisk finds the manager account by its name without regard to case.
+    if (action.value("Username").compare(m_settings.user, Qt::CaseInsensitive) != 0)
         return false;
     if (action.value("AuthType").trimmed().compare("MD5", Qt::CaseInsensitive) == 0) {
         // A key is only good against the challenge issued on this connection.
