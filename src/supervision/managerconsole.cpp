@@ -263,7 +263,7 @@ void TForm2::SendToManager(const QByteArray& action)
     try {
         TnCnx->SendText(action);
     } catch (const ESocketException& error) {
-        AddMemoLine(Cp1252::toUnicode(error.Message()));
+        AddMemoLine(memoText(error.Message()));
     }
 }
 

@@ -17,7 +17,51 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
+
+// A loopback listener that never accepts, its one-place queue taken by a first
+// client: further connection attempts stay pending, as towards a host that
+// does not answer.
+class UnansweredListener
+{
+public:
+    UnansweredListener()
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(m_listener, 0) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        m_filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (m_filler >= 0 && ::connect(m_filler, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+            m_port = ntohs(address.sin_port);
+    }
+    ~UnansweredListener()
+    {
+        for (int fd : {m_filler, m_listener}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    UnansweredListener(const UnansweredListener&) = delete;
+    UnansweredListener& operator=(const UnansweredListener&) = delete;
+
+    quint16 port() const { return m_port; }
+
+private:
+    int m_listener = -1;
+    int m_filler = -1;
+    quint16 m_port = 0;
+};
 
 using ManagerSession = CorvalineOnLoopback;
 
@@ -100,6 +144,28 @@ TEST_F(ManagerSession, TimerRunsFromCreation)
     EXPECT_TRUE(windows->Form2()->Timer1->isActive());
     EXPECT_EQ(windows->Form2()->Timer1->interval(), 6000);
     windows->Form1()->Timer1->stop();
+}
+
+TEST_F(ManagerSession, TickWhileAnAttemptIsPending_ClosesItShowsOneCardAndTriesAgain)
+{
+    UnansweredListener unanswered;
+    ASSERT_NE(unanswered.port(), 0);
+    writeSettings(false, {}, unanswered.port());
+    createWindows();
+    form2->ConnectButtonClick();
+    testsupport::spinEventLoop(300);
+    ASSERT_EQ(form2->TnCnx->State(), wsConnecting);
+    EXPECT_EQ(form1->CallCardCount(), 0);
+
+    for (int tick = 1; tick <= 3; ++tick) {
+        SCOPED_TRACE(tick);
+        form2->Timer1Timer();
+        EXPECT_EQ(form2->TnCnx->State(), wsConnecting);
+        ASSERT_TRUE(waitForCards(1));
+        EXPECT_NE(form1->FindCallCard(TFrame4::DisconnectionKey), nullptr);
+        EXPECT_TRUE(form1->Button1->isVisibleTo(form1->Panel1));
+    }
+    EXPECT_EQ(form2->DisplayMemo->toPlainText().count(QStringLiteral("*** NOT CONNECTED ***")), 3);
 }
 
 TEST_F(ManagerSession, Md5WithoutAnAnsweredChallenge_FallsBackToThePlainLogin)
