@@ -34,6 +34,8 @@ ApplicationWindows::ApplicationWindows()
 
 ApplicationWindows::~ApplicationWindows()
 {
-    // The cards of the main window point at the other windows: they go first.
+    // The cards of the main window point at the other windows: they go first,
+    // and the console must not reach the card list afterwards.
     m_form1.reset();
+    m_form2->CallCards = nullptr;
 }
