@@ -229,10 +229,17 @@ void TForm2::TnCnxSessionConnected(QObject*, quint16 Error)
     ConnectButton->setEnabled(false);
     DisconnectButton->setEnabled(true);
     DisplayMemo->setFocus();
+    // The login and the card removal both run the event loop (the MD5 pause,
+    // the card list's pending events). If the session ends meanwhile, its close
+    // report has already shown the card and the "Connexion" button, and the
+    // rest of this handler would hide them again on a closed session.
     SendButtonClick();
+    if (!TnCnx->SessionOpen())
+        return;
     if (CallCards)
         CallCards->RemoveCallCard(TFrame4::DisconnectionKey);
-    emit SessionShown(true);
+    if (TnCnx->SessionOpen())
+        emit SessionShown(true);
 }
 
 void TForm2::TnCnxSessionClosed(QObject*, quint16)
@@ -243,7 +250,9 @@ void TForm2::TnCnxSessionClosed(QObject*, quint16)
     ConnectButton->setFocus();
     if (CallCards)
         CallCards->AddRingingCard(QByteArray(), DisconnectedSda, TFrame4::DisconnectionKey, QByteArrayLiteral("00"));
-    emit SessionShown(false);
+    // A new session that came up while the card was being added owns the strip.
+    if (!TnCnx->SessionOpen())
+        emit SessionShown(false);
 }
 
 void TForm2::SendHangup(const QByteArray& channel)

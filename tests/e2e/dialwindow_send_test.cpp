@@ -173,4 +173,18 @@ TEST_F(DialWindowSends, SendFailure_ShowsTheErrorOfTheCall)
     EXPECT_NE(form1->FindCallCard(TFrame4::DisconnectionKey), nullptr);
 }
 
+TEST_F(DialWindowSends, TransferSendFailure_NamesTheTargetAndKeepsTheSelection)
+{
+    start(OneScriptedCall("new", "0.3", "60"));
+    TFrame4* card = selectAnsweredCall();
+    ASSERT_NE(card, nullptr);
+    const QString channel = form5->Label1->text();
+    ASSERT_TRUE(simulator->kill());
+    form5->Edit1->setText(QStringLiteral("0123456789"));
+    form5->Edit2->setText(QStringLiteral("201"));
+    form5->Button3Click();
+    EXPECT_EQ(messages, QStringList{QStringLiteral("Erreur sur transfert 201")});
+    EXPECT_EQ(form5->Label1->text(), channel);
+}
+
 } // namespace

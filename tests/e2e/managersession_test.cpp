@@ -190,4 +190,33 @@ TEST_F(ManagerSession, Md5WithoutAnAnsweredChallenge_FallsBackToThePlainLogin)
     EXPECT_TRUE(form2->ManagerChallenge.isEmpty());
 }
 
+TEST_F(ManagerSession, SessionLostDuringTheChallengePause_SendsNoLoginAndStaysShownClosed)
+{
+    // A manager that hangs up on the challenge request.
+    QTcpServer rude;
+    ASSERT_TRUE(rude.listen(QHostAddress::LocalHost, 0));
+    QTcpSocket* peer = nullptr;
+    QObject::connect(&rude, &QTcpServer::newConnection, [&] {
+        peer = rude.nextPendingConnection();
+        QObject::connect(peer, &QTcpSocket::readyRead, [&] {
+            if (peer->readAll().contains("Action: Challenge"))
+                peer->abort();
+        });
+    });
+    writeSettings(true, {}, rude.serverPort());
+    createWindows();
+    form2->ConnectButtonClick();
+    ASSERT_TRUE(waitForCards(1));
+    EXPECT_TRUE(form2->DisplayMemo->toPlainText().endsWith(QStringLiteral("*** NOT CONNECTED ***")))
+        << form2->DisplayMemo->toPlainText().toStdString();
+    EXPECT_FALSE(form2->DisplayMemo->toPlainText().contains(QStringLiteral("Error")));
+    EXPECT_NE(form1->FindCallCard(TFrame4::DisconnectionKey), nullptr);
+    // The connected report that started the login does not hide what the
+    // close report showed.
+    testsupport::spinEventLoop(100);
+    EXPECT_EQ(form1->CallCardCount(), 1);
+    EXPECT_TRUE(form1->Button1->isVisibleTo(form1->Panel1));
+    EXPECT_EQ(form1->Panel1->maximumHeight(), 25);
+}
+
 } // namespace
