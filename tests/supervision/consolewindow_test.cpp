@@ -43,7 +43,8 @@ TEST_F(ConsoleWindowTest, FirstRun_ChecksEveryKeptCheckBoxAndKeepsDesignedTexts)
     TForm2 console;
     EXPECT_EQ(console.objectName(), QStringLiteral("Form2"));
     EXPECT_EQ(console.windowTitle(), QStringLiteral("Manager"));
-    EXPECT_EQ(console.size(), QSize(545, 480));
+    console.show();
+    EXPECT_EQ(console.size(), QSize(545, 480)) << "every control fits the designed size";
     EXPECT_TRUE(console.md5_s->isChecked());
     EXPECT_TRUE(console.journal_enre->isChecked());
     EXPECT_EQ(console.Spin_Edit1->value(), 1);
