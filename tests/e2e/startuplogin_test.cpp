@@ -38,6 +38,22 @@ TEST_F(StartUpLogin, StartUpTimer_ConnectsAndLogsInWithThePlainForm)
     EXPECT_EQ(form1->Edit1->text(), QStringLiteral("100"));
 }
 
+TEST_F(StartUpLogin, StartUpSequence_LogsInOnlyOnceTheConnectionIsUp)
+{
+    startSimulator();
+    writeSettings(false);
+    createWindows();
+    form1->Timer1Timer();
+    // The connection cannot be complete yet: the sequence's own login only
+    // notes it, and nothing has reached the manager.
+    EXPECT_EQ(form2->DisplayMemo->toPlainText(), QStringLiteral("*** NOT CONNECTED ***"));
+    EXPECT_EQ(form2->TnCnx->State(), wsConnecting);
+    EXPECT_EQ(form1->height(), TForm1::OptionsHeight);
+    ASSERT_TRUE(waitForReceived("Message: Authentication accepted\r\n"));
+    EXPECT_EQ(simulator->log().count("Action: Login\r\n"), 1);
+    EXPECT_EQ(form1->CallCardCount(), 0);
+}
+
 TEST_F(StartUpLogin, Md5Checked_LogsInWithTheKeyOfTheChallengeAndNeverTheSecret)
 {
     startSimulator();
