@@ -57,7 +57,7 @@ TFrame4::TFrame4(TForm3* agenda, TForm5* dial, CallCardOperations* list, QWidget
     Timer1->setInterval(1000);
 
     PopupMenu1 = new QMenu(this);
-    Raccrocher1 = PopupMenu1->addAction(QStringLiteral("Raccrocher"));
+    Raccrocher1 = PopupMenu1->addAction(QIcon(QStringLiteral(":/icons/hangup.png")), QStringLiteral("Raccrocher"));
     N1 = PopupMenu1->addSeparator();
     Supprimercetappeldelaliste1 = PopupMenu1->addAction(QIcon(QStringLiteral(":/icons/remove.png")),
                                                         QStringLiteral("Supprimer cet appel de la liste"));
