@@ -42,11 +42,12 @@ public:
     {
         return testsupport::waitFor([this] { return process.state() == QProcess::NotRunning; }, ProcessBoundMs);
     }
-    // The program has installed its SIGTERM handler: from now on a termination
-    // request goes through its orderly close.
+    // The program has installed its SIGTERM and SIGINT handlers: from now on a
+    // termination request goes through its orderly close.
     bool catchesTermination()
     {
         const QString status = QStringLiteral("/proc/%1/status").arg(process.processId());
+        const quint64 handled = (1ull << (SIGTERM - 1)) | (1ull << (SIGINT - 1));
         return testsupport::waitFor(
             [&] {
                 QFile file(status);
@@ -54,7 +55,7 @@ public:
                     return false;
                 for (const QByteArray& line : file.readAll().split('\n'))
                     if (line.startsWith("SigCgt:"))
-                        return (line.mid(7).trimmed().toULongLong(nullptr, 16) & (1ull << (SIGTERM - 1))) != 0;
+                        return (line.mid(7).trimmed().toULongLong(nullptr, 16) & handled) == handled;
                 return false;
             },
             ProcessBoundMs);
@@ -187,13 +188,19 @@ TEST_F(SingleInstanceTest, SecondInstanceWithoutArguments_RunsAsAFullInstance)
     EXPECT_TRUE(received.isEmpty());
 }
 
-TEST_F(SingleInstanceTest, TerminatedInstance_WritesItsSettingsAsItsCloseBoxWould)
+// SIGTERM (the system, a service manager) and SIGINT (Ctrl+C in a terminal)
+// both end the program as the main window's close box does.
+class TerminationSignalTest : public SingleInstanceTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(TerminationSignalTest, TerminatedInstance_WritesItsSettingsAsItsCloseBoxWould)
 {
     ASSERT_FALSE(QFile::exists(settingsPath()));
     ProgramProcess program({});
     ASSERT_TRUE(program.started());
     ASSERT_TRUE(program.catchesTermination());
-    ::kill(program.process.processId(), SIGTERM);
+    ::kill(program.process.processId(), GetParam());
     ASSERT_TRUE(program.finished());
     EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.process.exitCode(), 0);
@@ -204,6 +211,8 @@ TEST_F(SingleInstanceTest, TerminatedInstance_WritesItsSettingsAsItsCloseBoxWoul
     EXPECT_TRUE(content.contains("PortEdit_as=5038"));
     EXPECT_TRUE(content.contains("[Form3]"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, TerminationSignalTest, ::testing::Values(SIGTERM, SIGINT));
 
 TEST_F(SingleInstanceTest, NameLeftByAKilledInstance_IsTakenOverByTheNextOne)
 {
