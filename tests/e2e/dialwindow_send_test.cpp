@@ -59,6 +59,9 @@ TEST_F(DialWindowSends, Appeler_SendsTheLoginBlockThenTheOriginate)
     EXPECT_TRUE(received.contains("Message: Already authenticated\r\n"));
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(form5->Edit1->text(), QStringLiteral("0123456789"));
+    // The manager rings the user's own phone first: its channel gets a card.
+    ASSERT_TRUE(waitForCards(1));
+    EXPECT_TRUE(onlyCard()->ChannelValue().startsWith("100-")) << onlyCard()->ChannelValue().constData();
 }
 
 TEST_F(DialWindowSends, Appeler_WithAnEmptyNumberStillSendsTheExtenLine)
