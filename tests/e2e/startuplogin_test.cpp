@@ -87,6 +87,16 @@ TEST_F(StartUpLogin, Md5Login_MemoShowsThePlainLinesNotTheKey)
     EXPECT_FALSE(simulator->log().contains("Secret"));
 }
 
+TEST_F(StartUpLogin, EmptyUserAndSecret_StillSendTheirLines)
+{
+    startSimulator();
+    writeSettings(false, {"username_as=", "secret_as="});
+    createWindows();
+    form1->Timer1Timer();
+    ASSERT_TRUE(waitForReceived("Message: Authentication failed\r\n"));
+    EXPECT_EQ(simulator->log(), QByteArrayLiteral("Action: Login\r\nUserName: \r\nSecret: \r\nEvents: On\r\n\r\n"));
+}
+
 TEST_F(StartUpLogin, WrongSecret_IsRefusedAndTheSessionStaysOpen)
 {
     startSimulator();
