@@ -149,8 +149,7 @@ void TForm1::ShowConnectedCall(const QByteArray& number, const QByteArray& sda, 
         MarkCardAnswered(key);
     else
         AddAnsweredCard(number, sda, key, channel);
-    if (m_agenda->acces_auto->isChecked())
-        TFrame4::OpenAgendaPage(m_agenda, sda, number);
+    OpenAgendaAutomatically(key, sda, number);
 }
 
 void TForm1::MarkCardAnswered(const QByteArray& key)
@@ -173,8 +172,22 @@ void TForm1::OpenCallerAgenda(const QByteArray& key)
         sda = card->SdaValue();
         number = card->NumberValue();
     }
-    if (m_agenda->acces_auto->isChecked())
-        TFrame4::OpenAgendaPage(m_agenda, sda, number);
+    OpenAgendaAutomatically(key, sda, number);
+}
+
+void TForm1::OpenAgendaAutomatically(const QByteArray& key, const QByteArray& sda, const QByteArray& number)
+{
+    if (!m_agenda->acces_auto->isChecked())
+        return;
+    // The interpretation repeats the operation for every further line of the
+    // event that answered the call: the caller's page (or the request for the
+    // agenda address) comes once per call, not once per line.
+    if (TFrame4* card = FindCallCard(key)) {
+        if (card->AgendaOpened)
+            return;
+        card->AgendaOpened = true;
+    }
+    TFrame4::OpenAgendaPage(m_agenda, sda, number);
 }
 
 void TForm1::RemoveCallCard(const QByteArray& key)

@@ -121,6 +121,7 @@ protected:
 private:
     void AddCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key, const QByteArray& channel,
                      bool answered);
+    void OpenAgendaAutomatically(const QByteArray& key, const QByteArray& sda, const QByteArray& number);
     void ShowSessionState(bool connected);
     void SetModeHeight();
     void SetHeight(int height);

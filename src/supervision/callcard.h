@@ -62,7 +62,8 @@ public:
     QAction* N4; // "Appel : " + key
 
     QDateTime StartTime;
-    QByteArray Hint; // the key; every card-list operation looks cards up by it
+    QByteArray Hint;           // the key; every card-list operation looks cards up by it
+    bool AgendaOpened = false; // the caller's page was opened automatically for this call
 
     // Fills a new card: the name-list lookups, the captions, the pop-up lines,
     // the talk-time counter and the state icon, from the texts the manager

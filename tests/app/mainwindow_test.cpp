@@ -182,9 +182,34 @@ TEST_F(MainWindowTest, ShowConnectedCall_WithAutomaticAccess_OpensTheCallersPage
                          "http://127.0.0.1:8000/cgi-bin/agenda/frame.pl?sda=0140000000&number=0601020304")});
 
     form3->adresse_ob->clear();
-    form1->ShowConnectedCall("0601020304", "0140000000", "k1", "100-1");
+    form1->ShowConnectedCall("0601020304", "0140000000", "k2", "100-2");
     EXPECT_EQ(pages.size(), 1);
     EXPECT_EQ(messages, QStringList{QStringLiteral("Indiquer l'adresse d'Orbanel")});
+}
+
+TEST_F(MainWindowTest, AutomaticAccess_OpensTheCallersPageOncePerCall)
+{
+    // The event that answers a call repeats its operation on every further line.
+    form3->acces_auto->setChecked(true);
+    form3->adresse_ob->setText(QStringLiteral("http://agenda"));
+    form1->AddRingingCard("0601020304", "0140000000", "k1", "100-1");
+    for (int line = 0; line < 4; ++line)
+        form1->ShowConnectedCall("0601020304", "0140000000", "k1", "100-1");
+    for (int line = 0; line < 4; ++line)
+        form1->OpenCallerAgenda("k1");
+    EXPECT_EQ(pages.size(), 1);
+
+    // Without an address the request for it comes once per call as well.
+    form3->adresse_ob->clear();
+    for (int line = 0; line < 4; ++line)
+        form1->ShowConnectedCall("0601020305", "0140000000", "k2", "100-2");
+    EXPECT_EQ(messages, QStringList{QStringLiteral("Indiquer l'adresse d'Orbanel")});
+
+    // The card's own button still opens the page whenever it is pressed.
+    form3->adresse_ob->setText(QStringLiteral("http://agenda"));
+    form1->FindCallCard("k1")->SpeedButton4Click();
+    form1->FindCallCard("k1")->SpeedButton4Click();
+    EXPECT_EQ(pages.size(), 3);
 }
 
 TEST_F(MainWindowTest, OpenCallerAgenda_UsesTheCardsValuesOrEmptyOnesForAnUnknownKey)
