@@ -81,14 +81,9 @@ if [ -n "${DISPLAY:-}" ]; then
     exit 0
 fi
 
-display=:$((90 + RANDOM % 100))
-while [ -e "/tmp/.X11-unix/X${display#:}" ]; do display=:$((90 + RANDOM % 100)); done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
-export DISPLAY=$display
-xcompmgr -n >/dev/null 2>&1 &
-pids+=($!)
+# shellcheck source=scripts/lib/virtual-display.sh
+. scripts/lib/virtual-display.sh
+start_virtual_display
 
 "$build/src/app/corvaline" &
 program=$!

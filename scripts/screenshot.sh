@@ -18,14 +18,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display=:$((90 + RANDOM % 100))
-while [ -e "/tmp/.X11-unix/X${display#:}" ]; do display=:$((90 + RANDOM % 100)); done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
-export DISPLAY=$display
-xcompmgr -n >/dev/null 2>&1 &
-pids+=($!)
+# shellcheck source=scripts/lib/virtual-display.sh
+. scripts/lib/virtual-display.sh
+start_virtual_display
 
 # A data folder with an extension and the two name lists, so the cards show
 # what an office would see.

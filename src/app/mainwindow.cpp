@@ -65,17 +65,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::TForm1)
 
     // Nothing on this window is written (no control name holds an underscore),
     // but its component is the one that saves every window when it closes.
+    // Edits, check boxes, radio buttons and spin edits: the component's defaults.
     SvgEditIni1 = new TSvgEditIni(this);
-    SvgEditIni1->SauveEdit = true;
-    SvgEditIni1->SauveDateTimePicker = true;
-    SvgEditIni1->SauveCheckBox = true;
-    SvgEditIni1->SauveRadioButton = true;
-    SvgEditIni1->SauveSpinEdit = true;
-    SvgEditIni1->SauveMemo = false;
-    SvgEditIni1->SauveRichEdit = false;
-    SvgEditIni1->SauveComboBox = false;
-    SvgEditIni1->SauveListBox = false;
-    SvgEditIni1->SauveStringGrid = false;
     SvgEditIni1->Loaded();
 
     Timer1 = new QTimer(this);

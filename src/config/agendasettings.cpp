@@ -57,17 +57,8 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(new Ui::TForm3
         move(frame.topLeft());
     }
 
+    // Edits, check boxes, radio buttons and spin edits: the component's defaults.
     SvgEditIni1 = new TSvgEditIni(this);
-    SvgEditIni1->SauveEdit = true;
-    SvgEditIni1->SauveDateTimePicker = true;
-    SvgEditIni1->SauveCheckBox = true;
-    SvgEditIni1->SauveRadioButton = true;
-    SvgEditIni1->SauveSpinEdit = true;
-    SvgEditIni1->SauveMemo = false;
-    SvgEditIni1->SauveRichEdit = false;
-    SvgEditIni1->SauveComboBox = false;
-    SvgEditIni1->SauveListBox = false;
-    SvgEditIni1->SauveStringGrid = false;
     SvgEditIni1->Loaded();
 
     connect(Button5, &QPushButton::clicked, this, &TForm3::Button5Click);

@@ -106,16 +106,7 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent), ui(new Ui::TForm2)
     // The radio buttons only fill code_soc, which is what gets kept; they are
     // left out of the settings file on purpose.
     SvgEditIni1 = new TSvgEditIni(this);
-    SvgEditIni1->SauveEdit = true;
-    SvgEditIni1->SauveDateTimePicker = true;
-    SvgEditIni1->SauveCheckBox = true;
     SvgEditIni1->SauveRadioButton = false;
-    SvgEditIni1->SauveSpinEdit = true;
-    SvgEditIni1->SauveMemo = false;
-    SvgEditIni1->SauveRichEdit = false;
-    SvgEditIni1->SauveComboBox = false;
-    SvgEditIni1->SauveListBox = false;
-    SvgEditIni1->SauveStringGrid = false;
     SvgEditIni1->Loaded();
 
     connect(ConnectButton, &QPushButton::clicked, this, &TForm2::ConnectButtonClick);
