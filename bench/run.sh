@@ -4,12 +4,12 @@
 # They print figures; none of them fails on speed.
 #
 #   bench/run.sh [folder ...]        (default: every benchmark)
-#   BUILD_DIR=/path bench/run.sh     (default: build-bench beside the source tree)
+#   BUILD_DIR=/path bench/run.sh     (default: build/bench in the source tree)
 #   JOBS=N                           (parallel build jobs, default 2)
 set -eu
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-build_dir=${BUILD_DIR:-$source_dir/../build-bench}
+build_dir=${BUILD_DIR:-$source_dir/build/bench}
 jobs=${JOBS:-2}
 
 if [ "$#" -eq 0 ]; then
