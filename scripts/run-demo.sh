@@ -91,7 +91,7 @@ pids+=("$program")
 screenshot=${CORVALINE_DEMO_SCREENSHOT:-$demo/screenshot.png}
 sleep "${CORVALINE_DEMO_SECONDS:-9}"
 import -window root "$screenshot"
-echo "Screenshot of display $display: $screenshot"
+echo "Screenshot of display $DISPLAY: $screenshot"
 # An orderly stop, as the window's close box: the settings are written.
 kill -TERM "$program"
 wait "$program" || true

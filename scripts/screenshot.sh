@@ -44,7 +44,7 @@ shoot() {
     sleep 1.2
     xdotool mousemove 700 700
     eval "$(xdotool getwindowgeometry --shell "$window")"
-    import -display "$display" -window root "$work/root.png"
+    import -display "$DISPLAY" -window root "$work/root.png"
     convert "$work/root.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage \
         -bordercolor '#8d99a6' -border 1 "$out/$1"
     echo "wrote $out/$1"
