@@ -522,8 +522,13 @@ void TCustomWSocket::HandleLookupResult(const QHostInfo& info)
         if (info.error() != QHostInfo::NoError) {
             error = LookupError(info);
         } else if (m_lookupReverse) {
-            m_dnsResult = info.hostName().toLatin1();
-            m_dnsResultList = QByteArrayList{m_dnsResult};
+            // An address without a name comes back as its own dotted text: that is no name.
+            if (info.hostName().isEmpty() || !QHostAddress(info.hostName()).isNull()) {
+                error = WSAHOST_NOT_FOUND;
+            } else {
+                m_dnsResult = info.hostName().toLatin1();
+                m_dnsResultList = QByteArrayList{m_dnsResult};
+            }
         } else {
             for (const QHostAddress& address : info.addresses()) {
                 if (address.protocol() == QAbstractSocket::IPv4Protocol)

@@ -294,6 +294,33 @@ TEST(WSocketDns, EmptyNameWithOnError_FiresDoneWith10022)
     EXPECT_EQ(errors, std::vector<int>{10022});
 }
 
+TEST(WSocketDns, ReverseLookup_GivesTheHostNameLater)
+{
+    TWSocket socket;
+    std::vector<int> errors;
+    socket.OnDnsLookupDone = [&](TCustomWSocket*, quint16 e) { errors.push_back(e); };
+    socket.ReverseDnsLookup("127.0.0.1");
+    EXPECT_TRUE(errors.empty());
+    ASSERT_TRUE(waitFor([&] { return !errors.empty(); }, 30000));
+    EXPECT_EQ(errors, std::vector<int>{0});
+    EXPECT_EQ(socket.DnsResult(), QByteArray("localhost"));
+    EXPECT_EQ(socket.DnsResultList(), QByteArrayList{QByteArray("localhost")});
+}
+
+// 192.0.2.0/24 is reserved for documentation: no address there has a name.
+TEST(WSocketDns, ReverseLookupOfAnAddressWithoutName_ReportsAnError)
+{
+    TWSocket socket;
+    std::vector<int> errors;
+    socket.OnDnsLookupDone = [&](TCustomWSocket*, quint16 e) { errors.push_back(e); };
+    socket.ReverseDnsLookup("192.0.2.1");
+    ASSERT_TRUE(waitFor([&] { return !errors.empty(); }, 30000));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors.front(), 11001);
+    EXPECT_TRUE(socket.DnsResult().isEmpty());
+    EXPECT_TRUE(socket.DnsResultList().isEmpty());
+}
+
 TEST(WSocketLifetime, ReleaseLaterFromAHandler_DestroysTheSocketFromTheLoop)
 {
     PlainPeer peer(WaitForClientClose);
