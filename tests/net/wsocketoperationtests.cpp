@@ -202,6 +202,27 @@ TEST(WSocketOperations, ConnectionLossWhileSending_ClosesWithTheCodeInsteadOfRep
     EXPECT_EQ(errors, 0);
 }
 
+TEST(WSocketOperations, PeerResetWhileIdle_ClosesWithTheResetCode)
+{
+    std::atomic<bool> go{false};
+    PlainPeer peer([&](int fd) {
+        WaitFor(go);
+        const linger hard{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    });
+    TWSocket socket;
+    std::vector<int> closedCodes;
+    socket.OnDataAvailable = [](TCustomWSocket* s, quint16) {
+        char sink[256];
+        s->Receive(sink, sizeof sink);
+    };
+    socket.OnSessionClosed = [&](TCustomWSocket*, quint16 error) { closedCodes.push_back(error); };
+    ConnectTo(socket, peer);
+    go = true;
+    ASSERT_TRUE(waitFor([&] { return socket.State() == wsClosed; }));
+    EXPECT_EQ(closedCodes, std::vector<int>{10054});
+}
+
 TEST(WSocketOperations, ReceiveTextWithNothingWaiting_ReturnsEmptyWithWouldBlock)
 {
     PlainPeer peer(WaitForEnd);
