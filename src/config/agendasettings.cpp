@@ -61,6 +61,7 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(new Ui::TForm3
     SvgEditIni1 = new TSvgEditIni(this);
     SvgEditIni1->Loaded();
 
+    connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
     connect(Button5, &QPushButton::clicked, this, &TForm3::Button5Click);
 }
 
@@ -73,6 +74,11 @@ void TForm3::ReloadNameLists()
 {
     reloadNameList(ValueListEditor1, QStringLiteral("sda.ini"));
     reloadNameList(ValueListEditor2, QStringLiteral("tel.ini"));
+}
+
+void TForm3::Button2Click()
+{
+    ReloadNameLists();
 }
 
 void TForm3::Button5Click()

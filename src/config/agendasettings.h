@@ -62,5 +62,7 @@ public:
     // fichier sda.ini" and leaves that list as it was.
     void ReloadNameLists();
 
+    // "Rafraichir SDA": the name lists come again from "sda.ini" and "tel.ini".
+    void Button2Click();
     void Button5Click();
 };

@@ -178,6 +178,20 @@ TEST_F(AgendaSettingsTest, ReloadNameLists_LoadsBothFilesFromTheDataFolder)
     EXPECT_TRUE(messages.isEmpty());
 }
 
+TEST_F(AgendaSettingsTest, RafraichirButton_ReloadsTheNameListsFromTheDataFolder)
+{
+    TForm3 form;
+    ASSERT_TRUE(folder.write(QStringLiteral("sda.ini"), QByteArrayLiteral("0123=Accueil\r\n")));
+    ASSERT_TRUE(folder.write(QStringLiteral("tel.ini"), QByteArrayLiteral("0601020304=Martin\r\n")));
+    form.Button2->click();
+    EXPECT_EQ(form.ValueListEditor1.value("0123"), QByteArrayLiteral("Accueil"));
+    EXPECT_EQ(form.ValueListEditor2.value("0601020304"), QByteArrayLiteral("Martin"));
+    ASSERT_TRUE(folder.write(QStringLiteral("sda.ini"), QByteArrayLiteral("0123=Standard\r\n")));
+    form.Button2->click();
+    EXPECT_EQ(form.ValueListEditor1.value("0123"), QByteArrayLiteral("Standard"));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
 TEST_F(AgendaSettingsTest, ReloadNameLists_MissingFilesLeaveTheListsAsTheyWere)
 {
     TForm3 form;
