@@ -68,11 +68,11 @@ bool SingleInstance::Forward(const QByteArray& text, int timeoutMs)
 bool SingleInstance::Listen()
 {
     const QString name = ServerName();
-    if (m_server->listen(name))
-        return true;
-    if (m_server->serverError() != QAbstractSocket::AddressInUseError)
-        return false;
-    // The name exists: either a live first instance or what a crash left behind.
+    // With access options Qt builds the socket aside and renames it over the
+    // name, so listen() alone would quietly take the name from a live first
+    // instance (and remove it when this one ends). Look first: a name that
+    // answers belongs to a running instance; one that does not is what a crash
+    // left behind.
     QLocalSocket probe;
     probe.connectToServer(name);
     if (probe.waitForConnected(1000)) {
@@ -93,9 +93,12 @@ void SingleInstance::Accept()
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { ReadFrom(socket); });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+            // A connection that ends without a byte is another instance looking
+            // whether this one is alive, not a text that went wrong.
             if (!socket->property(PendingProperty).toBool()) {
                 socket->setProperty(PendingProperty, true);
-                emit ReceiveFailed();
+                if (socket->bytesAvailable() > 0)
+                    emit ReceiveFailed();
             }
             socket->deleteLater();
         });

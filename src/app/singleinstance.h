@@ -41,8 +41,8 @@ public:
 
 signals:
     void TextReceived(const QByteArray& text);
-    // A connection brought a text longer than MaxForwardedText, or ended or
-    // stalled before its text was complete.
+    // A connection brought a text longer than MaxForwardedText, ended with its
+    // text begun but incomplete, or stalled before its text was complete.
     void ReceiveFailed();
 
 private:

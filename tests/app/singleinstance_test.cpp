@@ -188,6 +188,31 @@ TEST_F(SingleInstanceTest, SecondInstanceWithoutArguments_RunsAsAFullInstance)
     EXPECT_TRUE(received.isEmpty());
 }
 
+TEST_F(SingleInstanceTest, SecondInstanceWithoutArguments_LeavesTheLinksAndTheFrontToTheFirst)
+{
+    listenAsFirstInstance();
+    auto* server = instance.findChild<QLocalServer*>();
+    ASSERT_NE(server, nullptr);
+    int connections = 0;
+    QObject::connect(server, &QLocalServer::newConnection, [&connections] { ++connections; });
+    ProgramProcess second({});
+    ASSERT_TRUE(second.started());
+    // The second instance looks whether the name is alive, finds that it is and
+    // runs on its own; its look ends without a byte sent.
+    ASSERT_TRUE(testsupport::waitFor([&] { return connections > 0; }, ProcessBoundMs));
+    ASSERT_TRUE(testsupport::waitFor([&] { return server->findChildren<QLocalSocket*>().isEmpty(); }, ProcessBoundMs));
+    EXPECT_EQ(failures, 0);
+    EXPECT_TRUE(form1->Label3->text().isEmpty());
+    EXPECT_FALSE(form1->isVisible()) << "the first instance must not come to the front";
+
+    // Links still reach the first instance, also once the second has ended.
+    EXPECT_EQ(sendRaw(framed("numero:0102", 11), false), QByteArray("1"));
+    second.process.terminate();
+    ASSERT_TRUE(second.finished());
+    EXPECT_EQ(sendRaw(framed("numero:0304", 11), false), QByteArray("1"));
+    EXPECT_EQ(received, (QByteArrayList{"numero:0102", "numero:0304"}));
+}
+
 // SIGTERM (the system, a service manager) and SIGINT (Ctrl+C in a terminal)
 // both end the program as the main window's close box does.
 class TerminationSignalTest : public SingleInstanceTest, public ::testing::WithParamInterface<int>
