@@ -14,6 +14,8 @@
 #include <QMenu>
 #include <QTimer>
 
+#include <algorithm>
+
 const QByteArray TFrame4::DisconnectionKey = QByteArrayLiteral("100.cvl");
 
 namespace {
@@ -191,7 +193,9 @@ void TFrame4::Timer1Timer()
 
 QString TFrame4::TalkTimeText(qint64 elapsedMs)
 {
-    const qint64 seconds = elapsedMs / 1000;
+    // A system clock set back since the card was created would give negative
+    // digits; the counter stays at zero until the clock has caught up.
+    const qint64 seconds = std::max<qint64>(0, elapsedMs) / 1000;
     return QStringLiteral("%1:%2")
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));

@@ -105,6 +105,12 @@ TEST_F(CallCardTest, TalkTime_ShowsMinutesWithinTheHourAndSeconds)
     EXPECT_EQ(TFrame4::TalkTimeText((59 * 60 + 59) * 1000 + 999), QStringLiteral("59:59"));
 }
 
+TEST_F(CallCardTest, TalkTime_ClockSetBackSinceCreation_ShowsZeroNotNegativeDigits)
+{
+    EXPECT_EQ(TFrame4::TalkTimeText(-5'000), QStringLiteral("00:00"));
+    EXPECT_EQ(TFrame4::TalkTimeText(-(61 * 60 + 5) * 1000), QStringLiteral("00:00"));
+}
+
 TEST_F(CallCardTest, TalkTimeCounter_RunsOnlyWhenTheOptionIsOn)
 {
     agenda->num_temps->setChecked(false);
