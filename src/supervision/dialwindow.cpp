@@ -79,7 +79,13 @@ void TForm5::transfert(const QString& display, const QString& channel)
     }
     if (!Label2->text().isEmpty() && !Label3->text().isEmpty())
         Button4->setEnabled(true);
+    // The user has just pressed a card's transfer button: the window comes
+    // forward even when it was already open behind others or minimized.
+    if (isMinimized())
+        showNormal();
     show();
+    raise();
+    activateWindow();
 }
 
 void TForm5::Button1Click()

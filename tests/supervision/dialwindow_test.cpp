@@ -37,6 +37,17 @@ TEST_F(DialWindowTest, OneSelection_FillsTransferAndFirstSlotAndShowsTheWindow)
     EXPECT_FALSE(dial->Button4->isEnabled());
 }
 
+TEST_F(DialWindowTest, SelectionWhileTheWindowIsMinimized_BringsItBack)
+{
+    dial->transfert(QStringLiteral("A"), QStringLiteral("100-1"));
+    dial->showMinimized();
+    ASSERT_TRUE(dial->isMinimized());
+    dial->transfert(QStringLiteral("B"), QStringLiteral("100-2"));
+    EXPECT_TRUE(dial->isVisible());
+    EXPECT_FALSE(dial->isMinimized());
+    EXPECT_EQ(dial->Label6->text(), QStringLiteral("B"));
+}
+
 TEST_F(DialWindowTest, SameCardTwice_FillsBothSlotsAndEnablesTheTwoCallTransfer)
 {
     dial->transfert(QStringLiteral("A"), QStringLiteral("100-1"));
