@@ -39,8 +39,10 @@ int main(int argc, char** argv)
     // being created waits in the event loop for the main window.
     TerminationWatcher termination;
     SingleInstance instance;
-    if (!instance.Listen() && !forwarded.isEmpty() && SingleInstance::Forward(forwarded))
-        return 0; // another instance became the first one meanwhile
+    // Another instance runs (it may have become the first one meanwhile): a
+    // link goes to it, and this instance ends whether or not it was taken.
+    if (!instance.Listen() && !forwarded.isEmpty())
+        return SingleInstance::Forward(forwarded) ? 0 : 1;
 
     ApplicationWindows windows;
     TForm1* mainWindow = windows.Form1();

@@ -38,9 +38,9 @@ public:
     bool started() { return process.waitForStarted(ProcessBoundMs); }
     // Bounded, with the event loop running: the first instance may be this very
     // test process and has to answer meanwhile.
-    bool finished()
+    bool finished(int boundMs = ProcessBoundMs)
     {
-        return testsupport::waitFor([this] { return process.state() == QProcess::NotRunning; }, ProcessBoundMs);
+        return testsupport::waitFor([this] { return process.state() == QProcess::NotRunning; }, boundMs);
     }
     // The program has installed its SIGTERM and SIGINT handlers: from now on a
     // termination request goes through its orderly close.
@@ -266,6 +266,23 @@ TEST_F(SingleInstanceTest, NameLeftByAKilledInstance_IsTakenOverByTheNextOne)
     ASSERT_TRUE(second.finished());
     EXPECT_EQ(second.process.exitCode(), 0);
     EXPECT_EQ(form5->Edit1->text(), QStringLiteral("0611223344"));
+}
+
+TEST_F(SingleInstanceTest, SecondInstanceWithALinkThatARunningInstanceNeverTakes_EndsWithoutRunning)
+{
+    // A running instance that holds the name but does not answer (its loop is
+    // stuck): the link cannot be handed over, and the second instance must not
+    // become a full one beside it.
+    QLocalServer stuck;
+    ASSERT_TRUE(stuck.listen(SingleInstance::ServerName()));
+    ProgramProcess second({QStringLiteral("numero:0102")});
+    ASSERT_TRUE(second.started());
+    // It waits twice for an answer, ten seconds each time.
+    ASSERT_TRUE(second.finished(2 * ProcessBoundMs));
+    EXPECT_EQ(second.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_NE(second.process.exitCode(), 0) << "the link was not taken";
+    EXPECT_TRUE(stuck.isListening());
+    EXPECT_TRUE(QFile::exists(stuck.fullServerName())) << "the name stays with the running instance";
 }
 
 TEST_F(SingleInstanceTest, ForwardWithoutAFirstInstance_Fails)
