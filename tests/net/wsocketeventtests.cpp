@@ -303,8 +303,9 @@ TEST(WSocketDns, ReverseLookup_GivesTheHostNameLater)
     EXPECT_TRUE(errors.empty());
     ASSERT_TRUE(waitFor([&] { return !errors.empty(); }, 30000));
     EXPECT_EQ(errors, std::vector<int>{0});
-    EXPECT_EQ(socket.DnsResult(), QByteArray("localhost"));
-    EXPECT_EQ(socket.DnsResultList(), QByteArrayList{QByteArray("localhost")});
+    // The name the hosts file gives first: localhost, or a qualified form of it.
+    EXPECT_TRUE(socket.DnsResult().startsWith("localhost")) << socket.DnsResult().constData();
+    EXPECT_EQ(socket.DnsResultList(), QByteArrayList{socket.DnsResult()});
 }
 
 // 192.0.2.0/24 is reserved for documentation: no address there has a name.
