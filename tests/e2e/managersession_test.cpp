@@ -77,6 +77,23 @@ TEST_F(ManagerSession, Tick_SendsTheKeepAliveAsConfigured)
     EXPECT_TRUE(simulator->log().endsWith("Action: Ping\r\nParameters: Aucun\r\n\r\n"));
 }
 
+TEST_F(ManagerSession, ConsoleClosedWithFermer_KeepsTheSessionAndTheKeepAlive)
+{
+    startSimulator();
+    writeSettings(false);
+    createWindows();
+    ASSERT_TRUE(startUpAndLogIn());
+    form2->show();
+    form2->Button1->click();
+    EXPECT_FALSE(form2->isVisible());
+    testsupport::spinEventLoop(100);
+    EXPECT_TRUE(form2->TnCnx->SessionOpen());
+    EXPECT_EQ(form1->CallCardCount(), 0);
+    form2->Timer1Timer();
+    ASSERT_TRUE(simulator->waitForLog("Action: Ping\r\nParameters: None\r\n\r\n"));
+    ASSERT_TRUE(waitForReceived("Ping: Pong\r\n"));
+}
+
 TEST_F(ManagerSession, DisconnectButton_ClosesTheSessionAndShowsTheDisconnectionCard)
 {
     startSimulator();
