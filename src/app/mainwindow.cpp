@@ -172,11 +172,16 @@ void TForm1::OpenAgendaAutomatically(const QByteArray& key, const QByteArray& sd
         return;
     // The interpretation repeats the operation for every further line of the
     // event that answered the call: the caller's page (or the request for the
-    // agenda address) comes once per call, not once per line.
+    // agenda address) comes once per call, not once per line. A call without
+    // a card (its card was removed before it was answered) is remembered by key.
     if (TFrame4* card = FindCallCard(key)) {
         if (card->AgendaOpened)
             return;
         card->AgendaOpened = true;
+    } else {
+        if (key == m_agendaOpenedWithoutCard)
+            return;
+        m_agendaOpenedWithoutCard = key;
     }
     TFrame4::OpenAgendaPage(m_agenda, sda, number);
 }

@@ -135,4 +135,6 @@ private:
     // them: a card removed by its own button is still inside its click.
     QWidget* m_removedCards;
     bool m_compact = false;
+    // The last call without a card whose agenda page was opened automatically.
+    QByteArray m_agendaOpenedWithoutCard;
 };

@@ -191,6 +191,7 @@ TEST_F(MainWindowTest, AutomaticAccess_OpensTheCallersPageOncePerCall)
 {
     // The event that answers a call repeats its operation on every further line.
     form3->acces_auto->setChecked(true);
+    form3->sda_liaison->setChecked(false);
     form3->adresse_ob->setText(QStringLiteral("http://agenda"));
     form1->AddRingingCard("0601020304", "0140000000", "k1", "100-1");
     for (int line = 0; line < 4; ++line)
@@ -205,11 +206,17 @@ TEST_F(MainWindowTest, AutomaticAccess_OpensTheCallersPageOncePerCall)
         form1->ShowConnectedCall("0601020305", "0140000000", "k2", "100-2");
     EXPECT_EQ(messages, QStringList{QStringLiteral("Indiquer l'adresse d'Orbanel")});
 
-    // The card's own button still opens the page whenever it is pressed.
+    // A call whose card was removed before it was answered: once as well.
     form3->adresse_ob->setText(QStringLiteral("http://agenda"));
+    for (int line = 0; line < 4; ++line)
+        form1->OpenCallerAgenda("k-without-card");
+    EXPECT_EQ(pages.size(), 2);
+    EXPECT_EQ(pages.last(), QStringLiteral("http://agenda/cgi-bin/agenda/frame.pl?base=&number="));
+
+    // The card's own button still opens the page whenever it is pressed.
     form1->FindCallCard("k1")->SpeedButton4Click();
     form1->FindCallCard("k1")->SpeedButton4Click();
-    EXPECT_EQ(pages.size(), 3);
+    EXPECT_EQ(pages.size(), 4);
 }
 
 TEST_F(MainWindowTest, OpenCallerAgenda_UsesTheCardsValuesOrEmptyOnesForAnUnknownKey)
