@@ -127,6 +127,19 @@ TEST_F(ManagerSession, LoginWithoutSession_OnlyNotesThatItIsNotConnected)
     EXPECT_TRUE(simulator->log().isEmpty());
 }
 
+TEST_F(ManagerSession, LongOutage_MemoKeepsOnlyTheLatestLines)
+{
+    // Every tick of a day without a manager adds a line; the memo must not
+    // grow without bound in a program that stays open for weeks.
+    startSimulator();
+    writeSettings(false);
+    createWindows();
+    for (int tick = 0; tick < 5200; ++tick)
+        form2->SendButtonClick();
+    EXPECT_EQ(form2->DisplayMemo->blockCount(), 5000);
+    EXPECT_TRUE(form2->DisplayMemo->toPlainText().endsWith(QStringLiteral("*** NOT CONNECTED ***")));
+}
+
 TEST_F(ManagerSession, EmptyHost_ConnectAndLoginDoNothing)
 {
     startSimulator();
