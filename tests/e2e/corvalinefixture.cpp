@@ -2,13 +2,10 @@
 
 #include "agendasettings.h"
 #include "applicationwindows.h"
-#include "browser.h"
 #include "callcard.h"
 #include "dialwindow.h"
 #include "mainwindow.h"
 #include "managerconsole.h"
-#include "messagebox.h"
-#include "svgeditini.h"
 #include "tncnx.h"
 #include "waitfor.h"
 
@@ -35,23 +32,11 @@ QByteArrayList ManagerBlocks(const QByteArray& text)
     return blocks;
 }
 
-void CorvalineOnLoopback::SetUp()
-{
-    ASSERT_TRUE(dataDir.isValid());
-    qputenv("CORVALINE_DATA_DIR", QFile::encodeName(dataDir.path()));
-    TSvgEditIni::ResetForTests();
-    SetMessageSinkForTests([this](const QString& text) { messages.append(text); });
-    SetBrowserHookForTests([this](const QString& address) { pages.append(address); });
-}
-
 void CorvalineOnLoopback::TearDown()
 {
     windows.reset();
     simulator.reset();
-    SetMessageSinkForTests({});
-    SetBrowserHookForTests({});
-    TSvgEditIni::ResetForTests();
-    qunsetenv("CORVALINE_DATA_DIR");
+    CapturedDesktopFixture::TearDown();
 }
 
 void CorvalineOnLoopback::startSimulator(const QStringList& arguments)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "applicationwindows.h"
+#include "captureddesktopfixture.h"
 #include "pbxsimulator.h"
 
 #include <QByteArray>
@@ -31,7 +32,7 @@ QByteArrayList ManagerBlocks(const QByteArray& text);
 // are captured; everything the manager session receives is kept in received.
 // The timers of the windows are stopped: each case runs the start-up sequence
 // and the console's ticks itself, so that no step depends on the clock.
-class CorvalineOnLoopback : public ::testing::Test
+class CorvalineOnLoopback : public CapturedDesktopFixture
 {
 protected:
     // The manager account the simulator knows.
@@ -39,7 +40,6 @@ protected:
     static constexpr char Secret[] = "demo";
     static constexpr char Extension[] = "100";
 
-    void SetUp() override;
     void TearDown() override;
 
     // Starts the simulator (account demo/demo, extension 100) with these further
@@ -64,7 +64,6 @@ protected:
     TFrame4* onlyCard() const;
     QByteArray journal() const;
 
-    QTemporaryDir dataDir;
     std::unique_ptr<PbxSimulator> simulator;
     std::unique_ptr<ApplicationWindows> windows;
     TForm1* form1 = nullptr;
@@ -72,6 +71,4 @@ protected:
     TForm3* form3 = nullptr;
     TForm5* form5 = nullptr;
     QByteArray received;
-    QStringList messages;
-    QStringList pages;
 };

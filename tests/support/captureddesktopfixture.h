@@ -1,0 +1,38 @@
+#pragma once
+
+#include "browser.h"
+#include "messagebox.h"
+#include "svgeditini.h"
+
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+// Window tests over a data folder of the test's own, with the messages and
+// browser pages that the program would show captured instead. Derived
+// fixtures create their windows after SetUp and free them before TearDown.
+class CapturedDesktopFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dataDir.isValid());
+        qputenv("CORVALINE_DATA_DIR", QFile::encodeName(dataDir.path()));
+        TSvgEditIni::ResetForTests();
+        SetMessageSinkForTests([this](const QString& text) { messages.append(text); });
+        SetBrowserHookForTests([this](const QString& address) { pages.append(address); });
+    }
+
+    void TearDown() override
+    {
+        SetMessageSinkForTests({});
+        SetBrowserHookForTests({});
+        TSvgEditIni::ResetForTests();
+        qunsetenv("CORVALINE_DATA_DIR");
+    }
+
+    QTemporaryDir dataDir;
+    QStringList messages;
+    QStringList pages;
+};
