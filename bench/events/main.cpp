@@ -5,6 +5,7 @@
 //
 // Usage: events_bench [size in MB, default 100]
 
+#include "callcardlist.h"
 #include "managereventinterpreter.h"
 #include "managertextgenerator.h"
 
@@ -22,19 +23,31 @@ const QByteArray extension = QByteArrayLiteral("100");
 constexpr qsizetype blockSize = 2048;
 
 // Counts the operations, to show the run did the work.
-class CountingCards : public CallCardOperations
+class CountingCards : public CallCardList
 {
 public:
-    void AddRingingCard(const QByteArray&, const QByteArray&, const QByteArray&, const QByteArray&) override
+    void AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                        const QByteArray& channel) override
     {
         ++operations;
+        CallCardList::AddRingingCard(number, sda, key, channel);
     }
-    void ShowConnectedCall(const QByteArray&, const QByteArray&, const QByteArray&, const QByteArray&) override
+    void ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                           const QByteArray& channel) override
     {
         ++operations;
+        CallCardList::ShowConnectedCall(number, sda, key, channel);
     }
-    void OpenCallerAgenda(const QByteArray&) override { ++operations; }
-    void RemoveCallCard(const QByteArray&) override { ++operations; }
+    void OpenCallerAgenda(const QByteArray& key) override
+    {
+        ++operations;
+        CallCardList::OpenCallerAgenda(key);
+    }
+    void RemoveCallCard(const QByteArray& key) override
+    {
+        ++operations;
+        CallCardList::RemoveCallCard(key);
+    }
 
     qsizetype operations = 0;
 };
@@ -100,7 +113,7 @@ int main(int argc, char** argv)
 
     CountingCards cards;
     qsizetype challenges = 0;
-    const ManagerEventInterpreter interpreter(
+    ManagerEventInterpreter interpreter(
         cards, [] { return extension; }, [&challenges](const QByteArray&) { ++challenges; });
     QElapsedTimer timer;
     timer.start();

@@ -207,6 +207,16 @@ bool TForm1::HasCallCard(const QByteArray& key) const
     return FindCallCard(key) != nullptr;
 }
 
+QByteArray TForm1::CallCardKeyForChannel(const QByteArray& channel) const
+{
+    for (QObject* child : Panel3->children()) {
+        auto* card = qobject_cast<TFrame4*>(child);
+        if (card && card->ChannelValue() == channel)
+            return card->Hint;
+    }
+    return {};
+}
+
 int TForm1::CallCardCount() const
 {
     int count = 0;

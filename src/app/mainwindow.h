@@ -81,7 +81,8 @@ public:
     void MarkCardAnswered(const QByteArray& key);
     void OpenCallerAgenda(const QByteArray& key) override;
     void RemoveCallCard(const QByteArray& key) override;
-    bool HasCallCard(const QByteArray& key) const;
+    bool HasCallCard(const QByteArray& key) const override;
+    QByteArray CallCardKeyForChannel(const QByteArray& channel) const override;
     int CallCardCount() const;
     TFrame4* FindCallCard(const QByteArray& key) const;
 

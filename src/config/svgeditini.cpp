@@ -5,6 +5,7 @@
 #include "inifile.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QLineEdit>
@@ -74,6 +75,7 @@ struct KindFlags
     bool checkBox;
     bool radioButton;
     bool spinEdit;
+    bool comboBox;
 };
 
 // One control's restore or save must never stop the walk: whatever a change
@@ -106,6 +108,14 @@ void loadControl(IniFile& ini, const QByteArray& section, KindFlags flags, QWidg
         } else if (auto* spin = qobject_cast<QSpinBox*>(control)) {
             if (flags.spinEdit)
                 spin->setValue(ini.readInteger(section, key, 0));
+        } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+            // A choice list keeps its designed choice unless the file names one
+            // of its items.
+            if (!flags.comboBox)
+                return;
+            const QByteArray value = ini.readString(section, key, TSvgEditIni::MissingValue);
+            if (const int index = combo->findText(Cp1252::toUnicode(value)); index >= 0)
+                combo->setCurrentIndex(index);
         }
     });
 }
@@ -139,6 +149,8 @@ void saveControl(IniFile& ini, const QByteArray& section, KindFlags flags, QWidg
             ini.writeString(section, key, checkedText(radio->isChecked()));
         else if (auto* spin = qobject_cast<QSpinBox*>(control); spin && flags.spinEdit)
             ini.writeInteger(section, key, spin->value());
+        else if (auto* combo = qobject_cast<QComboBox*>(control); combo && flags.comboBox)
+            ini.writeString(section, key, Cp1252::fromUnicode(combo->currentText()));
     });
 }
 
@@ -162,10 +174,10 @@ void walkWindows(ControlAction action)
             const TSvgEditIni* component = window ? TSvgEditIni::FindSvgEditIni(window) : nullptr;
             if (!control || !component)
                 continue;
-            action(
-                ini, section,
-                {component->SauveEdit, component->SauveCheckBox, component->SauveRadioButton, component->SauveSpinEdit},
-                control);
+            action(ini, section,
+                   {component->SauveEdit, component->SauveCheckBox, component->SauveRadioButton,
+                    component->SauveSpinEdit, component->SauveComboBox},
+                   control);
         }
     }
     ini.flush(); // a settings file that cannot be written is not reported

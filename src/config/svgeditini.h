@@ -19,7 +19,8 @@ class IniFile;
 // Both passes walk every window that carries a component, in the order the
 // windows were registered, and use the flags of the last component of each
 // window. A control takes part when its kind's flag is set: QLineEdit (edit),
-// QCheckBox, QRadioButton, QSpinBox (spin edit, never an edit). Only controls
+// QCheckBox, QRadioButton, QSpinBox (spin edit, never an edit), QComboBox (its
+// current text, restored only when it names one of its items). Only controls
 // whose name holds an underscore are ever written; all are read.
 class TSvgEditIni : public QObject
 {

@@ -101,7 +101,7 @@ public:
     static void OpenAgendaPage(TForm3* agenda, const QByteArray& sdaValue, const QByteArray& numberValue);
 
 signals:
-    // "Raccrocher": the manager session hangs up SIP/ + channel when it is open.
+    // "Raccrocher": the manager session hangs up the card's channel when it is open.
     void HangupRequested(const QByteArray& channel);
 
 private:

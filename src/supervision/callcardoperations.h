@@ -16,4 +16,8 @@ public:
                                    const QByteArray& channel) = 0;
     virtual void OpenCallerAgenda(const QByteArray& key) = 0;
     virtual void RemoveCallCard(const QByteArray& key) = 0;
+
+    virtual bool HasCallCard(const QByteArray& key) const = 0;
+    // The key of the card that shows the channel, empty when none does.
+    virtual QByteArray CallCardKeyForChannel(const QByteArray& channel) const = 0;
 };

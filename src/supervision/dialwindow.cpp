@@ -94,7 +94,7 @@ void TForm5::Button1Click()
         return;
     const QByteArray extension = bytes(Console->poste_as);
     const QByteArray action = ManagerAction("Originate")
-                                  .header("Channel", "SIP/" + extension)
+                                  .header("Channel", Console->phoneChannel())
                                   .header("Context", bytes(Console->code_soc))
                                   .header("Exten", bytes(Edit1))
                                   .header("Priority", "1")
@@ -114,12 +114,22 @@ void TForm5::Button3Click()
     }
     if (!Console)
         return;
-    const QByteArray action = ManagerAction("Redirect")
-                                  .header("Channel", "SIP/" + bytes(Label1))
-                                  .header("Context", bytes(Console->code_soc))
-                                  .header("Exten", bytes(Edit2))
-                                  .header("Priority", "1")
-                                  .text();
+    // Redirecting the user's own phone would leave the caller alone in the
+    // bridge, and the exchange would hang up on them; a manager that has
+    // BlindTransfer moves the caller instead and frees the phone.
+    const QByteArray channel = Console->managerChannel(bytes(Label1));
+    const QByteArray context = bytes(Console->code_soc);
+    const QByteArray action = Console->blindTransferAvailable() ? ManagerAction("BlindTransfer")
+                                                                      .header("Channel", channel)
+                                                                      .header("Context", context)
+                                                                      .header("Exten", bytes(Edit2))
+                                                                      .text()
+                                                                : ManagerAction("Redirect")
+                                                                      .header("Channel", channel)
+                                                                      .header("Context", context)
+                                                                      .header("Exten", bytes(Edit2))
+                                                                      .header("Priority", "1")
+                                                                      .text();
     // The message names the number the call was to go to.
     if (!SendWithLogin(action)) {
         ShowMessage(QStringLiteral("Erreur sur transfert ") + Edit2->text());
@@ -138,11 +148,11 @@ void TForm5::Button4Click()
         return;
     const QByteArray context = bytes(Console->code_soc);
     const QByteArray action = ManagerAction("Redirect")
-                                  .header("Channel", "SIP/" + bytes(Label2))
+                                  .header("Channel", Console->managerChannel(bytes(Label2)))
                                   .header("Context", context)
                                   .header("Exten", TwoCallTarget)
                                   .header("Priority", "1")
-                                  .header("ExtraChannel", "SIP/" + bytes(Label3))
+                                  .header("ExtraChannel", Console->managerChannel(bytes(Label3)))
                                   .header("ExtraContext", context)
                                   .header("ExtraExten", TwoCallTarget)
                                   .header("ExtraPriority", "1")

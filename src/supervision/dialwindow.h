@@ -61,7 +61,7 @@ public:
     TForm2* Console = nullptr;
 
     // Selects a card for the transfer: display is the card's caption, channel
-    // its extension channel without "SIP/". Fills the first free slot of the
+    // the card's channel (without "SIP/" in classic mode). Fills the first free slot of the
     // two-call transfer (a third selection replaces the second) and shows the
     // window.
     void transfert(const QString& display, const QString& channel);

@@ -7,10 +7,12 @@
 #include "manageraction.h"
 #include "managereventinterpreter.h"
 #include "md5.h"
+#include "moderneventinterpreter.h"
 #include "svgeditini.h"
 #include "tncnx.h"
 #include "ui_managerconsole.h"
 
+#include <QComboBox>
 #include <QEventLoop>
 #include <QLoggingCategory>
 #include <QTimer>
@@ -22,16 +24,9 @@ namespace {
 
 Q_LOGGING_CATEGORY(journalLog, "corvaline.journal")
 
-// Stands in for the main window's card list until it is attached, so that the
-// challenge is still recorded.
-class NoCallCards : public CallCardOperations
-{
-public:
-    void AddRingingCard(const QByteArray&, const QByteArray&, const QByteArray&, const QByteArray&) override {}
-    void ShowConnectedCall(const QByteArray&, const QByteArray&, const QByteArray&, const QByteArray&) override {}
-    void OpenCallerAgenda(const QByteArray&) override {}
-    void RemoveCallCard(const QByteArray&) override {}
-};
+const QByteArray BannerStart = QByteArrayLiteral("Asterisk Call Manager/");
+constexpr qsizetype LongestBanner = 256;
+const QString ModernModeText = QStringLiteral("Moderne");
 
 // Memo lines from manager text: CR LF and lone CR or LF all break the line.
 QString memoText(const QByteArray& text)
@@ -44,6 +39,11 @@ QString memoText(const QByteArray& text)
 QByteArray field(const QLineEdit* edit)
 {
     return Cp1252::fromUnicode(edit->text());
+}
+
+QByteArray field(const QComboBox* choice)
+{
+    return Cp1252::fromUnicode(choice->currentText());
 }
 
 constexpr int TickMsPerUnit = 6000;
@@ -79,6 +79,9 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent), ui(new Ui::TForm2)
     caction_m = ui->caction_m;
     cpara_m = ui->cpara_m;
     Spin_Edit1 = ui->Spin_Edit1;
+    GroupBox4 = ui->GroupBox4;
+    mode_as = ui->mode_as;
+    techno_as = ui->techno_as;
     DisplayMemo = ui->DisplayMemo;
     Panel2 = ui->Panel2;
     journal_enre = ui->journal_enre;
@@ -107,7 +110,19 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent), ui(new Ui::TForm2)
     // left out of the settings file on purpose.
     SvgEditIni1 = new TSvgEditIni(this);
     SvgEditIni1->SauveRadioButton = false;
+    SvgEditIni1->SauveComboBox = true;
     SvgEditIni1->Loaded();
+
+    const auto extension = [this] { return Cp1252::fromUnicode(poste_as->text()); };
+    const auto challenge = [this](const QByteArray& value) {
+        ManagerChallenge = value;
+        if (m_challengePause)
+            m_challengePause->quit();
+    };
+    m_classic = std::make_unique<ManagerEventInterpreter>(m_cards, extension, challenge);
+    m_modern = std::make_unique<ModernEventInterpreter>(m_cards, extension, challenge);
+    // What the other mode left half read means nothing to this one.
+    connect(mode_as, &QComboBox::currentIndexChanged, this, [this] { m_modern->reset(); });
 
     connect(ConnectButton, &QPushButton::clicked, this, &TForm2::ConnectButtonClick);
     connect(DisconnectButton, &QPushButton::clicked, this, &TForm2::DisconnectButtonClick);
@@ -136,6 +151,12 @@ void TForm2::ConnectButtonClick()
 {
     if (HostEdit_as->text().isEmpty())
         return;
+    // A new session starts from nothing: no half message, no banner yet.
+    m_assembler.takePending();
+    m_modern->reset();
+    m_banner.clear();
+    m_bannerRead = false;
+    m_managerVersion = 0;
     TnCnx->SetHost(field(HostEdit_as));
     TnCnx->SetPort(field(PortEdit_as));
     TnCnx->SetTermType(QByteArrayLiteral("VT100"));
@@ -235,6 +256,10 @@ void TForm2::TnCnxSessionConnected(QObject*, quint16 Error)
 
 void TForm2::TnCnxSessionClosed(QObject*, quint16)
 {
+    // What the session delivered last is handed over as it is.
+    if (const QByteArray rest = m_assembler.takePending(); !rest.isEmpty())
+        HandOver(rest);
+    m_modern->reset();
     DisplayMemo->setEnabled(false);
     ConnectButton->setEnabled(true);
     DisconnectButton->setEnabled(false);
@@ -251,7 +276,7 @@ void TForm2::SendHangup(const QByteArray& channel)
     if (!TnCnx->SessionOpen())
         return;
     try {
-        TnCnx->SendText(ManagerAction("Hangup").header("Channel", "SIP/" + channel).text());
+        TnCnx->SendText(ManagerAction("Hangup").header("Channel", managerChannel(channel)).text());
     } catch (const ESocketException&) {
         // A hang-up that cannot leave changes nothing: the card stays until the
         // manager reports the end of the call.
@@ -307,15 +332,35 @@ void TForm2::Button1Click()
 
 void TForm2::MemoAddLines(QPlainTextEdit*, const QByteArray& Text)
 {
-    static NoCallCards noCards;
-    const ManagerEventInterpreter interpreter(
-        CallCards ? *CallCards : noCards, [this] { return Cp1252::fromUnicode(poste_as->text()); },
-        [this](const QByteArray& value) {
-            ManagerChallenge = value;
-            if (m_challengePause)
-                m_challengePause->quit();
-        });
-    interpreter.interpret(Text);
+    CurrentInterpretation().interpret(Text);
+}
+
+EventInterpretation& TForm2::CurrentInterpretation() const
+{
+    if (isModernMode())
+        return *m_modern;
+    return *m_classic;
+}
+
+bool TForm2::isModernMode() const
+{
+    return mode_as->currentText() == ModernModeText;
+}
+
+QByteArray TForm2::managerChannel(const QByteArray& cardChannel) const
+{
+    return isModernMode() ? cardChannel : "SIP/" + cardChannel;
+}
+
+QByteArray TForm2::phoneChannel() const
+{
+    const QByteArray technology = isModernMode() ? field(techno_as) : QByteArrayLiteral("SIP");
+    return technology + '/' + field(poste_as);
+}
+
+bool TForm2::blindTransferAvailable() const
+{
+    return isModernMode() && m_managerVersion >= 2;
 }
 
 void TForm2::TnCnxDataAvailable(QObject*, const char* Buffer, qsizetype Len)
@@ -325,7 +370,13 @@ void TForm2::TnCnxDataAvailable(QObject*, const char* Buffer, qsizetype Len)
     const QByteArrayView received(Buffer, Len);
     const qsizetype nul = received.indexOf('\0');
     const QByteArray text = (nul >= 0 ? received.first(nul) : received).toByteArray();
+    NoteBanner(text);
+    if (const QByteArray ready = m_assembler.append(text); !ready.isEmpty())
+        HandOver(ready);
+}
 
+void TForm2::HandOver(const QByteArray& text)
+{
     DisplayMemo->clear();
     MemoAddLines(DisplayMemo, text);
     if (!journal_enre->isChecked())
@@ -340,6 +391,27 @@ void TForm2::TnCnxDataAvailable(QObject*, const char* Buffer, qsizetype Len)
     }
 }
 
+void TForm2::NoteBanner(const QByteArray& text)
+{
+    if (m_bannerRead)
+        return;
+    m_banner += text.left(LongestBanner);
+    const qsizetype end = m_banner.indexOf('\n');
+    if (end < 0 && m_banner.size() < LongestBanner)
+        return;
+    m_bannerRead = true;
+    // "Asterisk Call Manager/2.10.4": the major number is what tells a manager
+    // of Asterisk 12 or later.
+    if (m_banner.startsWith(BannerStart)) {
+        const QByteArray version = m_banner.mid(BannerStart.size());
+        qsizetype digits = 0;
+        while (digits < version.size() && version.at(digits) >= '0' && version.at(digits) <= '9')
+            ++digits;
+        m_managerVersion = version.left(digits).toInt();
+    }
+    m_banner.clear();
+}
+
 void TForm2::TnCnxDisplay(QObject*, const QByteArray& Str)
 {
     if (!journal_enre->isChecked())
@@ -350,4 +422,40 @@ void TForm2::TnCnxDisplay(QObject*, const QByteArray& Str)
         qCWarning(journalLog) << error.what();
     }
     DisplayMemo->appendPlainText(memoText(Str));
+}
+
+void TForm2::AttachedCallCards::AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                                               const QByteArray& channel)
+{
+    if (m_console.CallCards)
+        m_console.CallCards->AddRingingCard(number, sda, key, channel);
+}
+
+void TForm2::AttachedCallCards::ShowConnectedCall(const QByteArray& number, const QByteArray& sda,
+                                                  const QByteArray& key, const QByteArray& channel)
+{
+    if (m_console.CallCards)
+        m_console.CallCards->ShowConnectedCall(number, sda, key, channel);
+}
+
+void TForm2::AttachedCallCards::OpenCallerAgenda(const QByteArray& key)
+{
+    if (m_console.CallCards)
+        m_console.CallCards->OpenCallerAgenda(key);
+}
+
+void TForm2::AttachedCallCards::RemoveCallCard(const QByteArray& key)
+{
+    if (m_console.CallCards)
+        m_console.CallCards->RemoveCallCard(key);
+}
+
+bool TForm2::AttachedCallCards::HasCallCard(const QByteArray& key) const
+{
+    return m_console.CallCards && m_console.CallCards->HasCallCard(key);
+}
+
+QByteArray TForm2::AttachedCallCards::CallCardKeyForChannel(const QByteArray& channel) const
+{
+    return m_console.CallCards ? m_console.CallCards->CallCardKeyForChannel(channel) : QByteArray();
 }

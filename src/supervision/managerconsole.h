@@ -1,12 +1,19 @@
 #pragma once
 
+#include "callcardoperations.h"
 #include "journal.h"
+#include "managermessageassembler.h"
 
 #include <QByteArray>
 #include <QWidget>
 
-class CallCardOperations;
+#include <memory>
+
+class EventInterpretation;
+class ManagerEventInterpreter;
+class ModernEventInterpreter;
 class QCheckBox;
+class QComboBox;
 class QEventLoop;
 class QFrame;
 class QGroupBox;
@@ -35,6 +42,12 @@ class TForm2;
 // every tick of Timer1 while connected and starts a new attempt at every tick
 // while not. While the session is closed the main window shows the
 // disconnection card and its "Connexion" button.
+//
+// Received text is gathered into whole manager messages and read by one of two
+// interpretations, chosen in mode_as: the modern one (Asterisk 12 to 22, SIP or
+// PJSIP, the default) or the classic one (Asterisk 1.4 to 11, SIP). In modern
+// mode the cards keep whole channel names, and calls are placed from the
+// technology chosen in techno_as.
 class TForm2 : public QWidget
 {
     Q_OBJECT
@@ -69,6 +82,9 @@ public:
     QLineEdit* caction_m;
     QLineEdit* cpara_m;
     QSpinBox* Spin_Edit1;
+    QGroupBox* GroupBox4; // "Asterisk"
+    QComboBox* mode_as;   // "Moderne" or "Classique"
+    QComboBox* techno_as; // "SIP" or "PJSIP"
     QPlainTextEdit* DisplayMemo;
     QFrame* Panel2;
     QCheckBox* journal_enre;
@@ -119,9 +135,19 @@ public:
     // How long the MD5 login waits for the manager's challenge.
     static constexpr int ChallengePauseMs = 50;
 
+    bool isModernMode() const;
+    // The channel to name in an action on a card's call: in modern mode the
+    // card keeps the whole name, in classic mode the name after "SIP/".
+    QByteArray managerChannel(const QByteArray& cardChannel) const;
+    // The user's own phone, for placing a call.
+    QByteArray phoneChannel() const;
+    // A transfer hands the caller on with BlindTransfer: modern mode, on a
+    // manager whose banner announces version 2 or later (Asterisk 12 and up).
+    bool blindTransferAvailable() const;
+
 signals:
-    // A card's "Raccrocher" item asks for the hang-up of the channel (without
-    // its "SIP/" prefix). The manager session sends the Hangup action when it
+    // A card's "Raccrocher" item asks for the hang-up of the card's channel.
+    // The manager session sends the Hangup action when it
     // is open; nothing else listens.
     void HangupRequested(const QByteArray& channel);
 
@@ -131,7 +157,7 @@ signals:
     void SessionShown(bool connected);
 
 private:
-    // The card's "Raccrocher": "Action: Hangup" for SIP/ + channel, sent only
+    // The card's "Raccrocher": "Action: Hangup" for the card's channel, sent only
     // while the session is open; a failed send is not reported.
     void SendHangup(const QByteArray& channel);
     // Sends one action of the console itself. A send that fails means the
@@ -142,6 +168,39 @@ private:
     // a challenge has been recorded. User input waits meanwhile.
     void AwaitChallenge();
     void AddMemoLine(const QString& line);
+    // Shows, interprets and journals one hand-over of whole messages.
+    void HandOver(const QByteArray& text);
+    void NoteBanner(const QByteArray& text);
+    EventInterpretation& CurrentInterpretation() const;
+
+    // The main window's card list once it is attached; until then no card
+    // changes, but challenges are still recorded.
+    class AttachedCallCards : public CallCardOperations
+    {
+    public:
+        explicit AttachedCallCards(const TForm2& console) : m_console(console) {}
+        void AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                            const QByteArray& channel) override;
+        void ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                               const QByteArray& channel) override;
+        void OpenCallerAgenda(const QByteArray& key) override;
+        void RemoveCallCard(const QByteArray& key) override;
+        bool HasCallCard(const QByteArray& key) const override;
+        QByteArray CallCardKeyForChannel(const QByteArray& channel) const override;
+
+    private:
+        const TForm2& m_console;
+    };
+
+    AttachedCallCards m_cards{*this};
+    ManagerMessageAssembler m_assembler;
+    std::unique_ptr<ManagerEventInterpreter> m_classic;
+    std::unique_ptr<ModernEventInterpreter> m_modern;
+    // The first line of the session, until it is complete, and the manager
+    // version it announced (0 when unknown).
+    QByteArray m_banner;
+    bool m_bannerRead = false;
+    int m_managerVersion = 0;
 
     // The pause of the MD5 login that is running, if any; a recorded challenge
     // ends it early.

@@ -1,5 +1,8 @@
 #include "managereventinterpreter.h"
 
+#include <QByteArrayList>
+#include <QScopeGuard>
+
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -143,7 +146,7 @@ constexpr std::array<Matches, 256> candidatesByLastHeadByte = [] {
 class LineScanner
 {
 public:
-    explicit LineScanner(const ManagerEventInterpreter::ExtensionSource& extension) : m_extensionSource(extension) {}
+    explicit LineScanner(const EventInterpretation::ExtensionSource& extension) : m_extensionSource(extension) {}
 
     Matches scan(std::string_view line)
     {
@@ -177,7 +180,7 @@ private:
         return rest.starts_with(view(m_extension));
     }
 
-    const ManagerEventInterpreter::ExtensionSource& m_extensionSource;
+    const EventInterpretation::ExtensionSource& m_extensionSource;
     QByteArray m_extension;
     bool m_extensionRead = false;
 };
@@ -228,7 +231,7 @@ void cutAt(QByteArray& value, char separator)
         value.truncate(at);
 }
 
-// The interpretation state of one block; a nested run has its own.
+// The interpretation state of one hand-over; a nested run has its own.
 struct CurrentEvent
 {
     QByteArray number;
@@ -237,6 +240,8 @@ struct CurrentEvent
     QByteArray channel;
     bool mine = false;
     EventState state = EventState::None;
+    // Cards removed, by any run, since this event started.
+    QByteArrayList removedKeys;
 };
 
 void extractFields(CurrentEvent& event, std::string_view line, Matches found)
@@ -273,7 +278,7 @@ void extractFields(CurrentEvent& event, std::string_view line, Matches found)
 }
 
 void applyTexts(CurrentEvent& event, std::string_view line, Matches found,
-                const ManagerEventInterpreter::ChallengeSink& challenge)
+                const EventInterpretation::ChallengeSink& challenge)
 {
     if (found & bit(EventStart))
         event = CurrentEvent{};
@@ -299,24 +304,45 @@ void applyTexts(CurrentEvent& event, std::string_view line, Matches found,
         event.key = withoutTrimmed(line, Uniqueid1);
 }
 
-void act(const CurrentEvent& event, CallCardOperations& cards)
+} // namespace
+
+struct ManagerEventInterpreter::Run
+{
+    CurrentEvent event;
+};
+
+namespace {
+
+// The operation of the event's state, repeated at every line once the event
+// is the user's and has a key. A card removed while the event is interpreted
+// (a nested run may have handled its hang-up) is not created again.
+void act(CurrentEvent& event, CallCardOperations& cards, const std::vector<ManagerEventInterpreter::Run*>& runs)
 {
     if (!event.mine || event.key.isEmpty())
         return;
+    const bool removed = event.removedKeys.contains(event.key);
     switch (event.state) {
     case EventState::Ring:
     case EventState::StateRinging:
-        cards.AddRingingCard(event.number, event.sda, event.key, event.channel);
+        if (!removed)
+            cards.AddRingingCard(event.number, event.sda, event.key, event.channel);
         break;
     case EventState::Up:
-        cards.ShowConnectedCall(event.number, event.sda, event.key, event.channel);
+        if (!removed)
+            cards.ShowConnectedCall(event.number, event.sda, event.key, event.channel);
         break;
     case EventState::StateUp:
         cards.OpenCallerAgenda(event.key);
         break;
-    case EventState::Gone:
-        cards.RemoveCallCard(event.key);
+    case EventState::Gone: {
+        const QByteArray key = event.key;
+        cards.RemoveCallCard(key);
+        for (ManagerEventInterpreter::Run* run : runs) {
+            if (!run->event.removedKeys.contains(key))
+                run->event.removedKeys.append(key);
+        }
         break;
+    }
     case EventState::None:
         break;
     }
@@ -329,13 +355,16 @@ ManagerEventInterpreter::ManagerEventInterpreter(CallCardOperations& cards, Exte
     : m_cards(cards), m_extension(std::move(extension)), m_challenge(std::move(challenge))
 {}
 
-void ManagerEventInterpreter::interpret(QByteArrayView block) const
+void ManagerEventInterpreter::interpret(QByteArrayView received)
 {
-    const qsizetype nul = block.indexOf('\0');
-    const QByteArray text = (nul >= 0 ? block.first(nul) : block).toByteArray();
+    const qsizetype nul = received.indexOf('\0');
+    const QByteArray text = (nul >= 0 ? received.first(nul) : received).toByteArray();
     const std::string_view all = view(text);
 
-    CurrentEvent event;
+    Run run;
+    m_runs.push_back(&run);
+    const auto unregister = qScopeGuard([this] { m_runs.pop_back(); });
+    CurrentEvent& event = run.event;
     LineScanner scanner(m_extension);
     // Lines end at CR; an LF right after a CR belongs to the line break, any
     // other LF stays inside the line. Text after the last CR is a line, but a
@@ -348,7 +377,7 @@ void ManagerEventInterpreter::interpret(QByteArrayView block) const
 
         if (const Matches found = scanner.scan(line))
             applyTexts(event, line, found, m_challenge);
-        act(event, m_cards);
+        act(event, m_cards, m_runs);
 
         if (cr == std::string_view::npos)
             break;

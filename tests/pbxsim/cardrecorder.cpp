@@ -45,3 +45,12 @@ void CardRecorder::markAnswered(const QByteArray& key)
     it->answered = true;
     m_changes.append("answered " + key);
 }
+
+QByteArray CardRecorder::CallCardKeyForChannel(const QByteArray& channel) const
+{
+    for (auto it = m_cards.cbegin(); it != m_cards.cend(); ++it) {
+        if (it->channel == channel)
+            return it.key();
+    }
+    return {};
+}

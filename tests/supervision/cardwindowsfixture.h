@@ -1,7 +1,7 @@
 #pragma once
 
 #include "agendasettings.h"
-#include "callcardoperations.h"
+#include "callcardlist.h"
 #include "captureddesktopfixture.h"
 #include "dialwindow.h"
 
@@ -15,12 +15,13 @@
 class CardWindowsFixture : public CapturedDesktopFixture
 {
 protected:
-    struct RemovalRecorder : CallCardOperations
+    struct RemovalRecorder : CallCardList
     {
-        void AddRingingCard(const QByteArray&, const QByteArray&, const QByteArray&, const QByteArray&) override {}
-        void ShowConnectedCall(const QByteArray&, const QByteArray&, const QByteArray&, const QByteArray&) override {}
-        void OpenCallerAgenda(const QByteArray&) override {}
-        void RemoveCallCard(const QByteArray& key) override { removed.append(key); }
+        void RemoveCallCard(const QByteArray& key) override
+        {
+            removed.append(key);
+            CallCardList::RemoveCallCard(key);
+        }
         QByteArrayList removed;
     };
 

@@ -3,6 +3,7 @@
 #include "svgeditini.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -58,13 +59,17 @@ TEST_F(ConsoleWindowTest, FirstRun_ChecksEveryKeptCheckBoxAndKeepsDesignedTexts)
     EXPECT_TRUE(console.ConnectButton->isEnabled());
     EXPECT_FALSE(console.DisconnectButton->isEnabled());
     EXPECT_TRUE(console.DisplayMemo->toPlainText().isEmpty());
+    EXPECT_EQ(console.mode_as->currentText(), QStringLiteral("Moderne"));
+    EXPECT_EQ(console.techno_as->currentText(), QStringLiteral("SIP"));
 }
 
 TEST_F(ConsoleWindowTest, StoredValues_ComeBackButRadioButtonsAreNotRead)
 {
     writeSettings("[Form2]\r\nHostEdit_as=pbx.local\r\nmd5_s=0\r\nSpin_Edit1=45\r\n"
-                  "RadioButton1=1\r\nRadioButton3=1\r\nsecret_as=s\xe9\r\n");
+                  "RadioButton1=1\r\nRadioButton3=1\r\nsecret_as=s\xe9\r\nmode_as=Classique\r\ntechno_as=pjsip\r\n");
     TForm2 console;
+    EXPECT_EQ(console.mode_as->currentText(), QStringLiteral("Classique"));
+    EXPECT_EQ(console.techno_as->currentText(), QStringLiteral("SIP")) << "a value that names no choice is not taken";
     EXPECT_EQ(console.HostEdit_as->text(), QStringLiteral("pbx.local"));
     EXPECT_FALSE(console.md5_s->isChecked());
     EXPECT_EQ(console.Spin_Edit1->value(), 30);

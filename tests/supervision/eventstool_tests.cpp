@@ -74,37 +74,43 @@ TEST_F(EventsTool, WorkedExample_PrintsEveryOperationAndNoCardLeft)
     EXPECT_TRUE(result.err.isEmpty());
 }
 
-TEST_F(EventsTool, BlockBoundaryInsideHangup_LeavesTheRingingCard)
+TEST_F(EventsTool, ReadSize_NeverCutsAMessage)
 {
-    // Cutting the stream just before the hang-up's identifier separates the
-    // key from the channel line: the hang-up is lost and the card stays.
-    const qsizetype cut = ringThenHangup.lastIndexOf("Uniqueid: 77.5");
-    const ToolRun result = runOnFile(ringThenHangup, {QStringLiteral("--extension"), QStringLiteral("100"),
-                                                      QStringLiteral("--block-size"), QString::number(cut)});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out,
-              outputLines({"AddRingingCard\t201\tBob\t77.5\t100-0a", "AddRingingCard\t201\tBob\t77.5\t100-0a",
-                           "CARD\t77.5\tringing\t201\tBob\t100-0a"}));
+    // Cuts inside the hang-up's key, between the ringing channel and its key,
+    // and a key pushed past the first read by filler: each piece alone would
+    // lose or truncate a key, but messages are read whole, so every read size
+    // gives the result of the whole input.
+    const QByteArray filler = QByteArrayLiteral("Event: Dial\r\nChannel: SIP/100-1\r\n") + QByteArray(3000, 'x') +
+                              QByteArrayLiteral("\r\nUniqueid: 5\r\n");
+    for (const QByteArray& input : {ringThenHangup, filler}) {
+        const QByteArray whole = runOnFile(input, {QStringLiteral("--extension"), QStringLiteral("100"),
+                                                   QStringLiteral("--block-size"), QStringLiteral("0")})
+                                     .out;
+        ASSERT_FALSE(whole.isEmpty());
+        for (const qsizetype size : {qsizetype(1), ringThenHangup.indexOf("Uniqueid: 77.5"),
+                                     ringThenHangup.lastIndexOf("Uniqueid: 77.5") + 12, qsizetype(2048)}) {
+            EXPECT_EQ(runOnFile(input, {QStringLiteral("--extension"), QStringLiteral("100"),
+                                        QStringLiteral("--block-size"), QString::number(size)})
+                          .out,
+                      whole)
+                << "read size " << size;
+        }
+    }
 }
 
-TEST_F(EventsTool, BlockBoundaryBeforeRingingKey_LosesTheCardButNotTheHangup)
+TEST_F(EventsTool, ModernMode_FollowsWholeMessagesAndTheGivenTechnologies)
 {
-    const qsizetype cut = ringThenHangup.indexOf("Uniqueid: 77.5");
-    const ToolRun result = runOnFile(ringThenHangup, {QStringLiteral("--extension"), QStringLiteral("100"),
-                                                      QStringLiteral("--block-size"), QString::number(cut)});
-    EXPECT_EQ(result.out, outputLines({"RemoveCallCard\t77.5", "RemoveCallCard\t77.5", "RemoveCallCard\t77.5"}));
-}
-
-TEST_F(EventsTool, BlockSizeZero_TakesTheWholeInputAsOneBlock)
-{
-    // 3000 bytes of filler would push the key into a second 2048-byte block.
-    const QByteArray input = QByteArrayLiteral("Event: Dial\r\nChannel: SIP/100-1\r\n") + QByteArray(3000, 'x') +
-                             QByteArrayLiteral("\r\nUniqueid: 5\r\n");
-    EXPECT_EQ(runOnFile(input, {QStringLiteral("--extension"), QStringLiteral("100")}).out, QByteArray());
-    EXPECT_EQ(runOnFile(input, {QStringLiteral("--extension"), QStringLiteral("100"), QStringLiteral("--block-size"),
-                                QStringLiteral("0")})
-                  .out,
-              outputLines({"AddRingingCard\t\t\t5\t100-1", "CARD\t5\tringing\t\t\t100-1"}));
+    const QByteArray input =
+        QByteArrayLiteral("Asterisk Call Manager/5.0.1\r\nResponse: Success\r\nChallenge: 4711\r\n\r\n"
+                          "Event: Newstate\r\nChannel: PJSIP/100-0a\r\nChannelState: 5\r\nCallerIDNum: 100\r\n"
+                          "ConnectedLineNum: 0612\r\nConnectedLineName: 0491:Dupont\r\nUniqueid: 7.1\r\n\r\n"
+                          "Event: Hangup\r\nChannel: PJSIP/100-0a\r\nChannelState: 6\r\nUniqueid: 7.1\r\n\r\n");
+    const QStringList modern = {QStringLiteral("--mode"), QStringLiteral("modern"), QStringLiteral("--extension"),
+                                QStringLiteral("100")};
+    EXPECT_EQ(runOnFile(input, modern).out,
+              outputLines({"Challenge\t4711", "AddRingingCard\t0612\t0491\t7.1\tPJSIP/100-0a", "RemoveCallCard\t7.1"}));
+    EXPECT_EQ(runOnFile(input, modern + QStringList{QStringLiteral("--technology"), QStringLiteral("sip")}).out,
+              outputLines({"Challenge\t4711"}));
 }
 
 TEST_F(EventsTool, EmptyExtension_MatchesEverySipChannel)
@@ -172,6 +178,14 @@ TEST_F(EventsTool, MissingFileOrBadOption_ExitsWithUsageError)
                   .exitCode,
               2);
     EXPECT_EQ(run({}, ringThenHangup).exitCode, 2);
+    EXPECT_EQ(
+        run({QStringLiteral("--extension"), QStringLiteral("100"), QStringLiteral("--mode"), QStringLiteral("new")})
+            .exitCode,
+        2);
+    EXPECT_EQ(run({QStringLiteral("--extension"), QString(), QStringLiteral("--mode"), QStringLiteral("modern")},
+                  ringThenHangup)
+                  .exitCode,
+              2);
 }
 
 TEST_F(EventsTool, Help_PrintsUsage)

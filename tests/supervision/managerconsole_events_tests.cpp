@@ -2,6 +2,7 @@
 #include "managerconsole.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -15,10 +16,10 @@ namespace {
 
 const QByteArray ringing = QByteArrayLiteral("Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\n"
                                              "ConnectedLineNum: 201\r\nUniqueid: 1.1\r\n\r\n");
-const QByteArray hangup = QByteArrayLiteral("Event: Hangup\r\nChannel: SIP/100-2\r\nUniqueid: 2.2\r\n");
+const QByteArray hangup = QByteArrayLiteral("Event: Hangup\r\nChannel: SIP/100-2\r\nUniqueid: 2.2\r\n\r\n");
 
-// The console with its journal in a folder of its own and the recorder as the
-// main window's card list.
+// The console in classic mode, with its journal in a folder of its own and the
+// recorder as the main window's card list.
 class ConsoleReceive : public ::testing::Test
 {
 protected:
@@ -29,6 +30,7 @@ protected:
         console = std::make_unique<TForm2>();
         console->CallCards = &cards;
         console->poste_as->setText(QStringLiteral("100"));
+        console->mode_as->setCurrentText(QStringLiteral("Classique"));
     }
     void TearDown() override
     {
@@ -67,7 +69,7 @@ TEST_F(ConsoleReceive, JournalOn_ShowsOnlyTheLatestBlockAndJournalsEachBlock)
     console->journal_enre->setChecked(true);
     deliver(ringing);
     deliver(hangup);
-    EXPECT_EQ(memo(), QStringLiteral("Event: Hangup\nChannel: SIP/100-2\nUniqueid: 2.2\n"));
+    EXPECT_EQ(memo(), QStringLiteral("Event: Hangup\nChannel: SIP/100-2\nUniqueid: 2.2\n\n"));
     EXPECT_EQ(journalContents(), ringing + "\r\n" + hangup + "\r\n");
 }
 
@@ -78,8 +80,28 @@ TEST_F(ConsoleReceive, TextEndsAtNulAndNeverReadsPastLength)
     console->TnCnxDataAvailable(nullptr, buffer.constData(), buffer.size());
     // A block without its NUL: only Len bytes count.
     console->TnCnxDataAvailable(nullptr, ringing.constData(), ringing.indexOf("Uniqueid"));
-    EXPECT_EQ(cards.calls, QList<QByteArray>{QByteArrayLiteral("RemoveCallCard|2.2")});
-    EXPECT_EQ(journalContents(), hangup + "\r\n" + ringing.left(ringing.indexOf("Uniqueid")) + "\r\n");
+    EXPECT_EQ(cards.calls,
+              (QList<QByteArray>{QByteArrayLiteral("RemoveCallCard|2.2"), QByteArrayLiteral("RemoveCallCard|2.2")}));
+    EXPECT_EQ(journalContents(), hangup + "\r\n");
+}
+
+TEST_F(ConsoleReceive, MessageCutAcrossBlocks_IsInterpretedWhole_AndAClosedSessionHandsOverTheRest)
+{
+    console->journal_enre->setChecked(true);
+    // Cut inside the key: each piece alone would make a card keyed "1." and
+    // then a line "1" that matches nothing.
+    const qsizetype cut = ringing.indexOf("1.1") + 2;
+    deliver(ringing.left(cut));
+    EXPECT_TRUE(cards.calls.isEmpty());
+    deliver(ringing.mid(cut) + hangup.left(20));
+    EXPECT_EQ(cards.calls.first(), QByteArrayLiteral("AddRingingCard|201||1.1|100-1"));
+    EXPECT_EQ(journalContents(), ringing + "\r\n");
+
+    console->TnCnxSessionClosed(nullptr, 0);
+    EXPECT_EQ(journalContents(), ringing + "\r\n" + hangup.left(20) + "\r\n");
+    // Nothing is left pending for the next session.
+    deliver(hangup.mid(20));
+    EXPECT_EQ(journalContents(), ringing + "\r\n" + hangup.left(20) + "\r\n" + hangup.mid(20) + "\r\n");
 }
 
 TEST_F(ConsoleReceive, ChallengeAndExtensionAreTakenFromTheConsole)
@@ -90,7 +112,8 @@ TEST_F(ConsoleReceive, ChallengeAndExtensionAreTakenFromTheConsole)
     EXPECT_TRUE(cards.calls.isEmpty());
     console->poste_as->clear();
     deliver(hangup);
-    EXPECT_EQ(cards.calls, QList<QByteArray>{QByteArrayLiteral("RemoveCallCard|2.2")});
+    EXPECT_EQ(cards.calls,
+              (QList<QByteArray>{QByteArrayLiteral("RemoveCallCard|2.2"), QByteArrayLiteral("RemoveCallCard|2.2")}));
 }
 
 TEST_F(ConsoleReceive, BlockDeliveredDuringCardCreation_MemoAndJournalInNestedOrder)
@@ -105,11 +128,12 @@ TEST_F(ConsoleReceive, BlockDeliveredDuringCardCreation_MemoAndJournalInNestedOr
     };
     deliver(ringing);
 
-    EXPECT_EQ(cards.calls, (QList<QByteArray>{QByteArrayLiteral("AddRingingCard|201||1.1|100-1"),
-                                              QByteArrayLiteral("RemoveCallCard|2.2"),
-                                              QByteArrayLiteral("AddRingingCard|201||1.1|100-1")}));
+    EXPECT_EQ(cards.calls,
+              (QList<QByteArray>{QByteArrayLiteral("AddRingingCard|201||1.1|100-1"),
+                                 QByteArrayLiteral("RemoveCallCard|2.2"), QByteArrayLiteral("RemoveCallCard|2.2"),
+                                 QByteArrayLiteral("AddRingingCard|201||1.1|100-1")}));
     // The later block is shown and journaled first; the earlier one follows.
-    EXPECT_EQ(memo(), QStringLiteral("Event: Hangup\nChannel: SIP/100-2\nUniqueid: 2.2\n\n"
+    EXPECT_EQ(memo(), QStringLiteral("Event: Hangup\nChannel: SIP/100-2\nUniqueid: 2.2\n\n\n"
                                      "Event: Newstate\nChannel: SIP/100-1\nChannelState: 5\nConnectedLineNum: 201\n"
                                      "Uniqueid: 1.1\n\n"));
     EXPECT_EQ(journalContents(), hangup + "\r\n" + ringing + "\r\n");

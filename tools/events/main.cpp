@@ -1,11 +1,14 @@
 // corvaline-events: shows what the program does with a stream of manager text.
 //
-// The text is cut into blocks of the given size, as the telnet session would
-// deliver it, and each block goes straight to the event interpretation for the
-// given extension (no telnet decoding). Every card operation and every
-// recorded challenge is printed as it happens; the cards left at the end follow.
+// The text is read in blocks of the given size, as the telnet session would
+// deliver it, gathered into whole messages as the program does, and handed to
+// the event interpretation of the given mode for the given extension (no telnet
+// decoding). Every card operation and every recorded challenge is printed as it
+// happens; the cards left at the end follow.
 
 #include "managereventinterpreter.h"
+#include "managermessageassembler.h"
+#include "moderneventinterpreter.h"
 #include "operationprinter.h"
 
 #include <QCommandLineParser>
@@ -13,6 +16,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -31,6 +35,8 @@ struct Options
     QString input; // empty or "-" for standard input
     qsizetype blockSize = 2048;
     QByteArray extension;
+    bool modern = false;
+    QByteArrayList technologies;
 };
 
 // Parses the command line; on a bad one prints why and gives no options.
@@ -44,15 +50,26 @@ std::optional<Options> parseOptions(const QCoreApplication& app)
         "  Challenge: value;\n"
         "then the cards left, in creation order: CARD Key ringing|answered Number Sda Channel."));
     parser.addHelpOption();
-    const QCommandLineOption blockSizeOption(
-        QStringLiteral("block-size"), QStringLiteral("Bytes per delivered block (default 2048; 0: the whole input)."),
-        QStringLiteral("N"), QStringLiteral("2048"));
+    const QCommandLineOption blockSizeOption(QStringLiteral("block-size"),
+                                             QStringLiteral("Bytes read at a time (default 2048; 0: the whole input)."),
+                                             QStringLiteral("N"), QStringLiteral("2048"));
     const QCommandLineOption extensionOption(
         QStringLiteral("extension"),
-        QStringLiteral("The user's extension, as typed in the console (required; may be empty: every SIP channel)."),
+        QStringLiteral("The user's extension, as typed in the console (required; in classic mode it may be empty:\n"
+                       "every SIP channel)."),
         QStringLiteral("EXT"));
+    const QCommandLineOption modeOption(QStringLiteral("mode"),
+                                        QStringLiteral("The interpretation: classic (default) or modern."),
+                                        QStringLiteral("classic|modern"), QStringLiteral("classic"));
+    const QCommandLineOption technologyOption(
+        QStringLiteral("technology"),
+        QStringLiteral("Modern mode: the technologies whose channels can be the phone's, comma-separated\n"
+                       "(default SIP,PJSIP)."),
+        QStringLiteral("LIST"), QStringLiteral("SIP,PJSIP"));
     parser.addOption(blockSizeOption);
     parser.addOption(extensionOption);
+    parser.addOption(modeOption);
+    parser.addOption(technologyOption);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("Manager text to read; standard input if absent or -."),
                                  QStringLiteral("[file]"));
@@ -78,6 +95,22 @@ std::optional<Options> parseOptions(const QCoreApplication& app)
     // The extension is compared with manager bytes; it is taken as the local
     // 8-bit text the shell gave.
     options.extension = parser.value(extensionOption).toLocal8Bit();
+    const QString mode = parser.value(modeOption);
+    if (mode != QStringLiteral("classic") && mode != QStringLiteral("modern")) {
+        fail(QStringLiteral("--mode takes classic or modern"), exitUsage);
+        return std::nullopt;
+    }
+    options.modern = mode == QStringLiteral("modern");
+    if (options.modern && options.extension.isEmpty()) {
+        fail(QStringLiteral("modern mode needs a non-empty --extension"), exitUsage);
+        return std::nullopt;
+    }
+    for (const QString& technology : parser.value(technologyOption).split(u',', Qt::SkipEmptyParts))
+        options.technologies.append(technology.trimmed().toLocal8Bit());
+    if (options.technologies.isEmpty()) {
+        fail(QStringLiteral("--technology needs at least one technology"), exitUsage);
+        return std::nullopt;
+    }
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1) {
         fail(QStringLiteral("only one input file may be given"), exitUsage);
@@ -130,17 +163,30 @@ int main(int argc, char** argv)
     std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
     OperationPrinter printer(stdout);
     const QByteArray extension = options->extension;
-    const ManagerEventInterpreter interpreter(
-        printer, [&extension] { return extension; },
-        [&printer](const QByteArray& value) { printer.challengeRecorded(value); });
+    const auto extensionSource = [&extension] { return extension; };
+    const auto challenge = [&printer](const QByteArray& value) { printer.challengeRecorded(value); };
+    std::unique_ptr<EventInterpretation> interpretation;
+    if (options->modern)
+        interpretation =
+            std::make_unique<ModernEventInterpreter>(printer, extensionSource, challenge, options->technologies);
+    else
+        interpretation = std::make_unique<ManagerEventInterpreter>(printer, extensionSource, challenge);
 
+    ManagerMessageAssembler assembler;
+    const auto deliver = [&](const QByteArray& block) {
+        if (const QByteArray ready = assembler.append(block); !ready.isEmpty())
+            interpretation->interpret(ready);
+    };
     if (options->blockSize == 0) {
-        interpreter.interpret(input.readAll());
+        deliver(input.readAll());
     } else {
         for (QByteArray block = readBlock(input, options->blockSize); !block.isEmpty();
              block = readBlock(input, options->blockSize))
-            interpreter.interpret(block);
+            deliver(block);
     }
+    // The end of the input closes the session: what is left is handed over as it is.
+    if (const QByteArray rest = assembler.takePending(); !rest.isEmpty())
+        interpretation->interpret(rest);
     if (input.error() != QFileDevice::NoError)
         return fail(QStringLiteral("error while reading: %1").arg(input.errorString()), exitFailure);
 

@@ -23,6 +23,12 @@ public:
     void OpenCallerAgenda(const QByteArray& key) override;
     void RemoveCallCard(const QByteArray& key) override;
 
+    bool HasCallCard(const QByteArray& key) const override { return m_list.HasCallCard(key); }
+    QByteArray CallCardKeyForChannel(const QByteArray& channel) const override
+    {
+        return m_list.CallCardKeyForChannel(channel);
+    }
+
     void challengeRecorded(const QByteArray& value);
 
     // One "CARD" line per card left, in the order the cards were created.

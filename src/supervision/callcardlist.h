@@ -6,7 +6,7 @@
 
 #include <vector>
 
-// One card of the list: what the main window would show for one call.
+// One card of the list: what the main window shows for one call.
 struct CallCard
 {
     QByteArray key;
@@ -16,9 +16,9 @@ struct CallCard
     bool answered = false;
 };
 
-// The main window's card list without the window: the same key rules, plain
-// records. At most one card per key; a ringing card becomes answered in place;
-// cards stay in the order they were created.
+// The card list without a window: the main window's key rules over plain
+// records, for the tools and the tests. At most one card per key; a ringing
+// card becomes answered in place; cards stay in the order they were created.
 class CallCardList : public CallCardOperations
 {
 public:
@@ -29,7 +29,8 @@ public:
     void OpenCallerAgenda(const QByteArray& key) override;
     void RemoveCallCard(const QByteArray& key) override;
 
-    bool HasCallCard(const QByteArray& key) const;
+    bool HasCallCard(const QByteArray& key) const override;
+    QByteArray CallCardKeyForChannel(const QByteArray& channel) const override;
     const std::vector<CallCard>& cards() const { return m_cards; }
 
 private:

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <functional>
+
+// Turns received manager text into card operations for the user's own phone.
+// The console keeps one interpretation per mode and hands it the text that the
+// message assembler releases, in the order it was received.
+class EventInterpretation
+{
+public:
+    // Gives the extension typed by the user, read at the moment of use.
+    using ExtensionSource = std::function<QByteArray()>;
+    // Receives each login challenge the manager sends, trimmed.
+    using ChallengeSink = std::function<void(const QByteArray&)>;
+
+    virtual ~EventInterpretation() = default;
+
+    // Interprets one hand-over of received text. Card creation runs the event
+    // loop, so this may be entered again, for later text, before it returns.
+    virtual void interpret(QByteArrayView text) = 0;
+    // Forgets whatever a closed session left half read.
+    virtual void reset() {}
+};

@@ -1,0 +1,323 @@
+#include "moderneventinterpreter.h"
+
+#include <bit>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+using namespace std::string_view_literals;
+using Field = ModernEventInterpreter::Field;
+
+constexpr std::array<std::string_view, ModernEventInterpreter::FieldCount> fieldNames = {
+    "Event"sv,       "Response"sv,         "Channel"sv,
+    "Uniqueid"sv,    "ChannelState"sv,     "ChannelStateDesc"sv,
+    "State"sv,       "ConnectedLineNum"sv, "ConnectedLineName"sv,
+    "CallerIDNum"sv, "CallerIDName"sv,     "CallerID"sv,
+    "DialStatus"sv,  "DestCallerIDNum"sv,  "DestCallerIDName"sv,
+    "Challenge"sv,
+};
+
+char lowered(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+bool equalsNoCase(std::string_view text, std::string_view other)
+{
+    if (text.size() != other.size())
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (lowered(text[i]) != lowered(other[i]))
+            return false;
+    }
+    return true;
+}
+
+// Names are told apart by their length first: most headers of a busy stream
+// (Variable, Value, Linkedid, Privilege...) are dismissed by one table look-up.
+constexpr std::size_t LongestName = 17;
+constexpr std::array<std::uint32_t, LongestName + 1> namesByLength = [] {
+    std::array<std::uint32_t, LongestName + 1> byLength{};
+    for (std::size_t f = 0; f < fieldNames.size(); ++f)
+        byLength[fieldNames[f].size()] |= 1u << f;
+    return byLength;
+}();
+
+// The header the line's name stands for, or FieldCount for one that is not read.
+Field fieldNamed(std::string_view name)
+{
+    if (name.size() > LongestName)
+        return ModernEventInterpreter::FieldCount;
+    for (std::uint32_t candidates = namesByLength[name.size()]; candidates != 0; candidates &= candidates - 1) {
+        const auto field = static_cast<Field>(std::countr_zero(candidates));
+        if (equalsNoCase(name, fieldNames[field]))
+            return field;
+    }
+    return ModernEventInterpreter::FieldCount;
+}
+
+std::string_view trimmedValue(std::string_view value)
+{
+    const std::size_t first = value.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return value.substr(first, value.find_last_not_of(" \t") - first + 1);
+}
+
+QByteArray bytes(std::string_view text)
+{
+    return QByteArray(text.data(), qsizetype(text.size()));
+}
+
+// An empty value, or the placeholder the manager writes for an unknown party,
+// says nothing about the other party.
+bool usable(std::string_view value)
+{
+    return !value.empty() && value != "<unknown>"sv;
+}
+
+// The label of the call: the name with the number taken out, up to its first
+// colon (the office dialplan writes "SDA:name" into the caller name).
+QByteArray sdaOf(std::string_view name, std::string_view number)
+{
+    QByteArray sda = bytes(name);
+    if (!number.empty())
+        sda.replace(QByteArrayView(number.data(), qsizetype(number.size())), QByteArrayView());
+    if (const qsizetype colon = sda.indexOf(':'); colon >= 0)
+        sda.truncate(colon);
+    return sda;
+}
+
+} // namespace
+
+ModernEventInterpreter::ModernEventInterpreter(CallCardOperations& cards, ExtensionSource extension,
+                                               ChallengeSink challenge, QByteArrayList technologies)
+    : m_cards(cards), m_extensionSource(std::move(extension)), m_challenge(std::move(challenge)),
+      m_technologies(std::move(technologies))
+{}
+
+void ModernEventInterpreter::interpret(QByteArrayView text)
+{
+    m_extension = m_extensionSource();
+    read(std::string_view(text.data(), std::size_t(text.size())));
+    keepOpenMessage();
+    // Taken before running: a nested run collects steps of its own.
+    const std::vector<Step> steps = std::exchange(m_steps, {});
+    for (const Step& step : steps)
+        run(step);
+}
+
+void ModernEventInterpreter::reset()
+{
+    m_message.present = 0;
+    m_message.owned = 0;
+    m_message.hasLines = false;
+    m_partialLine.clear();
+    m_afterCr = false;
+}
+
+void ModernEventInterpreter::read(std::string_view text)
+{
+    std::size_t start = 0;
+    if (m_afterCr && !text.empty() && text.front() == '\n')
+        start = 1;
+    m_afterCr = false;
+    while (start < text.size()) {
+        // Lines end in CR LF, LF or CR.
+        const char* from = text.data() + start;
+        const std::size_t left = text.size() - start;
+        const auto* lf = static_cast<const char*>(std::memchr(from, '\n', left));
+        const std::size_t scan = lf ? std::size_t(lf - from) : left;
+        const auto* cr = static_cast<const char*>(std::memchr(from, '\r', scan));
+        if (!lf && !cr) {
+            m_partialLine.append(from, left);
+            return;
+        }
+        const std::size_t length = cr ? std::size_t(cr - from) : scan;
+        std::size_t next = start + length + 1;
+        if (cr) {
+            if (next < text.size() && text[next] == '\n')
+                ++next;
+            else if (next == text.size())
+                m_afterCr = true;
+        }
+        if (m_partialLine.empty()) {
+            readLine(text.substr(start, length), false);
+        } else {
+            m_partialLine.append(from, length);
+            readLine(m_partialLine, true);
+            m_partialLine.clear();
+        }
+        start = next;
+    }
+}
+
+void ModernEventInterpreter::readLine(std::string_view line, bool transient)
+{
+    if (line.empty()) {
+        endMessage();
+        return;
+    }
+    const std::size_t colon = line.find(':');
+    const Field field = colon == std::string_view::npos ? FieldCount : fieldNamed(line.substr(0, colon));
+    // Real managers sometimes leave out the empty line between two messages.
+    if ((field == Event && (m_message.has(Event) || m_message.has(Response))) ||
+        (field == Response && m_message.has(Response)))
+        endMessage();
+    m_message.hasLines = true;
+    if (field != FieldCount && !m_message.has(field))
+        setField(field, trimmedValue(line.substr(colon + 1)), transient);
+}
+
+void ModernEventInterpreter::setField(Field field, std::string_view value, bool transient)
+{
+    m_message.present |= 1u << field;
+    if (transient) {
+        m_message.storage[field].assign(value);
+        m_message.values[field] = m_message.storage[field];
+        m_message.owned |= 1u << field;
+    } else {
+        m_message.values[field] = value;
+        m_message.owned &= ~(1u << field);
+    }
+}
+
+void ModernEventInterpreter::keepOpenMessage()
+{
+    for (std::uint32_t borrowed = m_message.present & ~m_message.owned; borrowed != 0; borrowed &= borrowed - 1) {
+        const auto field = static_cast<Field>(std::countr_zero(borrowed));
+        m_message.storage[field].assign(m_message.values[field]);
+        m_message.values[field] = m_message.storage[field];
+    }
+    m_message.owned = m_message.present;
+}
+
+void ModernEventInterpreter::endMessage()
+{
+    if (m_message.hasLines)
+        collectSteps(m_message);
+    m_message.present = 0;
+    m_message.owned = 0;
+    m_message.hasLines = false;
+}
+
+bool ModernEventInterpreter::isUsersChannel(std::string_view channel) const
+{
+    const std::size_t slash = channel.find('/');
+    if (slash == std::string_view::npos)
+        return false;
+    const std::string_view technology = channel.substr(0, slash);
+    bool known = false;
+    for (const QByteArray& candidate : m_technologies)
+        known = known || equalsNoCase(technology, std::string_view(candidate.constData(), candidate.size()));
+    if (!known)
+        return false;
+    const std::string_view resource = channel.substr(slash + 1);
+    const std::string_view extension(m_extension.constData(), m_extension.size());
+    return resource == extension ||
+           (resource.size() > extension.size() && resource.starts_with(extension) && resource[extension.size()] == '-');
+}
+
+void ModernEventInterpreter::collectSteps(const Message& message)
+{
+    if (!message.has(Event)) {
+        if (message.has(Response) && message.has(Challenge))
+            m_steps.push_back({Step::ReportChallenge, bytes(message.value(Challenge)), {}, {}, {}});
+        return;
+    }
+    const std::string_view event = message.value(Event);
+    const bool channelEvent = equalsNoCase(event, "Newchannel"sv) || equalsNoCase(event, "Newstate"sv);
+    const bool answeredDial = equalsNoCase(event, "DialEnd"sv) && message.value(DialStatus) == "ANSWER"sv;
+    const bool hangup = equalsNoCase(event, "Hangup"sv);
+    if (!channelEvent && !answeredDial && !hangup)
+        return;
+    const std::string_view channel = message.value(Channel);
+    const std::string_view key = message.value(Uniqueid);
+    if (key.empty() || !isUsersChannel(channel))
+        return;
+    const QByteArray cardChannel = bytes(channel.substr(0, channel.find(';')));
+    if (hangup) {
+        m_steps.push_back({Step::HangUp, bytes(key), cardChannel, {}, {}});
+        return;
+    }
+
+    // The other party: on 1.8 and later the phone's own number is in
+    // CallerIDNum and the other party in ConnectedLineNum; older managers have
+    // only the caller id.
+    std::string_view number;
+    std::string_view name;
+    const bool hasConnectedLine = message.has(ConnectedLineNum);
+    if (hasConnectedLine) {
+        number = message.value(ConnectedLineNum);
+        name = message.value(ConnectedLineName);
+    } else if (answeredDial) {
+        number = message.value(DestCallerIdNum);
+        name = message.value(DestCallerIdName);
+    } else if (usable(message.value(CallerIdNum))) {
+        number = message.value(CallerIdNum);
+        name = message.value(CallerIdName);
+    } else {
+        number = message.value(CallerId);
+    }
+    if (answeredDial && !usable(number)) {
+        number = message.value(DestCallerIdNum);
+        name = message.value(DestCallerIdName);
+    }
+    if (!usable(number)) {
+        number = {};
+        name = {};
+    }
+    if (!usable(name))
+        name = {};
+
+    Step step{Step::Answer, bytes(key), cardChannel, bytes(number), sdaOf(name, number)};
+    const std::string_view stateNumber = message.value(ChannelState);
+    const std::string_view stateText = message.value(ChannelStateDesc);
+    const std::string_view oldState = message.value(State);
+    if (channelEvent && (stateNumber == "5"sv || stateText == "Ringing"sv || oldState == "Ringing"sv)) {
+        step.kind = Step::Ring;
+    } else if (channelEvent && !(stateNumber == "6"sv || stateText == "Up"sv || oldState == "Up"sv)) {
+        return;
+    }
+    // A call the phone placed shows only once the far end answers, not when
+    // the dialplan answers the phone's own leg (the other party is not known
+    // yet then).
+    step.otherPartyKnown = answeredDial || !hasConnectedLine || !step.number.isEmpty();
+    m_steps.push_back(std::move(step));
+}
+
+void ModernEventInterpreter::run(const Step& step)
+{
+    switch (step.kind) {
+    case Step::ReportChallenge:
+        m_challenge(step.key);
+        return;
+    case Step::Ring:
+        if (!m_hungUp.contains(step.key) && !m_cards.HasCallCard(step.key))
+            m_cards.AddRingingCard(step.number, step.sda, step.key, step.channel);
+        return;
+    case Step::Answer:
+        if (m_answered.contains(step.key) || m_hungUp.contains(step.key))
+            return;
+        if (!m_cards.HasCallCard(step.key) && !step.otherPartyKnown)
+            return;
+        m_answered.insert(step.key);
+        m_cards.ShowConnectedCall(step.number, step.sda, step.key, step.channel);
+        m_cards.OpenCallerAgenda(step.key);
+        return;
+    case Step::HangUp: {
+        m_hungUp.insert(step.key);
+        const bool hadCard = m_cards.HasCallCard(step.key);
+        m_cards.RemoveCallCard(step.key);
+        if (hadCard)
+            return;
+        const QByteArray masqueraded = m_cards.CallCardKeyForChannel(step.channel);
+        if (!masqueraded.isEmpty()) {
+            m_hungUp.insert(masqueraded);
+            m_cards.RemoveCallCard(masqueraded);
+        }
+        return;
+    }
+    }
+}

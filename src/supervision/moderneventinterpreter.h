@@ -1,0 +1,125 @@
+#pragma once
+
+#include "callcardoperations.h"
+#include "eventinterpretation.h"
+#include "recentkeys.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The modern interpretation, made for Asterisk 12 to 22 with chan_sip or PJSIP
+// (and sound on older managers too). Unlike the classic one it reads whole
+// manager messages: a message is the run of non-empty lines up to an empty line,
+// or up to an Event line when it already holds an Event or Response header, or
+// a Response line when it already holds a Response. A message is interpreted
+// once, when it ends, from its own headers (the first of each name counts), and
+// the parse carries across hand-overs, so where the text was cut never changes
+// the result.
+//
+// Only the Channel header names the user's channel (TECH/extension or
+// TECH/extension-..., TECH one of the given technologies), its Uniqueid is the
+// card's key, and:
+// - Newchannel or Newstate ringing adds a ringing card;
+// - Newchannel or Newstate up, or DialEnd ANSWER, answers the card and opens
+//   the caller's agenda once per key; without a card it creates one only when
+//   the other party is known, so that the dialplan answering the phone's own
+//   leg on an outgoing call shows nothing yet;
+// - Hangup removes the card, or the card of its channel when the key has none
+//   (older managers give a masqueraded channel a new Uniqueid), and its key
+//   never gets a card again.
+// Challenges are reported only from responses, never from security events.
+class ModernEventInterpreter : public EventInterpretation
+{
+public:
+    ModernEventInterpreter(CallCardOperations& cards, ExtensionSource extension, ChallengeSink challenge,
+                           QByteArrayList technologies = {QByteArrayLiteral("SIP"), QByteArrayLiteral("PJSIP")});
+
+    void interpret(QByteArrayView text) override;
+    void reset() override;
+
+    // The headers the interpretation reads; every other one is skipped.
+    enum Field : std::uint8_t
+    {
+        Event,
+        Response,
+        Channel,
+        Uniqueid,
+        ChannelState,
+        ChannelStateDesc,
+        State,
+        ConnectedLineNum,
+        ConnectedLineName,
+        CallerIdNum,
+        CallerIdName,
+        CallerId,
+        DialStatus,
+        DestCallerIdNum,
+        DestCallerIdName,
+        Challenge,
+        FieldCount,
+    };
+
+private:
+    // The message being read. Values point into the text being interpreted and
+    // are copied into the message's own storage when the message outlives it.
+    struct Message
+    {
+        bool has(Field field) const { return present & (1u << field); }
+        std::string_view value(Field field) const { return has(field) ? values[field] : std::string_view(); }
+
+        std::uint32_t present = 0;
+        std::uint32_t owned = 0;
+        bool hasLines = false;
+        std::array<std::string_view, FieldCount> values;
+        std::array<std::string, FieldCount> storage;
+    };
+
+    // What an ended message asks of the cards. The steps of a hand-over are
+    // carried out once it is read whole: they run the event loop, and a nested
+    // run must find the parse in a settled state.
+    struct Step
+    {
+        enum Kind
+        {
+            ReportChallenge,
+            Ring,
+            Answer,
+            HangUp,
+        };
+        Kind kind;
+        QByteArray key; // the challenge for ReportChallenge
+        QByteArray channel;
+        QByteArray number;
+        QByteArray sda;
+        bool otherPartyKnown = false; // an answer may create its card
+    };
+
+    void read(std::string_view text);
+    void readLine(std::string_view line, bool transient);
+    void setField(Field field, std::string_view value, bool transient);
+    void endMessage();
+    void keepOpenMessage();
+    void collectSteps(const Message& message);
+    bool isUsersChannel(std::string_view channel) const;
+
+    void run(const Step& step);
+
+    CallCardOperations& m_cards;
+    ExtensionSource m_extensionSource;
+    ChallengeSink m_challenge;
+    QByteArrayList m_technologies;
+
+    QByteArray m_extension; // read once per hand-over
+    Message m_message;
+    std::string m_partialLine; // a line the last hand-over ended inside
+    bool m_afterCr = false;    // the last hand-over ended with a CR
+    std::vector<Step> m_steps;
+    RecentKeys m_answered; // calls whose card was answered and agenda opened
+    RecentKeys m_hungUp;   // calls that ended: they never get a card again
+};
