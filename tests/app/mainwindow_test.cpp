@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -311,6 +312,29 @@ TEST_F(MainWindowTest, HangUpItemOfACard_ReachesTheManagerConsole)
     form1->FindCallCard("k1")->Raccrocher1->trigger();
     EXPECT_EQ(hangups, QByteArrayList{"100-0000001a"});
     EXPECT_TRUE(form1->HasCallCard("k1"));
+}
+
+TEST_F(MainWindowTest, HangupDeliveredWhileItsRingingCardIsCreated_LeavesNoCard)
+{
+    // Card creation runs the event loop; the session hands over the hang-up of
+    // the same call right then. The rest of the ringing event must not bring
+    // the card back.
+    const QByteArray ringing = "Event: Newstate\r\nChannel: SIP/100-0a\r\nChannelState: 5\r\n"
+                               "ConnectedLineNum: 201\r\nUniqueid: 77.5\r\n\r\n";
+    const QByteArray hangup = "Event: Hangup\r\nChannel: SIP/100-0a\r\nUniqueid: 77.5\r\n\r\n";
+    form2->poste_as->setText(QStringLiteral("100"));
+    for (const QString& mode : {QStringLiteral("Classique"), QStringLiteral("Moderne")}) {
+        form2->mode_as->setCurrentText(mode);
+        bool hungUp = false;
+        QTimer::singleShot(0, form1, [&] {
+            form2->TnCnxDataAvailable(nullptr, hangup.constData(), hangup.size());
+            hungUp = true;
+        });
+        form2->TnCnxDataAvailable(nullptr, ringing.constData(), ringing.size());
+        EXPECT_TRUE(hungUp) << qPrintable(mode);
+        EXPECT_FALSE(form1->HasCallCard("77.5")) << qPrintable(mode);
+        EXPECT_EQ(form1->CallCardCount(), 0) << qPrintable(mode);
+    }
 }
 
 TEST_F(MainWindowTest, ExtensionField_FollowsIntoTheConsole)

@@ -1,0 +1,233 @@
+#include "eventrecorder.h"
+#include "managereventinterpreter.h"
+#include "managermessageassembler.h"
+#include "moderneventinterpreter.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+QByteArray transcript()
+{
+    QFile file(QStringLiteral(CORVALINE_TEST_DATA "/asterisk18-pjsip.txt"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray onSip(QByteArray text)
+{
+    return text.replace("PJSIP/", "SIP/");
+}
+
+// The call operations and challenges of one interpretation, fed the text as a
+// session delivers it: in reads of the given size (0: all at once), gathered
+// into whole messages, the rest handed over at the end.
+struct Session
+{
+    explicit Session(bool modern, QByteArray extension = QByteArrayLiteral("100")) : extension(std::move(extension))
+    {
+        const auto source = [this] { return this->extension; };
+        const auto challenge = [this](const QByteArray& value) { cards.calls.append("Challenge|" + value); };
+        if (modern)
+            interpretation = std::make_unique<ModernEventInterpreter>(cards, source, challenge);
+        else
+            interpretation = std::make_unique<ManagerEventInterpreter>(cards, source, challenge);
+    }
+
+    Session& feed(const QByteArray& text, qsizetype readSize = 0)
+    {
+        const qsizetype step = readSize > 0 ? readSize : std::max<qsizetype>(text.size(), 1);
+        for (qsizetype at = 0; at < text.size(); at += step) {
+            const QByteArray ready =
+                assembler.append(QByteArrayView(text).sliced(at, std::min(step, text.size() - at)));
+            if (!ready.isEmpty()) {
+                handOvers.append(ready);
+                interpretation->interpret(ready);
+            }
+        }
+        return *this;
+    }
+
+    Session& close()
+    {
+        if (const QByteArray rest = assembler.takePending(); !rest.isEmpty()) {
+            handOvers.append(rest);
+            interpretation->interpret(rest);
+        }
+        return *this;
+    }
+
+    QByteArray extension;
+    EventRecorder cards;
+    ManagerMessageAssembler assembler;
+    std::unique_ptr<EventInterpretation> interpretation;
+    QList<QByteArray> handOvers;
+};
+
+QList<QByteArray> operations(std::initializer_list<const char*> list)
+{
+    QList<QByteArray> calls;
+    for (const char* call : list)
+        calls.append(QByteArray(call));
+    return calls;
+}
+
+// --- A whole session of Asterisk 18 -------------------------------------------
+
+const QList<QByteArray> transcriptOperations = operations({
+    "Challenge|840631077",
+    "AddRingingCard|0612345678|0491234500|1733650000.2|PJSIP/100-00000002",
+    "ShowConnectedCall|0612345678|0491234500|1733650000.2|PJSIP/100-00000002",
+    "OpenCallerAgenda|1733650000.2",
+    "RemoveCallCard|1733650000.2",
+    "AddRingingCard|0477777777|0491234501|1733650000.4|PJSIP/100-00000004",
+    "RemoveCallCard|1733650000.4",
+    "ShowConnectedCall|0388888888|Garage|1733650000.6|PJSIP/100-00000006",
+    "OpenCallerAgenda|1733650000.6",
+    "RemoveCallCard|1733650000.6",
+});
+
+TEST(ModernInterpretation, Asterisk18Session_OneCardPerCallOfThePhone_NoneLeft)
+{
+    // An answered incoming call, another phone whose number starts like the
+    // user's, an unanswered call, and a call the phone places (its own leg
+    // answered by the dialplan first), with dialplan bursts, bridge, RTCP and
+    // security events and a late duplicate of an ended call.
+    const QByteArray text = transcript();
+    ASSERT_GT(text.size(), 40000);
+    Session session(true);
+    session.feed(text).close();
+    EXPECT_EQ(session.cards.calls, transcriptOperations);
+    EXPECT_TRUE(session.cards.cards().empty());
+
+    Session sip(true);
+    sip.feed(onSip(text)).close();
+    EXPECT_EQ(sip.cards.calls.size(), transcriptOperations.size());
+    EXPECT_TRUE(sip.cards.cards().empty());
+}
+
+TEST(ModernInterpretation, ClassicModeOnTheSameSession_LeavesCardsBehind)
+{
+    // What the modern mode mends: the Hangup of an answered call carries
+    // ChannelState 6, Dest headers make cards of their own, 1000 passes for 100.
+    Session classic(false);
+    classic.feed(onSip(transcript())).close();
+    EXPECT_TRUE(classic.cards.HasCallCard("1733650000.2")) << "the answered call never leaves";
+    EXPECT_TRUE(classic.cards.HasCallCard("Dest1733650000.4"));
+    EXPECT_TRUE(classic.cards.HasCallCard("1733650000.3")) << "phone 1000 taken for 100";
+}
+
+TEST(ModernInterpretation, AnyReadSize_HandsOverWholeMessagesAndGivesTheSameResult)
+{
+    const QByteArray text = transcript();
+    Session whole(false);
+    whole.feed(text).close();
+    for (const qsizetype size : {1, 2, 3, 5, 13, 64, 127, 500, 1024, 1460, 2047, 2048, 2049, 3001, 4095, 4096}) {
+        Session modern(true);
+        modern.feed(text, size).close();
+        EXPECT_EQ(modern.cards.calls, transcriptOperations) << "read size " << size;
+        EXPECT_EQ(modern.handOvers.join(), text);
+        for (qsizetype i = 0; i + 1 < modern.handOvers.size(); ++i)
+            ASSERT_TRUE(modern.handOvers[i].endsWith("\r\n\r\n")) << "read size " << size << ", hand-over " << i;
+
+        // The classic rules still run line by line inside each hand-over, so
+        // only where its state stops differs; the cards it leaves do not.
+        Session classic(false);
+        classic.feed(text, size).close();
+        EXPECT_EQ(classic.cards.cards().size(), whole.cards.cards().size()) << "read size " << size;
+    }
+}
+
+TEST(MessageAssembler, RunWithoutMessageEnd_IsHandedOverAtTheLimit)
+{
+    ManagerMessageAssembler assembler;
+    EXPECT_TRUE(assembler.append(QByteArray(ManagerMessageAssembler::MaxPending - 1, 'x')).isEmpty());
+    EXPECT_EQ(assembler.append("y\0z").size(), ManagerMessageAssembler::MaxPending) << "the text ends at a NUL";
+    EXPECT_EQ(assembler.pendingSize(), 0);
+    EXPECT_EQ(assembler.append("a\r\n\r").size(), 0);
+    EXPECT_EQ(assembler.append("\nb"), QByteArrayLiteral("a\r\n\r\n")) << "a message end across two reads";
+    EXPECT_EQ(assembler.takePending(), QByteArrayLiteral("b"));
+}
+
+// --- Message and header rules ------------------------------------------------
+
+struct RuleCase
+{
+    const char* name;
+    QByteArray text;
+    QList<QByteArray> operations;
+};
+
+class ModernRules : public ::testing::TestWithParam<RuleCase>
+{
+};
+
+TEST_P(ModernRules, GiveTheOperations)
+{
+    Session session(true);
+    session.interpretation->interpret(GetParam().text);
+    EXPECT_EQ(session.cards.calls, GetParam().operations);
+}
+
+const QByteArray ring = "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\nUniqueid: 1\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ModernRules,
+    ::testing::Values(
+        RuleCase{"MessageOpenAtTheEnd_IsNotInterpreted", ring, {}},
+        RuleCase{"EventLineEndsAMessageWithoutEmptyLine", ring + ring + "\r\n",
+                 operations({"AddRingingCard|||1|SIP/100-1"})},
+        RuleCase{"LfAndCrLineEnds",
+                 QByteArray(ring).replace("\r\n", "\n") + "\n" + QByteArray(ring).replace("\r\n", "\r") + "\r",
+                 operations({"AddRingingCard|||1|SIP/100-1"})},
+        RuleCase{"LineOfBlanksIsNoMessageEnd",
+                 "Event: Newstate\r\nChannel: SIP/100-1\r\n \r\nChannelState: 5\r\nUniqueid: 1\r\n\r\n",
+                 operations({"AddRingingCard|||1|SIP/100-1"})},
+        RuleCase{"NamesWithoutCase_FirstOneCounts_ValuesTrimmedOfBlanksAndTabs",
+                 "EVENT: newstate\r\nchannel:\tPJSIP/100-2;2 \r\nChannel: SIP/200-1\r\nchannelstate: 6\r\n"
+                 "UNIQUEID:  2 \r\nUniqueid: 3\r\n\r\n",
+                 operations({"ShowConnectedCall|||2|PJSIP/100-2", "OpenCallerAgenda|2"})},
+        RuleCase{
+            "OnlyTheChannelHeaderNamesThePhone_ExtensionIsWhole",
+            "Event: DialBegin\r\nChannel: SIP/ovh-1\r\nChannelState: 5\r\nUniqueid: 4\r\nDestChannel: SIP/100-5\r\n"
+            "DestUniqueid: 5\r\n\r\nEvent: Newstate\r\nChannel: SIP/1000-6\r\nChannelState: 5\r\nUniqueid: 6\r\n\r\n"
+            "Event: Newstate\r\nChannel: IAX2/100-7\r\nChannelState: 5\r\nUniqueid: 7\r\n\r\n"
+            "Event: Newstate\r\nChannel: sip/100\r\nChannelState: 5\r\nUniqueid: 8\r\n\r\n",
+            operations({"AddRingingCard|||8|sip/100"})},
+        RuleCase{"RingingWinsAndOldStates_CallerIdWithoutConnectedLine",
+                 "Event: Newchannel\r\nChannel: SIP/100-1\r\nState: Ringing\r\nChannelStateDesc: Up\r\n"
+                 "CallerID: 0611\r\nUniqueid: 1\r\n\r\nEvent: Newstate\r\nChannel: SIP/100-1\r\nState: Up\r\n"
+                 "CallerIDNum: 0622\r\nCallerIDName: 0491:Martin 0622\r\nUniqueid: 1\r\n\r\n",
+                 operations({"AddRingingCard|0611||1|SIP/100-1", "ShowConnectedCall|0622|0491|1|SIP/100-1",
+                             "OpenCallerAgenda|1"})},
+        RuleCase{"UnknownConnectedLine_NeverFallsBackToThePhonesOwnNumber",
+                 "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\nCallerIDNum: 100\r\n"
+                 "CallerIDName: Accueil\r\nConnectedLineNum: <unknown>\r\nConnectedLineName: X\r\nUniqueid: 1\r\n\r\n",
+                 operations({"AddRingingCard|||1|SIP/100-1"})},
+        RuleCase{"AnsweredOnceOnly_AndHangupWhateverItsState",
+                 "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 6\r\nUniqueid: 1\r\n\r\n"
+                 "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 6\r\nUniqueid: 1\r\n\r\n"
+                 "Event: Hangup\r\nChannel: SIP/100-1\r\nChannelState: 6\r\nUniqueid: 1\r\n\r\n"
+                 "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\nUniqueid: 1\r\n\r\n",
+                 operations({"ShowConnectedCall|||1|SIP/100-1", "OpenCallerAgenda|1", "RemoveCallCard|1"})},
+        RuleCase{
+            "MasqueradedChannel_HangupOfANewKeyRemovesTheChannelsCard",
+            ring + "\r\nEvent: Hangup\r\nChannel: SIP/100-1<ZOMBIE>;1\r\nUniqueid: 9\r\n\r\n"
+                   "Event: Hangup\r\nChannel: SIP/100-1\r\nUniqueid: 10\r\n\r\n",
+            operations({"AddRingingCard|||1|SIP/100-1", "RemoveCallCard|9", "RemoveCallCard|10", "RemoveCallCard|1"})},
+        RuleCase{"ChallengeOnlyFromAResponse_ResponseLineSplitsResponses",
+                 "Event: ChallengeSent\r\nChallenge: 1\r\n\r\nResponse: Success\r\nChallenge: 2\r\n"
+                 "Response: Success\r\nChallenge: 3\r\n\r\nEvent: OriginateResponse\r\nResponse: Success\r\n"
+                 "Challenge: 4\r\n\r\n",
+                 operations({"Challenge|2", "Challenge|3"})},
+        RuleCase{"KeyMissingOrEmpty_ChangesNoCard",
+                 "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\nUniqueid:\r\n\r\n"
+                 "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\nUniqueID2: 3\r\n\r\n",
+                 {}}),
+    [](const ::testing::TestParamInfo<RuleCase>& info) { return std::string(info.param.name); });
+
+} // namespace
