@@ -1,235 +1,476 @@
 #include "managertextgenerator.h"
 
+#include <QByteArrayView>
+
+#include <iterator>
 #include <utility>
 
 namespace {
 
-void header(QByteArray& text, const char* name, const QByteArray& value)
+constexpr std::size_t ConcurrentCalls = 6;
+// One call in this many has a leg on the watched extension.
+constexpr int OwnCallOdds = 25;
+constexpr std::uint64_t StartTime = 1733650000;
+
+const char* const callerNames[] = {"Dupont",    "Martin Alice", "Cabinet Leroy",  "Zoe",
+                                   "SARL Bati", "Petit Leon",   "Garage Central", "<unknown>"};
+const char* const lineNumbers[] = {"0491234500", "0491234501", "0491234502", "0491234510"};
+const char* const applications[] = {"Set", "GotoIf", "Gosub", "Playback", "Queue", "Dial", "NoOp", "ExecIf"};
+const char* const variables[] = {"__FROM_DID",
+                                 "CDR(did)",
+                                 "MACRO_DEPTH",
+                                 "QUEUEPOSITION",
+                                 "DIALEDPEERNAME",
+                                 "BRIDGEPEER",
+                                 "PJSIP_HEADER(read,Call-ID)",
+                                 "RTPAUDIOQOS",
+                                 "CHANNEL(language)",
+                                 "__TRANSFER_CONTEXT"};
+constexpr QByteArrayView filler =
+    "ssrc=1838192631;themssrc=2939403922;lp=0;rxjitter=0.000125;rxcount=1520;txjitter=0.000312;"
+    "txcount=1518;rlp=0;rtt=0.021000;rxmes=4.392000;txmes=4.388000;local_ssrc=1838192631;"
+    "remote_ssrc=2939403922";
+
+QByteArray stateDesc(int state)
 {
+    switch (state) {
+    case 4:
+        return QByteArrayLiteral("Ring");
+    case 5:
+        return QByteArrayLiteral("Ringing");
+    case 6:
+        return QByteArrayLiteral("Up");
+    default:
+        return QByteArrayLiteral("Down");
+    }
+}
+
+void header(QByteArray& text, QByteArrayView prefix, QByteArrayView name, QByteArrayView value)
+{
+    text += prefix;
     text += name;
     text += ": ";
     text += value;
     text += "\r\n";
 }
 
-void eventStart(QByteArray& text, const char* name, const char* privilege = "call,all")
+void header(QByteArray& text, QByteArrayView name, QByteArrayView value)
 {
-    header(text, "Event", name);
-    header(text, "Privilege", privilege);
+    header(text, {}, name, value);
 }
 
-const char* const names[] = {"Alice Martin",   "Bob", "Carole Dupont", "<unknown>", "Accueil", "Service:Compta",
-                             "Dr. Leon Petit", "Zoe"};
-const char* const causes[] = {"16", "17", "19", "21", "0"};
-const char* const causeTexts[] = {"Normal Clearing", "User busy", "No answer", "Call Rejected", "Unknown"};
-const char* const variables[] = {"DIALSTATUS", "BRIDGEPEER", "MACRO_DEPTH", "SIPCALLID", "RTPAUDIOQOS"};
+bool usable(const QByteArray& number)
+{
+    return !number.isEmpty() && number != "<unknown>";
+}
+
+struct Cause
+{
+    const char* status;
+    int code;
+    const char* text;
+};
+
+const Cause unansweredCauses[] = {{"CANCEL", 0, "Unknown"},
+                                  {"NOANSWER", 19, "No answer"},
+                                  {"BUSY", 17, "User busy"},
+                                  {"CANCEL", 26, "Answered elsewhere"}};
 
 } // namespace
 
+// One channel of a call, as its snapshot shows it.
+struct ManagerTextGenerator::Leg
+{
+    void appendSnapshot(QByteArray& text, QByteArrayView prefix = {}) const
+    {
+        header(text, prefix, "Channel", channel);
+        header(text, prefix, "ChannelState", QByteArray::number(state));
+        header(text, prefix, "ChannelStateDesc", stateDesc(state));
+        header(text, prefix, "CallerIDNum", callerNum);
+        header(text, prefix, "CallerIDName", callerName);
+        header(text, prefix, "ConnectedLineNum", connectedNum);
+        header(text, prefix, "ConnectedLineName", connectedName);
+        header(text, prefix, "Language", "fr");
+        header(text, prefix, "AccountCode", "");
+        header(text, prefix, "Context", context);
+        header(text, prefix, "Exten", exten);
+        header(text, prefix, "Priority", QByteArray::number(priority));
+        header(text, prefix, "Uniqueid", uniqueid);
+        header(text, prefix, "Linkedid", linkedid);
+    }
+
+    QByteArray channel;
+    int state = 0;
+    QByteArray callerNum;
+    QByteArray callerName;
+    QByteArray connectedNum;
+    QByteArray connectedName;
+    QByteArray context;
+    QByteArray exten;
+    int priority = 1;
+    QByteArray uniqueid;
+    QByteArray linkedid;
+    QByteArray dialString;
+    bool own = false;
+    bool rang = false;
+    bool answerCounted = false;
+};
+
+// A call's messages, written ahead and handed out in order.
 struct ManagerTextGenerator::Call
 {
-    bool own = false;
-    QByteArray channel;
-    QByteArray otherChannel;
-    QByteArray uniqueid;
-    QByteArray otherUniqueid;
-    QByteArray number;
-    QByteArray name;
-    QByteArray exten;
+    QByteArray& message(const char* event, const char* privilege = "call,all")
+    {
+        QByteArray& text = messages.emplace_back();
+        header(text, "Event", event);
+        header(text, "Privilege", privilege);
+        return text;
+    }
+    bool done() const { return next == messages.size(); }
+
+    std::vector<QByteArray> messages;
+    std::size_t next = 0;
 };
 
 ManagerTextGenerator::ManagerTextGenerator(QByteArray extension, std::uint32_t seed)
     : m_extension(std::move(extension)), m_random(seed)
 {}
 
-ManagerTextGenerator::Call ManagerTextGenerator::nextCall()
+ManagerTextGenerator::~ManagerTextGenerator() = default;
+
+QByteArray ManagerTextGenerator::nextUniqueid()
 {
-    Call call;
-    call.own = pick(100) == 0;
-    const QByteArray peer = call.own ? m_extension : QByteArray::number(200 + pick(300));
-    call.channel = "SIP/" + peer + '-' + QByteArray::number(0x10000000 + pick(0x0fffffff), 16);
-    call.exten = QByteArray::number(200 + pick(300));
-    call.otherChannel = "SIP/" + call.exten + '-' + QByteArray::number(0x10000000 + pick(0x0fffffff), 16);
-    call.uniqueid = "1733640000." + QByteArray::number(++m_serial);
-    call.otherUniqueid = "1733640000." + QByteArray::number(++m_serial);
-    call.number = pick(4) == 0 ? QByteArray("<unknown>") : "0" + QByteArray::number(140000000 + pick(800000000));
-    call.name = names[pick(std::size(names))];
-    if (pick(3) == 0)
-        call.name = call.number + ' ' + call.name;
+    ++m_serial;
+    return QByteArray::number(StartTime + m_serial / 40) + '.' + QByteArray::number(m_serial);
+}
+
+QByteArray ManagerTextGenerator::externalNumber()
+{
+    return '0' + QByteArray::number(between(140000000, 799999999));
+}
+
+QByteArray ManagerTextGenerator::otherPhone()
+{
+    // Some phones' numbers start with the watched one: 1000 is not 100.
+    if (pick(5) == 0)
+        return m_extension + QByteArray::number(pick(10));
+    return QByteArray::number(between(200, 499));
+}
+
+ManagerTextGenerator::Leg ManagerTextGenerator::phoneLeg(const QByteArray& phone, bool own)
+{
+    const bool pjsip = own ? pick(2) == 0 : pick(5) != 0;
+    Leg leg;
+    leg.channel =
+        (pjsip ? "PJSIP/" : "SIP/") + phone + '-' + QByteArray::number(++m_channelSerial, 16).rightJustified(8, '0');
+    leg.callerNum = phone;
+    leg.callerName = "Poste " + phone;
+    leg.context = "from-internal";
+    leg.exten = phone;
+    leg.uniqueid = nextUniqueid();
+    leg.own = own;
+    return leg;
+}
+
+ManagerTextGenerator::Leg ManagerTextGenerator::trunkLeg()
+{
+    Leg leg;
+    leg.channel = (pick(3) ? "PJSIP/trunk-ovh-" : "SIP/operateur-") +
+                  QByteArray::number(++m_channelSerial, 16).rightJustified(8, '0');
+    leg.context = "from-trunk";
+    leg.uniqueid = nextUniqueid();
+    return leg;
+}
+
+void ManagerTextGenerator::dialplanBurst(Call& call, Leg& leg, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        if (pick(100) < 55) {
+            QByteArray& text = call.message("VarSet", "dialplan,all");
+            leg.appendSnapshot(text);
+            header(text, "Variable", variables[pick(std::size(variables))]);
+            header(text, "Value", filler.first(pick(int(filler.size()) + 1)));
+        } else {
+            ++leg.priority;
+            QByteArray& text = call.message("Newexten", "dialplan,all");
+            leg.appendSnapshot(text);
+            header(text, "Extension", leg.exten);
+            header(text, "Application", applications[pick(std::size(applications))]);
+            QByteArray data = "GotoIf($[\"${CALLERID(num)}\" = \"" + leg.callerNum + "\"]?known,s," +
+                              QByteArray::number(pick(40)) + ":unknown,s,1)";
+            header(text, "AppData", data.append(filler.first(pick(121))));
+        }
+    }
+}
+
+void ManagerTextGenerator::stateChange(Call& call, Leg& leg, int state)
+{
+    leg.state = state;
+    leg.appendSnapshot(call.message("Newstate"));
+    if (!leg.own)
+        return;
+    if (state == 5)
+        leg.rang = true;
+    // An up leg gets its card when it rang or the other party is known.
+    if (state == 6 && !leg.answerCounted && (leg.rang || usable(leg.connectedNum))) {
+        leg.answerCounted = true;
+        ++m_ownAnswered;
+    }
+    if (state == 5)
+        ++m_ownRinging;
+}
+
+void ManagerTextGenerator::dialEvent(Call& call, const char* name, const Leg& caller, const Leg& callee,
+                                     const char* status)
+{
+    QByteArray& text = call.message(name);
+    caller.appendSnapshot(text);
+    callee.appendSnapshot(text, "Dest");
+    if (status)
+        header(text, "DialStatus", status);
+    else
+        header(text, "DialString", callee.dialString);
+}
+
+void ManagerTextGenerator::hangUp(Call& call, Leg& leg, int cause)
+{
+    QByteArray& text = call.message("Hangup");
+    leg.appendSnapshot(text);
+    header(text, "Cause", QByteArray::number(cause));
+    const Cause* known = nullptr;
+    for (const Cause& candidate : unansweredCauses)
+        known = candidate.code == cause ? &candidate : known;
+    header(text, "Cause-txt", known ? known->text : "Normal Clearing");
+}
+
+void ManagerTextGenerator::connectCall(Call& call, Leg& caller, Leg& callee)
+{
+    const QByteArray bridge = QByteArray::number(0x10000000u + m_random() % 0xe0000000u, 16) + "-4c1c-9a3e-" +
+                              QByteArray::number(m_serial, 16).rightJustified(12, '0');
+    const auto bridgeEvent = [&](const char* name, int channels) -> QByteArray& {
+        QByteArray& text = call.message(name);
+        header(text, "BridgeUniqueid", bridge);
+        header(text, "BridgeType", "basic");
+        header(text, "BridgeTechnology", "simple_bridge");
+        header(text, "BridgeCreator", "<unknown>");
+        header(text, "BridgeName", "<unknown>");
+        header(text, "BridgeNumChannels", QByteArray::number(channels));
+        header(text, "BridgeVideoSourceMode", "none");
+        return text;
+    };
+    bridgeEvent("BridgeCreate", 0);
+    caller.appendSnapshot(bridgeEvent("BridgeEnter", 1));
+    callee.appendSnapshot(bridgeEvent("BridgeEnter", 2));
+    for (int i = between(0, 12); i > 0; --i) {
+        Leg& leg = pick(2) ? caller : callee;
+        QByteArray& text = call.message(pick(2) ? "RTCPSent" : "RTCPReceived", "reporting,all");
+        leg.appendSnapshot(text);
+        header(text, "SSRC", QByteArray::number(m_random()));
+        header(text, "PT", "200(SR)");
+        header(text, "ReportCount", "1");
+        header(text, "SentPackets", QByteArray::number(pick(90000)));
+        header(text, "Report0SourceSSRC", QByteArray::number(m_random()));
+        header(text, "Report0FractionLost", "0");
+        header(text, "Report0CumulativeLost", QByteArray::number(pick(20)));
+        header(text, "Report0IAJitter", QByteArray::number(pick(400)));
+        header(text, "To",
+               "192.168.10." + QByteArray::number(between(2, 250)) + ':' + QByteArray::number(between(10000, 20000)));
+    }
+    Leg& ending = pick(2) ? caller : callee;
+    QByteArray& request = call.message(pick(4) ? "HangupRequest" : "SoftHangupRequest");
+    ending.appendSnapshot(request);
+    header(request, "Cause", "16");
+    callee.appendSnapshot(bridgeEvent("BridgeLeave", 1));
+    caller.appendSnapshot(bridgeEvent("BridgeLeave", 0));
+    bridgeEvent("BridgeDestroy", 0);
+    // Both legs are still up when their Hangup is written.
+    hangUp(call, ending, 16);
+    hangUp(call, &ending == &caller ? callee : caller, 16);
+}
+
+std::unique_ptr<ManagerTextGenerator::Call> ManagerTextGenerator::incomingCall()
+{
+    auto call = std::make_unique<Call>();
+    Leg trunk = trunkLeg();
+    const QByteArray line = lineNumbers[pick(std::size(lineNumbers))];
+    trunk.state = 4;
+    trunk.callerNum = pick(12) ? externalNumber() : QByteArray("<unknown>");
+    trunk.callerName = callerNames[pick(std::size(callerNames))];
+    trunk.connectedNum = "<unknown>";
+    trunk.connectedName = "<unknown>";
+    trunk.exten = line;
+    trunk.linkedid = trunk.uniqueid;
+
+    const bool own = pick(OwnCallOdds) == 0;
+    const QByteArray phone = own ? m_extension : otherPhone();
+    Leg callee = phoneLeg(phone, own);
+    callee.connectedNum = trunk.callerNum;
+    callee.connectedName = line + ':' + trunk.callerName;
+    callee.linkedid = trunk.uniqueid;
+    callee.dialString = phone;
+    m_ownCalls += own;
+
+    trunk.appendSnapshot(call->message("Newchannel"));
+    dialplanBurst(*call, trunk, between(20, 150));
+    if (pick(3) == 0) {
+        // A voice menu answers before the queue rings the phone.
+        stateChange(*call, trunk, 6);
+        dialplanBurst(*call, trunk, between(10, 60));
+    }
+    callee.appendSnapshot(call->message("Newchannel"));
+    dialplanBurst(*call, callee, between(2, 6));
+    dialEvent(*call, "DialBegin", trunk, callee, nullptr);
+    stateChange(*call, callee, 5);
+    dialEvent(*call, "DialState", trunk, callee, "RINGING");
+    if (pick(100) < 65) {
+        stateChange(*call, callee, 6);
+        dialEvent(*call, "DialEnd", trunk, callee, "ANSWER");
+        if (trunk.state != 6)
+            stateChange(*call, trunk, 6);
+        connectCall(*call, trunk, callee);
+    } else {
+        const Cause& cause = unansweredCauses[pick(std::size(unansweredCauses))];
+        dialEvent(*call, "DialEnd", trunk, callee, cause.status);
+        hangUp(*call, callee, cause.code);
+        // Voicemail, then the caller hangs up.
+        dialplanBurst(*call, trunk, between(5, 40));
+        hangUp(*call, trunk, 16);
+    }
     return call;
 }
 
-void ManagerTextGenerator::appendEvent(QByteArray& text, const Call& call)
+std::unique_ptr<ManagerTextGenerator::Call> ManagerTextGenerator::placedCall()
 {
-    // Which kinds name the call's channel in a "Channel:" or "Channel1:" header.
-    bool namesChannel = true;
-    switch (pick(24)) {
+    auto call = std::make_unique<Call>();
+    const bool own = pick(OwnCallOdds) == 0;
+    const QByteArray phone = own ? m_extension : otherPhone();
+    const bool internal = pick(4) == 0;
+    QByteArray calleePhone;
+    if (internal) {
+        calleePhone = !own && pick(6) == 0 ? m_extension : otherPhone();
+        if (calleePhone == phone)
+            calleePhone = "499";
+    }
+    const QByteArray number = internal ? calleePhone : externalNumber();
+    const bool calleeOwn = internal && calleePhone == m_extension;
+    m_ownCalls += own || calleeOwn;
+
+    Leg caller = phoneLeg(phone, own);
+    caller.state = 4;
+    caller.exten = number;
+    caller.linkedid = caller.uniqueid;
+    Leg callee = internal ? phoneLeg(calleePhone, calleeOwn) : trunkLeg();
+    callee.callerNum = number;
+    callee.callerName = internal ? "Poste " + calleePhone : QByteArray();
+    callee.connectedNum = phone;
+    callee.connectedName = caller.callerName;
+    callee.context = internal ? "from-internal" : "to-trunk";
+    callee.exten = number;
+    callee.linkedid = caller.uniqueid;
+    callee.dialString = internal ? calleePhone : "trunk-ovh/sip:" + number;
+
+    caller.appendSnapshot(call->message("Newchannel"));
+    dialplanBurst(*call, caller, between(10, 80));
+    if (pick(4) == 0) {
+        // The dialplan answers the phone's own leg: the other party is not known yet.
+        stateChange(*call, caller, 6);
+        dialplanBurst(*call, caller, between(5, 20));
+    }
+    callee.appendSnapshot(call->message("Newchannel"));
+    dialEvent(*call, "DialBegin", caller, callee, nullptr);
+    stateChange(*call, callee, 5);
+    dialEvent(*call, "DialState", caller, callee, "RINGING");
+    if (pick(100) < 60) {
+        stateChange(*call, callee, 6);
+        dialEvent(*call, "DialEnd", caller, callee, "ANSWER");
+        if (caller.own && !caller.answerCounted) {
+            caller.answerCounted = true;
+            ++m_ownAnswered;
+        }
+        caller.connectedNum = number;
+        caller.connectedName = callee.callerName;
+        if (caller.state != 6) {
+            stateChange(*call, caller, 6);
+        } else {
+            QByteArray& text = call->message("NewConnectedLine");
+            caller.appendSnapshot(text);
+        }
+        connectCall(*call, caller, callee);
+    } else {
+        const Cause& cause = unansweredCauses[pick(std::size(unansweredCauses))];
+        dialEvent(*call, "DialEnd", caller, callee, cause.status);
+        hangUp(*call, callee, cause.code);
+        hangUp(*call, caller, 16);
+    }
+    return call;
+}
+
+void ManagerTextGenerator::sessionMessage(QByteArray& text)
+{
+    ++m_messages;
+    switch (pick(3)) {
     case 0:
-        eventStart(text, "Newchannel");
-        header(text, "Channel", call.channel);
-        header(text, "State", "Down");
-        header(text, "CallerIDNum", call.number);
-        header(text, "CallerIDName", call.name);
-        header(text, "Uniqueid", call.uniqueid);
-        break;
-    case 1:
-        eventStart(text, "Newchannel");
-        header(text, "Channel", call.channel);
-        header(text, "ChannelState", "0");
-        header(text, "ChannelStateDesc", "Down");
-        header(text, "CallerIDNum", call.number);
-        header(text, "CallerIDName", call.name);
-        header(text, "AccountCode", "");
-        header(text, "Exten", call.exten);
-        header(text, "Context", "from-internal");
-        header(text, "Uniqueid", call.uniqueid);
-        break;
-    case 2:
-    case 3:
-        eventStart(text, "Newstate");
-        header(text, "Channel", call.channel);
-        header(text, "State", pick(2) ? "Ringing" : "Up");
-        header(text, "CallerID", call.number);
-        header(text, "CallerIDName", call.name);
-        header(text, "Uniqueid", call.uniqueid);
-        break;
-    case 4:
-    case 5: {
-        const bool ringing = pick(2);
-        eventStart(text, "Newstate");
-        header(text, "Channel", call.channel);
-        header(text, "ChannelState", ringing ? "5" : "6");
-        header(text, "ChannelStateDesc", ringing ? "Ringing" : "Up");
-        header(text, "CallerIDNum", call.exten);
-        header(text, "CallerIDName", "Poste " + call.exten);
-        header(text, "ConnectedLineNum", call.number);
-        header(text, "ConnectedLineName", call.name);
-        header(text, "Uniqueid", call.uniqueid);
-        break;
-    }
-    case 6:
-        eventStart(text, "Dial");
-        header(text, "Source", call.otherChannel);
-        header(text, "Destination", call.channel);
-        header(text, "CallerID", call.number);
-        header(text, "CallerIDName", call.name);
-        header(text, "SrcUniqueID", call.otherUniqueid);
-        header(text, "DestUniqueID", call.uniqueid);
-        namesChannel = false;
-        break;
-    case 7:
-        eventStart(text, "Dial");
-        header(text, "SubEvent", "Begin");
-        header(text, "Channel", call.channel);
-        header(text, "Destination", call.otherChannel);
-        header(text, "CallerIDNum", call.number);
-        header(text, "CallerIDName", call.name);
-        header(text, "ConnectedLineNum", call.exten);
-        header(text, "ConnectedLineName", "Poste " + call.exten);
-        header(text, "UniqueID", call.uniqueid);
-        header(text, "DestUniqueID", call.otherUniqueid);
-        header(text, "Dialstring", call.exten);
-        break;
-    case 8:
-    case 9:
-        eventStart(text, pick(2) ? "Link" : "Unlink");
-        header(text, "Channel1", call.channel);
-        header(text, "Channel2", call.otherChannel);
-        header(text, "Uniqueid1", call.uniqueid);
-        header(text, "Uniqueid2", call.otherUniqueid);
-        header(text, "CallerID1", call.number);
-        header(text, "CallerID2", call.exten);
-        break;
-    case 10:
-    case 11:
-        eventStart(text, "Bridge");
-        header(text, "Bridgestate", pick(2) ? "Link" : "Unlink");
-        header(text, "Bridgetype", "core");
-        header(text, "Channel1", call.channel);
-        header(text, "Channel2", call.otherChannel);
-        header(text, "Uniqueid1", call.uniqueid);
-        header(text, "Uniqueid2", call.otherUniqueid);
-        header(text, "CallerID1", call.number);
-        header(text, "CallerID2", call.exten);
-        break;
-    case 12:
-    case 13: {
-        const int cause = pick(std::size(causes));
-        eventStart(text, "Hangup");
-        header(text, "Channel", call.channel);
-        header(text, "Uniqueid", call.uniqueid);
-        header(text, "CallerIDNum", call.number);
-        header(text, "CallerIDName", call.name);
-        header(text, "Cause", causes[cause]);
-        header(text, "Cause-txt", causeTexts[cause]);
-        break;
-    }
-    case 14:
-    case 15:
-    case 16:
-        eventStart(text, "Newexten", "dialplan,all");
-        header(text, "Channel", call.channel);
-        header(text, "Context", "macro-dial-one");
-        header(text, "Extension", "s");
-        header(text, "Priority", QByteArray::number(1 + pick(40)));
-        header(text, "Application", "Dial");
-        header(text, "AppData", call.otherChannel + ",30,tTr");
-        header(text, "Uniqueid", call.uniqueid);
-        break;
-    case 17:
-    case 18:
-    case 19:
-        eventStart(text, "VarSet", "dialplan,all");
-        header(text, "Channel", call.channel);
-        header(text, "Variable", variables[pick(std::size(variables))]);
-        header(text, "Value", pick(2) ? QByteArray("ANSWER") : call.otherChannel);
-        header(text, "Uniqueid", call.uniqueid);
-        break;
-    case 20:
-        eventStart(text, "PeerStatus", "system,all");
-        header(text, "ChannelType", "SIP");
-        header(text, "Peer", call.otherChannel.left(7));
-        header(text, "PeerStatus", pick(2) ? "Registered" : "Reachable");
-        header(text, "Time", QByteArray::number(pick(200)));
-        namesChannel = false;
-        break;
-    case 21:
-        eventStart(text, "Newcallerid");
-        header(text, "Channel", call.channel);
-        header(text, "CallerIDNum", call.number);
-        header(text, "CallerIDName", call.name);
-        header(text, "Uniqueid", call.uniqueid);
-        header(text, "CID-CallingPres", "0 (Presentation Allowed, Not Screened)");
-        break;
-    case 22:
+        // The keep-alive's answer.
         header(text, "Response", "Success");
         header(text, "ActionID", QByteArray::number(pick(100000)));
         header(text, "Ping", "Pong");
-        header(text, "Timestamp", "1733640000." + QByteArray::number(pick(1000000)));
-        namesChannel = false;
+        header(text, "Timestamp",
+               QByteArray::number(StartTime + m_serial / 40) + ".000" + QByteArray::number(pick(900)));
+        break;
+    case 1:
+        // A phone's SIP digest challenge, not the manager login's.
+        ++m_events;
+        header(text, "Event", "ChallengeSent");
+        header(text, "Privilege", "security,all");
+        header(text, "Severity", "Informational");
+        header(text, "Service", "PJSIP");
+        header(text, "EventVersion", "1");
+        header(text, "AccountID", otherPhone());
+        header(text, "SessionID", QByteArray::number(m_random(), 16));
+        header(text, "LocalAddress", "IPV4/UDP/192.168.10.1/5060");
+        header(text, "RemoteAddress", "IPV4/UDP/192.168.10." + QByteArray::number(between(2, 250)) + "/5060");
+        header(text, "Challenge", QByteArray::number(m_random(), 16));
         break;
     default:
-        header(text, "Response", "Success");
-        if (pick(8))
-            header(text, "Message", "Originate successfully queued");
-        else
-            header(text, "Challenge", QByteArray::number(100000000 + pick(800000000)));
-        namesChannel = false;
+        ++m_events;
+        header(text, "Event", "PeerStatus");
+        header(text, "Privilege", "system,all");
+        header(text, "ChannelType", "PJSIP");
+        header(text, "Peer", "PJSIP/" + otherPhone());
+        header(text, "PeerStatus", pick(2) ? "Reachable" : "Unreachable");
         break;
     }
     text += "\r\n";
-    ++m_events;
-    if (call.own && namesChannel)
-        ++m_ownEvents;
 }
 
 void ManagerTextGenerator::generate(QByteArray& text, qsizetype size)
 {
-    text.reserve(size + 1024);
+    text.reserve(size + size / 50 + (1 << 20));
+    std::vector<std::unique_ptr<Call>> calls;
+    const auto handOut = [&](Call& call, int count) {
+        for (; count > 0 && !call.done(); --count) {
+            text += call.messages[call.next];
+            text += "\r\n";
+            call.messages[call.next++].clear();
+            ++m_events;
+            ++m_messages;
+        }
+    };
     while (text.size() < size) {
-        const Call call = nextCall();
-        // A call shows up in a handful of events in a row.
-        for (int i = 3 + pick(6); i > 0 && text.size() < size; --i)
-            appendEvent(text, call);
+        while (calls.size() < ConcurrentCalls) {
+            calls.push_back(pick(100) < 55 ? incomingCall() : placedCall());
+            ++m_calls;
+        }
+        if (pick(150) == 0)
+            sessionMessage(text);
+        // The PBX interleaves calls, a dialplan's burst often in one piece.
+        const std::size_t at = std::size_t(pick(int(calls.size())));
+        handOut(*calls[at], between(1, 30));
+        if (calls[at]->done()) {
+            std::swap(calls[at], calls.back());
+            calls.pop_back();
+        }
     }
+    for (const std::unique_ptr<Call>& call : calls)
+        handOut(*call, int(call->messages.size()));
 }
