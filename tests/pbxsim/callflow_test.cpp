@@ -1,61 +1,16 @@
 #include "actionreader.h"
 #include "cardrecorder.h"
+#include "eventstream.h"
 #include "incomingcallloop.h"
 #include "managereventinterpreter.h"
 #include "sessionprobe.h"
 #include "waitfor.h"
-
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
 using namespace pbxsim;
 
 namespace {
-
-QList<ManagerMessage> eventsIn(const QByteArray& text)
-{
-    QList<ManagerMessage> events;
-    ActionReader reader;
-    for (const ReceivedAction& block : reader.feed(text)) {
-        if (block.message.has("Event"))
-            events.append(block.message);
-    }
-    return events;
-}
-
-// The events of the stream that name the channel in one of the given headers.
-QList<ManagerMessage> eventsOf(const QList<ManagerMessage>& events, const QByteArray& channel)
-{
-    QList<ManagerMessage> found;
-    for (const ManagerMessage& event : events) {
-        for (const char* header : {"Channel", "Channel1", "Channel2"}) {
-            if (event.value(header) == channel) {
-                found.append(event);
-                break;
-            }
-        }
-    }
-    return found;
-}
-
-QByteArray describe(const ManagerMessage& event)
-{
-    QByteArray text = event.value("Event");
-    for (const char* header : {"SubEvent", "ChannelStateDesc", "State", "Bridgestate"}) {
-        if (event.has(header))
-            text += ' ' + event.value(header);
-    }
-    return text;
-}
-
-QByteArrayList describeAll(const QList<ManagerMessage>& events)
-{
-    QByteArrayList texts;
-    for (const ManagerMessage& event : events)
-        texts.append(describe(event));
-    return texts;
-}
 
 // Feeds each event block to the program's interpretation, as separate receptions.
 void interpret(const QByteArray& stream, CardRecorder& cards, const QByteArray& extension)
@@ -71,17 +26,6 @@ class CallFlowTest : public ::testing::TestWithParam<HeaderStyle>
 {
 protected:
     CallFlowTest() : pbx(GetParam(), CallTimings{150, 300, 100}), probe(pbx, settings) { probe.login(); }
-
-    // An incoming call, once the extension rings; returns the phone's channel.
-    QByteArray ringingPhone(const QByteArray& callerNum, const QByteArray& sda)
-    {
-        const QByteArray trunkChannel = pbx.incomingCall(callerNum, sda, "100");
-        testsupport::waitFor([&] {
-            const Channel* phone = pbx.find(pbx.calleeOf(trunkChannel));
-            return phone && phone->state == ChannelState::Ringing;
-        });
-        return pbx.calleeOf(trunkChannel);
-    }
 
     SessionSettings settings{"admin", "s3cret", {}, 10};
     SimulatedPbx pbx;
@@ -129,7 +73,7 @@ TEST_P(CallFlowTest, Originate_RingsTheExtensionThenDialsTheNumber)
 
 TEST_P(CallFlowTest, Hangup_OfTheNamedChannel_GivesItsHangupEventWithItsUniqueid)
 {
-    const QByteArray phone = ringingPhone("0612345678", "0491234500");
+    const QByteArray phone = ringingPhone(pbx, "0612345678", "0491234500");
     ASSERT_FALSE(phone.isEmpty());
     const QByteArray uniqueId = pbx.find(phone)->uniqueId;
     probe.take();
@@ -152,7 +96,7 @@ TEST_P(CallFlowTest, Hangup_OfAnUnknownChannel_IsAnError)
 
 TEST_P(CallFlowTest, Redirect_LeavesTheBridgeAndContinuesInTheNewExtension)
 {
-    const QByteArray phone = ringingPhone("0612345678", "0491234500");
+    const QByteArray phone = ringingPhone(pbx, "0612345678", "0491234500");
     ASSERT_FALSE(phone.isEmpty());
     const QByteArray trunkChannel = pbx.find(phone)->dialledBy;
     pbx.answer(phone);
@@ -178,8 +122,8 @@ TEST_P(CallFlowTest, Redirect_LeavesTheBridgeAndContinuesInTheNewExtension)
 
 TEST_P(CallFlowTest, DualRedirect_BringsBothChannelsTogetherAndHangsUpTheirPartners)
 {
-    const QByteArray first = ringingPhone("0612345678", "0491234500");
-    const QByteArray second = ringingPhone("0478901234", "0491234501");
+    const QByteArray first = ringingPhone(pbx, "0612345678", "0491234500");
+    const QByteArray second = ringingPhone(pbx, "0478901234", "0491234501");
     ASSERT_FALSE(first.isEmpty() || second.isEmpty());
     for (const QByteArray& phone : {first, second}) {
         pbx.answer(phone);
@@ -240,24 +184,17 @@ TEST_P(CallFlowTest, EveryBurstOfEvents_FitsInOneReceptionBlock)
     SimulatedPbx paced(GetParam(), CallTimings{400, 800, 400});
     SessionProbe client(paced, settings);
     client.login();
-    qsizetype burst = 0;
-    qsizetype largest = 0;
-    QObject::connect(&client.session(), &ManagerSession::output, [&](const QByteArray& bytes) {
-        burst += bytes.size();
-        largest = std::max(largest, burst);
-    });
-    // Runs once per pass of the event loop: what came before was one burst.
-    QTimer passes;
-    QObject::connect(&passes, &QTimer::timeout, [&] { burst = 0; });
-    passes.start(0);
+    BurstMeter bursts;
+    QObject::connect(&client.session(), &ManagerSession::output,
+                     [&](const QByteArray& bytes) { bursts.add(bytes.size()); });
 
     IncomingCallLoop loop(paced, "100");
     loop.start(0);
     client.send("Action: Originate\r\nChannel: SIP/100\r\nContext: from-internal\r\nExten: 0123456789\r\n"
                 "Priority: 1\r\nTimeout: 30000\r\nCallerId: 100\r\nAsync: yes\r\n\r\n");
     ASSERT_TRUE(testsupport::waitFor([&] { return client.all().count("Event: Hangup") >= 4; }, 10000));
-    EXPECT_GT(largest, 0);
-    EXPECT_LT(largest, 2048);
+    EXPECT_GT(bursts.largest(), 0);
+    EXPECT_LT(bursts.largest(), 2048);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothHeaderStyles, CallFlowTest, ::testing::Values(HeaderStyle::Old, HeaderStyle::New),

@@ -25,6 +25,25 @@ TEST_F(ManagerSessionTest, Start_SendsTheBanner)
     EXPECT_EQ(probe.take(), QByteArray("Asterisk Call Manager/1.1\r\n"));
 }
 
+TEST(ManagerSessionBanner, NamesTheProtocolOfTheStyle)
+{
+    const struct
+    {
+        HeaderStyle style;
+        QByteArray banner;
+    } cases[] = {
+        {HeaderStyle::Old, "Asterisk Call Manager/1.1\r\n"},
+        {HeaderStyle::New, "Asterisk Call Manager/1.1\r\n"},
+        {HeaderStyle::Modern, "Asterisk Call Manager/5.0.1\r\n"},
+    };
+    for (const auto& style : cases) {
+        SimulatedPbx pbx(style.style, CallTimings{});
+        const SessionSettings settings{"admin", "s3cret", {}, 10};
+        SessionProbe probe(pbx, settings);
+        EXPECT_EQ(probe.take(), style.banner);
+    }
+}
+
 TEST_F(ManagerSessionTest, PlainLogin_WithTheRightSecret_IsAccepted)
 {
     SessionProbe probe(pbx, settings);

@@ -22,6 +22,7 @@ TEST(SimulatorOptions, NoArguments_GiveTheDefaults)
     EXPECT_EQ(parsed.options->extension, QByteArray("100"));
     EXPECT_FALSE(parsed.options->scriptedCalls);
     EXPECT_EQ(parsed.options->style, HeaderStyle::New);
+    EXPECT_EQ(parsed.options->technology, QByteArray("SIP"));
 }
 
 TEST(SimulatorOptions, TheContractOptions_AreTaken)
@@ -52,6 +53,38 @@ TEST(SimulatorOptions, CallsNone_KeepsTheChosenStyleWithoutCalls)
     EXPECT_EQ(parsed.options->style, HeaderStyle::Old);
 }
 
+TEST(SimulatorOptions, StylesAndTechnologies_AreTaken)
+{
+    const struct
+    {
+        QStringList arguments;
+        HeaderStyle style;
+        bool scriptedCalls;
+        QByteArray technology;
+    } cases[] = {
+        {{QStringLiteral("--calls"), QStringLiteral("modern")}, HeaderStyle::Modern, true, "SIP"},
+        {{QStringLiteral("--style"), QStringLiteral("modern")}, HeaderStyle::Modern, false, "SIP"},
+        {{QStringLiteral("--style"), QStringLiteral("new")}, HeaderStyle::New, false, "SIP"},
+        {{QStringLiteral("--calls"), QStringLiteral("new"), QStringLiteral("--style"), QStringLiteral("modern")},
+         HeaderStyle::New,
+         true,
+         "SIP"},
+        {{QStringLiteral("--technology"), QStringLiteral("PJSIP")}, HeaderStyle::New, false, "PJSIP"},
+        {{QStringLiteral("--calls"), QStringLiteral("modern"), QStringLiteral("--technology"), QStringLiteral("pjsip")},
+         HeaderStyle::Modern,
+         true,
+         "PJSIP"},
+        {{QStringLiteral("--technology"), QStringLiteral("Sip")}, HeaderStyle::New, false, "SIP"},
+    };
+    for (const auto& row : cases) {
+        const ParsedOptions parsed = parse(row.arguments);
+        ASSERT_TRUE(parsed.options) << row.arguments.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(parsed.options->style, row.style) << row.arguments.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(parsed.options->scriptedCalls, row.scriptedCalls);
+        EXPECT_EQ(parsed.options->technology, row.technology);
+    }
+}
+
 TEST(SimulatorOptions, Timings_AreSecondsWithFractions)
 {
     const ParsedOptions parsed =
@@ -72,6 +105,10 @@ TEST(SimulatorOptions, WrongValues_AreRefusedWithExitCodeTwo)
         {QStringLiteral("--port"), QStringLiteral("x")},
         {QStringLiteral("--calls"), QStringLiteral("both")},
         {QStringLiteral("--style"), QStringLiteral("newer")},
+        {QStringLiteral("--style"), QStringLiteral("Modern")},
+        {QStringLiteral("--calls"), QStringLiteral("modern13")},
+        {QStringLiteral("--technology"), QStringLiteral("IAX2")},
+        {QStringLiteral("--technology"), QString()},
         {QStringLiteral("--ring-time"), QStringLiteral("0")},
         {QStringLiteral("--talk-time"), QStringLiteral("nan")},
         {QStringLiteral("--extension"), QString()},

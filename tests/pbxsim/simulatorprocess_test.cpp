@@ -57,6 +57,47 @@ TEST(SimulatorProcess, FirstLine_GivesThePortAndTheClientGetsTheBanner)
     EXPECT_EQ(client.take(), QByteArray("Asterisk Call Manager/1.1\r\n"));
 }
 
+TEST(SimulatorProcess, Banner_NamesTheProtocolOfTheStyle)
+{
+    const struct
+    {
+        QStringList arguments;
+        QByteArray banner;
+    } cases[] = {
+        {{QStringLiteral("--style"), QStringLiteral("modern")}, "Asterisk Call Manager/5.0.1\r\n"},
+        {{QStringLiteral("--style"), QStringLiteral("old")}, "Asterisk Call Manager/1.1\r\n"},
+    };
+    for (const auto& row : cases) {
+        SimulatorProcess simulator(credentials + row.arguments);
+        ASSERT_TRUE(simulator.started());
+        ManagerClient client;
+        ASSERT_TRUE(client.connectTo(simulator.port()));
+        ASSERT_TRUE(client.waitFor("\r\n"));
+        EXPECT_EQ(client.take(), row.banner);
+    }
+}
+
+TEST(SimulatorProcess, ModernCalls_RingThePjsipPhoneAndEndWithHangupsInStateUp)
+{
+    SimulatorProcess simulator(credentials + quickCalls +
+                               QStringList{QStringLiteral("--calls"), QStringLiteral("modern"),
+                                           QStringLiteral("--technology"), QStringLiteral("PJSIP"),
+                                           QStringLiteral("--extension"), QStringLiteral("205")});
+    ASSERT_TRUE(simulator.started());
+    ManagerClient client;
+    ASSERT_TRUE(client.connectTo(simulator.port()));
+    ASSERT_TRUE(client.waitFor("Asterisk Call Manager/5.0.1\r\n"));
+    ASSERT_TRUE(client.login());
+    ASSERT_TRUE(client.waitForCount("Event: Hangup\r\n", 2, 20000));
+    ASSERT_TRUE(client.waitFor("Cause-txt: Normal Clearing\r\n\r\n"));
+    for (const char* expected :
+         {"Event: FullyBooted\r\n", "Event: VarSet\r\n", "Event: DialBegin\r\n", "DestChannel: PJSIP/205-",
+          "Event: BridgeEnter\r\n", "Event: Hangup\r\nPrivilege: call,all\r\nChannel: PJSIP/205-",
+          "ChannelState: 6\r\nChannelStateDesc: Up\r\n"}) {
+        EXPECT_TRUE(client.received().contains(expected)) << expected;
+    }
+}
+
 TEST(SimulatorProcess, PlainLogin_FailsWithAWrongSecretThenSucceeds)
 {
     SimulatorProcess simulator(credentials);

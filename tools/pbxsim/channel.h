@@ -24,8 +24,11 @@ struct Channel
     QByteArray connectedName;
     QByteArray context;
     QByteArray exten;
+    int priority = 1;
+    QByteArray linkedId; // the uniqueid of the first channel of the call, on every leg
     ChannelState state = ChannelState::Down;
     QByteArray bridgedWith; // name of the channel it talks to, empty when none
+    QByteArray bridgeId;    // the bridge both share, for the managers that report bridges as objects
     QByteArray dialledBy;   // name of the channel whose Dial created it, empty when none
 };
 

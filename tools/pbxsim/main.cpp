@@ -48,7 +48,7 @@ int main(int argc, char** argv)
     if (!options.logFile.isEmpty() && !log.open(options.logFile))
         return fail(options.logFile + QStringLiteral(": ") + log.errorString());
 
-    SimulatedPbx pbx(options.style, options.timings);
+    SimulatedPbx pbx(options.style, options.timings, options.technology);
     ManagerServer server(pbx, settings, options.logFile.isEmpty() ? nullptr : &log);
     quint16 port = 0;
     try {

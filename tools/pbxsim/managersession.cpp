@@ -48,7 +48,7 @@ ManagerSession::ManagerSession(SimulatedPbx& pbx, const SessionSettings& setting
 
 void ManagerSession::start()
 {
-    emit output(QByteArray(Banner));
+    emit output(QByteArray(m_pbx.writer().snapshots() ? ModernBanner : Banner));
 }
 
 void ManagerSession::receive(const QByteArray& bytes)
@@ -95,6 +95,8 @@ void ManagerSession::handle(const ReceivedAction& received)
         redirect(action);
     } else if (name == "hangup") {
         hangup(action);
+    } else if (name == "blindtransfer") {
+        blindTransfer(action);
     } else {
         error(action, "Invalid/unknown command");
     }
@@ -253,19 +255,46 @@ void ManagerSession::redirect(const ManagerMessage& action)
                    action.value("ExtraContext").trimmed(), action.value("ExtraExten").trimmed());
 }
 
-void ManagerSession::hangup(const ManagerMessage& action)
+QByteArray ManagerSession::existingChannel(const ManagerMessage& action)
 {
     const QByteArray channel = action.value("Channel").trimmed();
     if (channel.isEmpty()) {
         error(action, "No channel specified");
-        return;
+        return {};
     }
     if (!m_pbx.find(channel)) {
         error(action, "No such channel");
-        return;
+        return {};
     }
+    return channel;
+}
+
+void ManagerSession::hangup(const ManagerMessage& action)
+{
+    const QByteArray channel = existingChannel(action);
+    if (channel.isEmpty())
+        return;
     success(action, "Channel Hungup");
     m_pbx.hangup(channel);
+}
+
+void ManagerSession::blindTransfer(const ManagerMessage& action)
+{
+    const QByteArray channel = existingChannel(action);
+    if (channel.isEmpty())
+        return;
+    const QByteArray exten = action.value("Exten").trimmed();
+    if (exten.isEmpty()) {
+        error(action, "No extension specified");
+        return;
+    }
+    // The reply comes first, then the events of the transfer.
+    if (!m_pbx.find(m_pbx.find(channel)->bridgedWith)) {
+        error(action, "Transfer failed");
+        return;
+    }
+    success(action, "Transfer succeeded");
+    m_pbx.blindTransfer(channel, action.value("Context").trimmed(), exten);
 }
 
 } // namespace pbxsim

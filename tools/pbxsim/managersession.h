@@ -31,6 +31,8 @@ class ManagerSession : public QObject
 
 public:
     static constexpr char Banner[] = "Asterisk Call Manager/1.1\r\n";
+    // Asterisk 16 and later number their manager protocol 5.x.
+    static constexpr char ModernBanner[] = "Asterisk Call Manager/5.0.1\r\n";
 
     ManagerSession(SimulatedPbx& pbx, const SessionSettings& settings, QObject* parent = nullptr);
 
@@ -61,6 +63,9 @@ private:
     void originate(const ManagerMessage& action);
     void redirect(const ManagerMessage& action);
     void hangup(const ManagerMessage& action);
+    void blindTransfer(const ManagerMessage& action);
+    // The named channel of the action, or none after answering the error.
+    QByteArray existingChannel(const ManagerMessage& action);
 
     void setEventMask(const QByteArray& mask);
     bool eventsOn() const { return m_allEvents || !m_eventClasses.isEmpty(); }

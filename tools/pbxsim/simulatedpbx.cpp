@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QRandomGenerator>
 #include <QTimer>
+#include <QUuid>
 
 #include <algorithm>
 
@@ -37,10 +38,46 @@ QPair<QByteArray, QByteArray> splitCallerId(const QByteArray& callerId)
 // extension.
 constexpr char trunk[] = "SIP/ovh";
 
+// What the office's trunk dialplan sets before it rings a phone: routing of the
+// direct-dial number, caller id presentation, recording policy, call file name.
+QList<QPair<QByteArray, QByteArray>> trunkDialplanVariables(const Channel& caller, const QByteArray& extension)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QByteArray stamp = now.toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1();
+    const QByteArray sda = caller.callerName;
+    return {
+        {"__FROM_DID", sda},
+        {"__DIRECTION", "INBOUND"},
+        {"__CALLINGNUMPRES_SV", "allowed_not_screened"},
+        {"__CALLINGNAMEPRES_SV", "allowed"},
+        {"__MOHCLASS", "default"},
+        {"__REC_POLICY_MODE", "dontcare"},
+        {"__REC_STATUS", "INITIALIZED"},
+        {"__MON_FMT", "wav"},
+        {"NOW", QByteArray::number(now.toSecsSinceEpoch())},
+        {"__DAY", now.toString(QStringLiteral("dd")).toLatin1()},
+        {"__MONTH", now.toString(QStringLiteral("MM")).toLatin1()},
+        {"__YEAR", now.toString(QStringLiteral("yyyy")).toLatin1()},
+        {"__TIMESTR", stamp},
+        {"__FROMEXTEN", caller.callerNum},
+        {"__CALLFILENAME", "external-" + sda + '-' + caller.callerNum + '-' + stamp + '-' + caller.uniqueId},
+        {"__TTL", "64"},
+        {"__RINGTIMER", "30"},
+        {"__EXTTOCALL", extension},
+        {"__PICKUPMARK", extension},
+        {"DIAL_OPTIONS", "HhTtrIb(func-apply-sipheaders^s^1)"},
+        {"__SIGNORE", "TRUE"},
+        {"RINGGROUP_INDEX", "1"},
+        {"DB_RESULT", extension},
+        {"GOSUB_RETVAL", {}},
+    };
+}
+
 } // namespace
 
-SimulatedPbx::SimulatedPbx(HeaderStyle style, CallTimings timings, QObject* parent)
-    : QObject(parent), m_writer(style), m_timings(timings), m_startSeconds(QDateTime::currentSecsSinceEpoch())
+SimulatedPbx::SimulatedPbx(HeaderStyle style, CallTimings timings, QByteArray technology, QObject* parent)
+    : QObject(parent), m_writer(style), m_timings(timings), m_technology(std::move(technology)),
+      m_startSeconds(QDateTime::currentSecsSinceEpoch())
 {}
 
 const Channel* SimulatedPbx::find(const QByteArray& name) const
@@ -82,11 +119,14 @@ QByteArray SimulatedPbx::nextUniqueId()
 }
 
 QByteArray SimulatedPbx::createChannel(const QByteArray& techResource, const QByteArray& callerNum,
-                                       const QByteArray& callerName, const QByteArray& context, const QByteArray& exten)
+                                       const QByteArray& callerName, const QByteArray& context, const QByteArray& exten,
+                                       ChannelState state)
 {
     Channel channel;
     channel.name = nextName(techResource);
     channel.uniqueId = nextUniqueId();
+    channel.linkedId = channel.uniqueId;
+    channel.state = state;
     channel.callerNum = callerNum;
     channel.callerName = callerName;
     channel.context = context;
@@ -114,7 +154,11 @@ QByteArray SimulatedPbx::dial(const QByteArray& source, const QByteArray& techRe
     Channel callee;
     callee.name = nextName(techResource);
     callee.uniqueId = nextUniqueId();
+    callee.linkedId = caller->linkedId;
     callee.callerNum = calleeNum;
+    // The modern snapshots show where the dialled leg stands in the dialplan.
+    if (m_writer.snapshots())
+        callee.exten = calleeNum;
     if (techResource != trunk)
         callee.callerName = "Poste " + calleeNum;
     callee.connectedNum = caller->callerNum;
@@ -135,8 +179,11 @@ void SimulatedPbx::ringLater(const QByteArray& name)
     // Unless it was answered or hung up in the meantime.
     after(stepMs(), [this, name] {
         const Channel* channel = find(name);
-        if (channel && channel->state == ChannelState::Down)
-            setState(name, ChannelState::Ringing);
+        if (!channel || channel->state != ChannelState::Down)
+            return;
+        setState(name, ChannelState::Ringing);
+        if (const Channel* dialler = find(channel->dialledBy); dialler && m_writer.snapshots())
+            raise(m_writer.dialState(*dialler, *channel));
     });
 }
 
@@ -144,11 +191,33 @@ QByteArray SimulatedPbx::incomingCall(const QByteArray& callerNum, const QByteAr
 {
     // The trunk's dialplan writes the dialled SDA number into the caller name,
     // which is how the office tells its lines apart.
-    const QByteArray caller = createChannel(trunk, callerNum, sda, "from-trunk", sda);
-    setState(caller, ChannelState::Ring);
-    raise(m_writer.newExten(*find(caller), "Dial", "SIP/" + extension + ",30"));
-    after(stepMs(), [this, caller, extension] { dial(caller, "SIP/" + extension, extension); });
+    const QByteArray phone = m_technology + '/' + extension;
+    QByteArray caller;
+    if (m_writer.snapshots()) {
+        caller = createChannel(trunk, callerNum, sda, "from-trunk", sda, ChannelState::Ring);
+        runTrunkDialplan(caller, extension);
+    } else {
+        caller = createChannel(trunk, callerNum, sda, "from-trunk", sda);
+        setState(caller, ChannelState::Ring);
+    }
+    raise(m_writer.newExten(*find(caller), "Dial", phone + ",30"));
+    after(stepMs(), [this, caller, phone, extension] { dial(caller, phone, extension); });
     return caller;
+}
+
+void SimulatedPbx::runTrunkDialplan(const QByteArray& name, const QByteArray& extension)
+{
+    // All at once, as Asterisk writes them while the dialplan runs: 50 to 200
+    // events, one Newexten and one VarSet for each variable set.
+    Channel* channel = findChannel(name);
+    const auto variables = trunkDialplanVariables(*channel, extension);
+    const int steps = QRandomGenerator::global()->bounded(25, 101);
+    for (int step = 0; step < steps; ++step) {
+        const auto& [variable, value] = variables.at(step % variables.size());
+        raise(m_writer.newExten(*channel, "Set", variable + '=' + value));
+        raise(m_writer.varSet(*channel, variable, value));
+        ++channel->priority;
+    }
 }
 
 void SimulatedPbx::originate(const QByteArray& channel, const QByteArray& context, const QByteArray& exten,
@@ -182,9 +251,10 @@ void SimulatedPbx::dialExtension(const QByteArray& source, const QByteArray& ext
     }
     channel->exten = exten;
     const bool internal = exten.size() <= 4 || !allDigits(exten);
-    const QByteArray techResource = internal ? "SIP/" + exten : QByteArray(trunk);
+    const QByteArray techResource = internal ? m_technology + '/' + exten : QByteArray(trunk);
     const QByteArray dialString = internal ? exten : QByteArray(trunk).mid(4) + '/' + exten;
-    raise(m_writer.newExten(*channel, "Dial", "SIP/" + dialString + ",30"));
+    const QByteArray target = internal ? techResource : techResource + '/' + exten;
+    raise(m_writer.newExten(*channel, "Dial", target + ",30"));
     after(stepMs(), [this, source, techResource, dialString] {
         const QByteArray callee = dial(source, techResource, dialString);
         after(m_timings.ringMs, [this, source, callee] {
@@ -200,7 +270,19 @@ void SimulatedPbx::dialExtension(const QByteArray& source, const QByteArray& ext
 
 void SimulatedPbx::answer(const QByteArray& name)
 {
+    const Channel* before = find(name);
+    const bool ringing = before && before->state != ChannelState::Up;
     setState(name, ChannelState::Up);
+    // The modern managers close the dial as soon as the callee answers.
+    const Channel* dialler = ringing ? find(before->dialledBy) : nullptr;
+    if (dialler && m_writer.snapshots())
+        raiseDialEnd(*dialler, "ANSWER", find(name));
+}
+
+void SimulatedPbx::raiseDialEnd(const Channel& source, const QByteArray& dialStatus, const Channel* destination)
+{
+    if (const auto dialEnd = m_writer.dialEnd(source, dialStatus, destination))
+        raise(*dialEnd);
 }
 
 void SimulatedPbx::bridge(const QByteArray& first, const QByteArray& second)
@@ -211,7 +293,26 @@ void SimulatedPbx::bridge(const QByteArray& first, const QByteArray& second)
         return;
     one->bridgedWith = other->name;
     other->bridgedWith = one->name;
-    raise(m_writer.bridge(*one, *other, true));
+    one->bridgeId = other->bridgeId = QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
+    for (const ManagerMessage& event : m_writer.bridged(*one, *other))
+        raise(event);
+    if (m_writer.snapshots())
+        reportMediaLater(one->name, other->name);
+}
+
+void SimulatedPbx::reportMediaLater(const QByteArray& first, const QByteArray& second)
+{
+    // A couple of RTCP reports while the two talk, as Asterisk sends every few seconds.
+    for (const int third : {1, 2}) {
+        after(m_timings.talkMs * third / 3, [this, first, second] {
+            const Channel* one = find(first);
+            const Channel* other = find(second);
+            if (!one || !other || !sameName(one->bridgedWith, other->name))
+                return;
+            raise(m_writer.rtcp(*one, true));
+            raise(m_writer.rtcp(*other, false));
+        });
+    }
 }
 
 void SimulatedPbx::unbridge(Channel& channel)
@@ -221,9 +322,10 @@ void SimulatedPbx::unbridge(Channel& channel)
     if (!peer)
         return;
     peer->bridgedWith.clear();
-    // The channel that placed the call comes first, as it did in the link.
-    const bool channelFirst = !sameName(channel.dialledBy, peer->name);
-    raise(channelFirst ? m_writer.bridge(channel, *peer, false) : m_writer.bridge(*peer, channel, false));
+    for (const ManagerMessage& event : m_writer.unbridged(channel, *peer))
+        raise(event);
+    channel.bridgeId.clear();
+    peer->bridgeId.clear();
 }
 
 void SimulatedPbx::endLater(const QByteArray& first, const QByteArray& second)
@@ -236,6 +338,13 @@ void SimulatedPbx::endLater(const QByteArray& first, const QByteArray& second)
 }
 
 void SimulatedPbx::hangup(const QByteArray& name)
+{
+    if (const Channel* channel = find(name); channel && m_writer.snapshots())
+        raise(m_writer.hangupRequest(*channel));
+    end(name);
+}
+
+void SimulatedPbx::end(const QByteArray& name, bool cancelled)
 {
     const auto it = std::find_if(m_channels.begin(), m_channels.end(),
                                  [&](const Channel& channel) { return sameName(channel.name, name); });
@@ -253,23 +362,46 @@ void SimulatedPbx::hangup(const QByteArray& name)
         if (sameName(channel.dialledBy, ended.name) && channel.state != ChannelState::Up)
             ringing.append(channel.name);
     }
-    if (!ringing.isEmpty()) {
-        if (const auto dialEnd = m_writer.dialEnd(ended, "CANCEL"))
-            raise(*dialEnd);
-    }
+    if (!ringing.isEmpty())
+        raiseDialEnd(ended, "CANCEL", find(ringing.first()));
     for (const QByteArray& callee : std::as_const(ringing))
-        hangup(callee);
+        end(callee, true);
 
-    raise(m_writer.hangup(ended));
-
+    const bool answered = ended.state == ChannelState::Up;
+    HangupCause cause = HangupCause::NormalClearing;
+    if (!answered && cancelled)
+        cause = HangupCause::Unknown;
+    else if (!answered && !ended.dialledBy.isEmpty())
+        cause = HangupCause::NoAnswer;
+    // The modern managers close a dial before its channel goes, or when it was
+    // answered; the older ones after the channel's hang-up.
     const Channel* dialler = find(ended.dialledBy);
+    if (dialler && !answered && m_writer.snapshots())
+        raiseDialEnd(*dialler, "NOANSWER", &ended);
+    raise(m_writer.hangup(ended, cause));
     if (dialler) {
-        if (const auto dialEnd = m_writer.dialEnd(*dialler, ended.state == ChannelState::Up ? "ANSWER" : "NOANSWER"))
-            raise(*dialEnd);
-        hangup(ended.dialledBy);
+        if (!m_writer.snapshots())
+            raiseDialEnd(*dialler, answered ? "ANSWER" : "NOANSWER");
+        end(ended.dialledBy);
     }
     // A partner left alone in its bridge has nothing more to do in the dialplan.
-    hangup(partner);
+    end(partner);
+}
+
+void SimulatedPbx::blindTransfer(const QByteArray& channel, const QByteArray& context, const QByteArray& exten)
+{
+    const Channel* transferer = find(channel);
+    const Channel* transferee = transferer ? find(transferer->bridgedWith) : nullptr;
+    if (!transferee)
+        return;
+    if (m_writer.snapshots()) {
+        raise(m_writer.blindTransfer(*transferer, *transferee, context, exten));
+        raise(m_writer.hangupRequest(*transferer));
+    }
+    // The transferee leaves for the extension; the transferer, alone in the
+    // bridge, is hung up with it.
+    const QByteArray moved = transferee->name;
+    redirect(moved, context, exten, {}, {}, {});
 }
 
 void SimulatedPbx::redirect(const QByteArray& channel, const QByteArray& context, const QByteArray& exten,
@@ -314,11 +446,10 @@ void SimulatedPbx::redirect(const QByteArray& channel, const QByteArray& context
             left->dialledBy.clear();
     }
     for (const QByteArray& orphan : std::as_const(orphans)) {
-        if (const Channel* left = find(orphan)) {
-            if (const auto dialEnd = m_writer.dialEnd(*left, "ANSWER"))
-                raise(*dialEnd);
-        }
-        hangup(orphan);
+        // Without the dialled channel: the modern managers closed the dial when it was answered.
+        if (const Channel* left = find(orphan))
+            raiseDialEnd(*left, "ANSWER");
+        end(orphan);
     }
 
     // Two channels sent to the same extension meet there; one alone runs it.

@@ -28,15 +28,17 @@ struct CallTimings
 // the meantime.
 //
 // The steps of a call are spread out a little, as on a real exchange (the
-// dialplan runs, then the phone reports that it rings): clients such as the
-// program read the stream in blocks of limited size and interpret each block on
-// its own, so one long burst would cut events in two.
+// dialplan runs, then the phone reports that it rings). In the old and new
+// styles each step stays small, for clients that interpret each block of the
+// stream they receive on its own; the modern style sends what Asterisk 13 to 22
+// send, bursts of tens of kilobytes included.
 class SimulatedPbx : public QObject
 {
     Q_OBJECT
 
 public:
-    SimulatedPbx(HeaderStyle style, CallTimings timings, QObject* parent = nullptr);
+    // The technology ("SIP" or "PJSIP") names the phones' channels.
+    SimulatedPbx(HeaderStyle style, CallTimings timings, QByteArray technology = "SIP", QObject* parent = nullptr);
 
     const EventWriter& writer() const { return m_writer; }
     const CallTimings& timings() const { return m_timings; }
@@ -66,10 +68,15 @@ public:
     void redirect(const QByteArray& channel, const QByteArray& context, const QByteArray& exten,
                   const QByteArray& extraChannel, const QByteArray& extraContext, const QByteArray& extraExten);
 
+    // The manager's BlindTransfer: the party bridged to the channel dials the
+    // extension of the context, and the channel is hung up. Nothing happens
+    // when the channel talks to nobody.
+    void blindTransfer(const QByteArray& channel, const QByteArray& context, const QByteArray& exten);
+
     void answer(const QByteArray& name);
     void bridge(const QByteArray& first, const QByteArray& second);
-    // Ends the channel and everything that depended on it: its bridge partner,
-    // the channel that dialled it and the channels it was still ringing.
+    // The channel hangs up. That ends everything that depended on it too: its
+    // bridge partner, the channel that dialled it and the channels it was still ringing.
     void hangup(const QByteArray& name);
 
     // Runs a later step of a call; the step dies with the exchange.
@@ -81,13 +88,18 @@ signals:
 private:
     Channel* findChannel(const QByteArray& name);
     QByteArray createChannel(const QByteArray& techResource, const QByteArray& callerNum, const QByteArray& callerName,
-                             const QByteArray& context, const QByteArray& exten);
+                             const QByteArray& context, const QByteArray& exten,
+                             ChannelState state = ChannelState::Down);
+    void runTrunkDialplan(const QByteArray& name, const QByteArray& extension);
     QByteArray dial(const QByteArray& source, const QByteArray& techResource, const QByteArray& dialString);
     void dialExtension(const QByteArray& source, const QByteArray& exten);
     void setState(const QByteArray& name, ChannelState state);
     void ringLater(const QByteArray& name);
     int stepMs() const { return std::min(100, m_timings.ringMs / 4); }
     void unbridge(Channel& channel);
+    void reportMediaLater(const QByteArray& first, const QByteArray& second);
+    void end(const QByteArray& name, bool cancelled = false);
+    void raiseDialEnd(const Channel& source, const QByteArray& dialStatus, const Channel* destination = nullptr);
     void endLater(const QByteArray& first, const QByteArray& second);
     QByteArray nextName(const QByteArray& techResource);
     QByteArray nextUniqueId();
@@ -95,6 +107,7 @@ private:
 
     EventWriter m_writer;
     CallTimings m_timings;
+    QByteArray m_technology;
     QList<Channel> m_channels;
     qint64 m_startSeconds;
     quint32 m_channelSequence = 0;

@@ -25,6 +25,17 @@ ParsedOptions failure(const QString& message)
     return {std::nullopt, message, 2};
 }
 
+std::optional<HeaderStyle> styleNamed(const QString& name)
+{
+    static const QList<QPair<QString, HeaderStyle>> styles = {
+        {u"old"_s, HeaderStyle::Old}, {u"new"_s, HeaderStyle::New}, {u"modern"_s, HeaderStyle::Modern}};
+    for (const auto& [styleName, style] : styles) {
+        if (name == styleName)
+            return style;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 ParsedOptions parseSimulatorOptions(const QStringList& arguments)
@@ -37,9 +48,13 @@ ParsedOptions parseSimulatorOptions(const QStringList& arguments)
     const QCommandLineOption user(u"user"_s, u"Manager user name (default admin)."_s, u"NAME"_s);
     const QCommandLineOption secret(u"secret"_s, u"Manager secret (default admin)."_s, u"TEXT"_s);
     const QCommandLineOption extension(u"extension"_s, u"Extension the scripted calls ring (default 100)."_s, u"EXT"_s);
-    const QCommandLineOption calls(u"calls"_s, u"Loop of incoming calls in the old or new header style, or none."_s,
-                                   u"old|new|none"_s);
-    const QCommandLineOption style(u"style"_s, u"Header style when --calls is none (default new)."_s, u"old|new"_s);
+    const QCommandLineOption calls(u"calls"_s,
+                                   u"Loop of incoming calls in the old, new or modern header style, or none."_s,
+                                   u"old|new|modern|none"_s);
+    const QCommandLineOption style(u"style"_s, u"Header style when --calls is none (default new)."_s,
+                                   u"old|new|modern"_s);
+    const QCommandLineOption technology(u"technology"_s, u"Technology of the phones' channels (default SIP)."_s,
+                                        u"SIP|PJSIP"_s);
     const QCommandLineOption replay(u"replay"_s, u"Transcript sent to each client after its login."_s, u"FILE"_s);
     const QCommandLineOption log(u"log"_s, u"File to which every action received is appended."_s, u"FILE"_s);
     const QCommandLineOption interval(u"call-interval"_s, u"Seconds between two scripted calls (default 6)."_s,
@@ -49,8 +64,8 @@ ParsedOptions parseSimulatorOptions(const QStringList& arguments)
     const QCommandLineOption talk(u"talk-time"_s, u"Seconds an answered call lasts (default 8)."_s, u"SECONDS"_s);
     const QCommandLineOption first(u"first-call"_s, u"Seconds before the first scripted call (default 2)."_s,
                                    u"SECONDS"_s);
-    parser.addOptions(
-        {help, port, bind, user, secret, extension, calls, style, replay, log, interval, ring, talk, first});
+    parser.addOptions({help, port, bind, user, secret, extension, calls, style, technology, replay, log, interval, ring,
+                       talk, first});
     if (!parser.parse(arguments))
         return failure(parser.errorText());
     if (parser.isSet(help))
@@ -77,16 +92,23 @@ ParsedOptions parseSimulatorOptions(const QStringList& arguments)
     if (options.extension.isEmpty())
         return failure(u"--extension cannot be empty"_s);
 
-    const QString styleText = parser.value(style);
-    if (!styleText.isEmpty() && styleText != u"old"_s && styleText != u"new"_s)
-        return failure(u"--style takes old or new"_s);
-    options.style = styleText == u"old"_s ? HeaderStyle::Old : HeaderStyle::New;
+    if (parser.isSet(style)) {
+        const auto chosen = styleNamed(parser.value(style));
+        if (!chosen)
+            return failure(u"--style takes old, new or modern"_s);
+        options.style = *chosen;
+    }
     const QString callsText = parser.isSet(calls) ? parser.value(calls) : u"none"_s;
-    if (callsText == u"old"_s || callsText == u"new"_s) {
+    if (const auto callStyle = styleNamed(callsText)) {
         options.scriptedCalls = true;
-        options.style = callsText == u"old"_s ? HeaderStyle::Old : HeaderStyle::New;
+        options.style = *callStyle;
     } else if (callsText != u"none"_s) {
-        return failure(u"--calls takes old, new or none"_s);
+        return failure(u"--calls takes old, new or none, or modern for Asterisk 13 to 22"_s);
+    }
+    if (parser.isSet(technology)) {
+        options.technology = parser.value(technology).toUpper().toLatin1();
+        if (options.technology != "SIP" && options.technology != "PJSIP")
+            return failure(u"--technology takes SIP or PJSIP"_s);
     }
 
     const struct

@@ -22,6 +22,7 @@ struct SimulatorOptions
     QByteArray extension = "100";
     bool scriptedCalls = false;
     HeaderStyle style = HeaderStyle::New;
+    QByteArray technology = "SIP"; // of the phones' channels: SIP or PJSIP
     CallTimings timings;
     int firstCallMs = 2000;
     QString replayFile;
