@@ -62,7 +62,8 @@ void CorvalineOnLoopback::writeSettings(bool md5, const QByteArrayList& consoleL
                            "code_soc=from-internal",
                            md5 ? "md5_s=1" : "md5_s=0",
                            "journal_enre=1",
-                           "Spin_Edit1=1"};
+                           "Spin_Edit1=1",
+                           "mode_as=Classique"};
     // A line given for a key replaces the default line of that key.
     for (const QByteArray& line : consoleLines) {
         const QByteArray key = line.left(line.indexOf('=') + 1);

@@ -47,8 +47,8 @@ protected:
     void startSimulator(const QStringList& arguments = {});
     // Writes "serie.ini": the console's section with the manager at 127.0.0.1
     // on the simulator's port (or the port given), the account, extension 100,
-    // the journal on and md5_s as given; consoleLines ("key=value") replace
-    // or add lines. The agenda opens nothing by itself.
+    // the journal on, classic mode and md5_s as given; consoleLines
+    // ("key=value") replace or add lines. The agenda opens nothing by itself.
     void writeSettings(bool md5, const QByteArrayList& consoleLines = {}, quint16 port = 0);
     // Creates the windows, which read "serie.ini", and taps the session.
     void createWindows();

@@ -1,6 +1,6 @@
-// Scripted incoming calls of the real simulator, in both header styles, become
-// a ringing card, then an answered card, then no card; the journal keeps what
-// the manager sent.
+// Scripted incoming calls of the real simulator, in both older header styles and
+// through both interpretations, become a ringing card, then an answered card,
+// then no card; the journal keeps what the manager sent.
 #include "corvalinefixture.h"
 
 #include "callcard.h"
@@ -9,15 +9,23 @@
 
 namespace {
 
-class IncomingCall : public CorvalineOnLoopback, public ::testing::WithParamInterface<const char*>
+struct StyleAndMode
+{
+    const char* style;
+    const char* mode;
+    const char* channelStart; // the card keeps the whole channel name in modern mode
+    const char* sda;          // modern mode takes no name with a bare CallerID
+};
+
+class IncomingCall : public CorvalineOnLoopback, public ::testing::WithParamInterface<StyleAndMode>
 {
 };
 
 TEST_P(IncomingCall, RingingThenAnsweredThenGone_AndTheJournalHoldsTheBlocks)
 {
     // The first scripted call (0612345678 on the SDA 0491234500) is answered.
-    startSimulator(OneScriptedCall(GetParam(), "1", "1"));
-    writeSettings(false);
+    startSimulator(OneScriptedCall(GetParam().style, "1", "1"));
+    writeSettings(false, {QByteArray("mode_as=") + GetParam().mode});
     createWindows();
     ASSERT_TRUE(startUpAndLogIn());
 
@@ -28,8 +36,8 @@ TEST_P(IncomingCall, RingingThenAnsweredThenGone_AndTheJournalHoldsTheBlocks)
     EXPECT_FALSE(key.isEmpty());
     EXPECT_FALSE(card->IsAnswered());
     EXPECT_EQ(card->NumberValue(), QByteArrayLiteral("0612345678"));
-    EXPECT_EQ(card->SdaValue(), QByteArrayLiteral("0491234500"));
-    EXPECT_TRUE(card->ChannelValue().startsWith("100-")) << card->ChannelValue().constData();
+    EXPECT_EQ(card->SdaValue(), QByteArray(GetParam().sda));
+    EXPECT_TRUE(card->ChannelValue().startsWith(GetParam().channelStart)) << card->ChannelValue().constData();
     EXPECT_EQ(form1->height(), TForm1::OptionsHeight + TForm1::CardHeight);
 
     ASSERT_TRUE(testsupport::waitFor([&] {
@@ -54,6 +62,13 @@ TEST_P(IncomingCall, RingingThenAnsweredThenGone_AndTheJournalHoldsTheBlocks)
     EXPECT_TRUE(written.contains("Message: Authentication accepted"));
 }
 
-INSTANTIATE_TEST_SUITE_P(HeaderStyles, IncomingCall, ::testing::Values("old", "new"));
+INSTANTIATE_TEST_SUITE_P(HeaderStyles, IncomingCall,
+                         ::testing::Values(StyleAndMode{"old", "Classique", "100-", "0491234500"},
+                                           StyleAndMode{"new", "Classique", "100-", "0491234500"},
+                                           StyleAndMode{"old", "Moderne", "SIP/100-", ""},
+                                           StyleAndMode{"new", "Moderne", "SIP/100-", "0491234500"}),
+                         [](const ::testing::TestParamInfo<StyleAndMode>& info) {
+                             return std::string(info.param.style) + info.param.mode;
+                         });
 
 } // namespace
