@@ -1,0 +1,178 @@
+// A PBX of the Asterisk 13 to 22 kind, with SIP or PJSIP phones, read in modern
+// mode: its bursts and its Hangup events in state Up leave no card behind, and
+// the cards' actions name whole channels and hand the caller on.
+#include "corvalinefixture.h"
+
+#include "callcard.h"
+#include "dialwindow.h"
+#include "mainwindow.h"
+#include "waitfor.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMap>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+class ModernCalls : public CorvalineOnLoopback, public ::testing::WithParamInterface<const char*>
+{
+protected:
+    QByteArray technology() const { return GetParam(); }
+
+    // Quick calls, one after the other.
+    void start(const char* ringSeconds = "0.2", const char* talkSeconds = "0.2")
+    {
+        startSimulator({QStringLiteral("--calls"), QStringLiteral("modern"), QStringLiteral("--technology"),
+                        QString::fromLatin1(technology()), QStringLiteral("--first-call"), QStringLiteral("0.2"),
+                        QStringLiteral("--ring-time"), QString::fromLatin1(ringSeconds), QStringLiteral("--talk-time"),
+                        QString::fromLatin1(talkSeconds), QStringLiteral("--call-interval"), QStringLiteral("0.1")});
+        writeSettings(false, {"mode_as=Moderne", "techno_as=" + technology()});
+        createWindows();
+        ASSERT_TRUE(startUpAndLogIn());
+    }
+
+    TFrame4* answeredCard()
+    {
+        TFrame4* card = nullptr;
+        testsupport::waitFor([&] {
+            card = onlyCard();
+            return card && card->IsAnswered();
+        });
+        return card && card->IsAnswered() ? card : nullptr;
+    }
+};
+
+// What one call's card went through, as seen between two turns of the loop.
+struct CardLife
+{
+    bool ringing = false;
+    bool answered = false;
+    bool gone = false;
+    bool back = false; // seen again after it had gone
+    QByteArray channel;
+};
+
+TEST_P(ModernCalls, TwentyCalls_EachRingsIsAnsweredOrNotAndLeaves)
+{
+    start();
+    QMap<QByteArray, CardLife> lives;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        QList<QByteArray> shown;
+        for (TFrame4* card : cards()) {
+            CardLife& life = lives[card->Hint];
+            life.back = life.back || life.gone;
+            life.ringing = life.ringing || (!life.answered && !card->IsAnswered());
+            life.answered = life.answered || card->IsAnswered();
+            life.channel = card->ChannelValue();
+            shown.append(card->Hint);
+        }
+        for (auto it = lives.begin(); it != lives.end(); ++it)
+            it->gone = it->gone || !shown.contains(it.key());
+    });
+    watch.start(5);
+    const auto ended = [&] {
+        return std::count_if(lives.cbegin(), lives.cend(), [](const CardLife& l) { return l.gone; });
+    };
+    ASSERT_TRUE(testsupport::waitFor([&] { return ended() >= 20; }, 90000)) << ended() << " calls ended";
+    watch.stop();
+
+    int answered = 0;
+    for (auto it = lives.cbegin(); it != lives.cend(); ++it) {
+        if (!it->gone)
+            continue;
+        EXPECT_TRUE(it->ringing) << it.key().constData();
+        EXPECT_FALSE(it->back) << it.key().constData();
+        EXPECT_TRUE(it->channel.startsWith(technology() + "/100-")) << it->channel.constData();
+        answered += it->answered ? 1 : 0;
+    }
+    // Four calls in six are answered in the simulator's script.
+    EXPECT_GE(answered, 12);
+
+    // The dialplan's bursts run well past one 2048-byte block of the session.
+    qsizetype longestRun = 0;
+    qsizetype run = 0;
+    for (const QByteArray& message : ManagerBlocks(received)) {
+        run = message.contains("/100-") ? 0 : run + message.size();
+        longestRun = std::max(longestRun, run);
+    }
+    EXPECT_GT(longestRun, 2048);
+}
+
+TEST_P(ModernCalls, Raccrocher_SendsTheHangupOfTheWholeChannelName)
+{
+    start("0.3", "60");
+    TFrame4* card = answeredCard();
+    ASSERT_NE(card, nullptr);
+    const QByteArray channel = card->ChannelValue();
+    ASSERT_TRUE(channel.startsWith(technology() + "/100-")) << channel.constData();
+    card->Raccrocher1->trigger();
+    ASSERT_TRUE(simulator->waitForLog("Action: Hangup\r\nChannel: " + channel + "\r\n\r\n"));
+    ASSERT_TRUE(waitForCards(0));
+}
+
+TEST_P(ModernCalls, Appeler_CallsFromThePhonesTechnology)
+{
+    startSimulator({QStringLiteral("--style"), QStringLiteral("modern"), QStringLiteral("--technology"),
+                    QString::fromLatin1(technology())});
+    writeSettings(false, {"mode_as=Moderne", "techno_as=" + technology()});
+    createWindows();
+    ASSERT_TRUE(startUpAndLogIn());
+    form5->Edit1->setText(QStringLiteral("0123456789"));
+    form5->Button1->click();
+    ASSERT_TRUE(simulator->waitForLog("Action: Originate\r\nChannel: " + technology() + "/100\r\n"));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_P(ModernCalls, Transfert_HandsTheCallerOnWithBlindTransfer)
+{
+    start("0.3", "60");
+    TFrame4* card = answeredCard();
+    ASSERT_NE(card, nullptr);
+    const QByteArray channel = card->ChannelValue();
+    card->SpeedButton3->click();
+    EXPECT_EQ(form5->Label1->text(), QString::fromLatin1(channel));
+    form5->Edit2->setText(QStringLiteral("201"));
+    const qsizetype before = received.size();
+    form5->Button3->click();
+
+    ASSERT_TRUE(simulator->waitForLog("Action: BlindTransfer\r\nChannel: " + channel +
+                                      "\r\nContext: from-internal\r\nExten: 201\r\n\r\n"));
+    EXPECT_FALSE(simulator->log().contains("Action: Redirect"));
+    ASSERT_TRUE(waitForCards(0)) << "the phone is freed";
+    // The caller's leg, left alone in the bridge, dials the target instead of
+    // being hung up.
+    ASSERT_TRUE(testsupport::waitFor([&] {
+        for (const QByteArray& message : ManagerBlocks(received.mid(before))) {
+            if (message.startsWith("Event: DialBegin") && message.contains("Channel: SIP/ovh-") &&
+                message.contains("DialString: 201\r\n"))
+                return true;
+        }
+        return false;
+    }));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+using ClassicOnAModernPbx = CorvalineOnLoopback;
+
+TEST_F(ClassicOnAModernPbx, AnAnsweredCallLeavesItsCardBehind)
+{
+    // What modern mode mends: the Hangup of an answered call still says
+    // ChannelState 6, which the classic rules take for an answer.
+    startSimulator(OneScriptedCall("modern", "0.2", "0.2"));
+    writeSettings(false);
+    createWindows();
+    ASSERT_TRUE(startUpAndLogIn());
+    ASSERT_TRUE(waitForReceived("Event: Hangup\r\n", 2));
+    testsupport::spinEventLoop(300);
+    EXPECT_GE(form1->CallCardCount(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Technologies, ModernCalls, ::testing::Values("SIP", "PJSIP"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
+
+} // namespace
