@@ -8,11 +8,19 @@
 # (build/demo/screenshot.png, or CORVALINE_DEMO_SCREENSHOT) once a call is on
 # screen, and stops. The peers stop with the program.
 #   CORVALINE_DEMO_SECONDS   seconds before the screenshot (default 9)
-#   CORVALINE_DEMO_CALLS     header style of the simulated calls, old or new (default new)
+#   CORVALINE_DEMO_CALLS     header style of the simulated calls: modern (Asterisk 13 to 22,
+#                            read in modern mode), or old or new (read in classic mode);
+#                            default modern
+#   CORVALINE_DEMO_TECHNOLOGY  the phones' technology with modern calls, SIP or PJSIP (default PJSIP)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+
+calls=${CORVALINE_DEMO_CALLS:-modern}
+technology=${CORVALINE_DEMO_TECHNOLOGY:-PJSIP}
+mode=Classique
+[ "$calls" = modern ] && mode=Moderne
 
 build=build/release
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALINE_BUILD_TESTS=OFF -DCORVALINE_BUILD_BENCH=OFF
@@ -51,7 +59,8 @@ start_peer() {
 user=demo
 secret=demo
 extension=100
-start_peer pbxsim pbx_port "$build/tools/pbxsim/corvaline-pbxsim" --port 0 --calls "${CORVALINE_DEMO_CALLS:-new}" \
+start_peer pbxsim pbx_port "$build/tools/pbxsim/corvaline-pbxsim" --port 0 --calls "$calls" \
+    --technology "$technology" \
     --extension "$extension" --user "$user" --secret "$secret" --first-call 3 --log "$demo/pbxsim-actions.log"
 start_peer agenda agenda_port python3 tools/agenda-www/serve.py --port 0 --bind 127.0.0.1
 agenda=http://127.0.0.1:$agenda_port
@@ -69,7 +78,7 @@ printf '%s\r\n' \
     '[Form2]' \
     'HostEdit_as=127.0.0.1' "PortEdit_as=$pbx_port" 'code_soc=from-internal' 'md5_s=1' \
     "poste_as=$extension" 'action_as=Login' "username_as=$user" "secret_as=$secret" 'events_as=On' \
-    'caction_m=Ping' 'cpara_m=None' 'Spin_Edit1=1' 'journal_enre=1' \
+    'caction_m=Ping' 'cpara_m=None' 'Spin_Edit1=1' 'journal_enre=1' "mode_as=$mode" "techno_as=$technology" \
     '[Form3]' \
     "adresse_ob=$agenda" 'acces_auto=0' 'sda_liaison=0' 'num_app=1' 'num_temps=1' \
     'Check_codea=0' 'Check_0=0' 'edit_zero=0' 'Check_masque=0' 'edit_3651=3651' >"$demo/serie.ini"

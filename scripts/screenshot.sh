@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Takes the pictures of the main window shown in the README: one answered and
+# Takes the pictures shown in the README: the main window with one answered and
 # one ringing call (the two "Simuler" commands of the menu), in options mode and
-# in compact mode. Runs the built program under its own Xvfb display with a
+# in compact mode, and the manager console. Runs the built program under its own Xvfb display with a
 # compositor, and drives it with the mouse like a person would.
 #   scripts/screenshot.sh [path/to/corvaline] [output folder]
 set -euo pipefail
@@ -41,9 +41,10 @@ sleep 1.5 # the start-up timer sets the options height after one second
 
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.5; }
 shoot() {
+    local target=${2:-$window}
     sleep 1.2
     xdotool mousemove 700 700
-    eval "$(xdotool getwindowgeometry --shell "$window")"
+    eval "$(xdotool getwindowgeometry --shell "$target")"
     import -display "$DISPLAY" -window root "$work/root.png"
     convert "$work/root.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage \
         -bordercolor '#8d99a6' -border 1 "$out/$1"
@@ -56,5 +57,11 @@ click 200 53
 click 122 9
 click 200 75
 shoot mainwindow-options.png
+# Configuration > "Asterisk": the manager console.
+click 40 9
+click 60 53
+console=$(xdotool search --onlyvisible --name '^Manager$' | head -n1)
+shoot manager-console.png "$console"
+xdotool windowunmap "$console"
 click 217 35 # "Ok": compact mode
 shoot mainwindow-compact.png
