@@ -288,6 +288,32 @@ void ManagerTextGenerator::connectCall(Call& call, Leg& caller, Leg& callee)
     hangUp(call, &ending == &caller ? callee : caller, 16);
 }
 
+void ManagerTextGenerator::enterDialplan(Call& call, Leg& leg, int steps, bool answer)
+{
+    leg.appendSnapshot(call.message("Newchannel"));
+    dialplanBurst(call, leg, steps);
+    if (!answer)
+        return;
+    stateChange(call, leg, 6);
+    dialplanBurst(call, leg, steps / 2);
+}
+
+bool ManagerTextGenerator::dial(Call& call, const Leg& caller, Leg& callee, int answerPercent)
+{
+    dialEvent(call, "DialBegin", caller, callee, nullptr);
+    stateChange(call, callee, 5);
+    dialEvent(call, "DialState", caller, callee, "RINGING");
+    if (pick(100) < answerPercent) {
+        stateChange(call, callee, 6);
+        dialEvent(call, "DialEnd", caller, callee, "ANSWER");
+        return true;
+    }
+    const Cause& cause = unansweredCauses[pick(std::size(unansweredCauses))];
+    dialEvent(call, "DialEnd", caller, callee, cause.status);
+    hangUp(call, callee, cause.code);
+    return false;
+}
+
 std::unique_ptr<ManagerTextGenerator::Call> ManagerTextGenerator::incomingCall()
 {
     auto call = std::make_unique<Call>();
@@ -310,28 +336,16 @@ std::unique_ptr<ManagerTextGenerator::Call> ManagerTextGenerator::incomingCall()
     callee.dialString = phone;
     m_ownCalls += own;
 
-    trunk.appendSnapshot(call->message("Newchannel"));
-    dialplanBurst(*call, trunk, between(20, 150));
-    if (pick(3) == 0) {
-        // A voice menu answers before the queue rings the phone.
-        stateChange(*call, trunk, 6);
-        dialplanBurst(*call, trunk, between(10, 60));
-    }
-    callee.appendSnapshot(call->message("Newchannel"));
-    dialplanBurst(*call, callee, between(2, 6));
-    dialEvent(*call, "DialBegin", trunk, callee, nullptr);
-    stateChange(*call, callee, 5);
-    dialEvent(*call, "DialState", trunk, callee, "RINGING");
-    if (pick(100) < 65) {
-        stateChange(*call, callee, 6);
-        dialEvent(*call, "DialEnd", trunk, callee, "ANSWER");
+    const int steps = between(20, 150);
+    // A voice menu may answer before the queue rings the phone.
+    enterDialplan(*call, trunk, steps, pick(3) == 0);
+    const int calleeSteps = between(2, 6);
+    enterDialplan(*call, callee, calleeSteps, false);
+    if (dial(*call, trunk, callee, 65)) {
         if (trunk.state != 6)
             stateChange(*call, trunk, 6);
         connectCall(*call, trunk, callee);
     } else {
-        const Cause& cause = unansweredCauses[pick(std::size(unansweredCauses))];
-        dialEvent(*call, "DialEnd", trunk, callee, cause.status);
-        hangUp(*call, callee, cause.code);
         // Voicemail, then the caller hangs up.
         dialplanBurst(*call, trunk, between(5, 40));
         hangUp(*call, trunk, 16);
@@ -369,20 +383,12 @@ std::unique_ptr<ManagerTextGenerator::Call> ManagerTextGenerator::placedCall()
     callee.linkedid = caller.uniqueid;
     callee.dialString = internal ? calleePhone : "trunk-ovh/sip:" + number;
 
-    caller.appendSnapshot(call->message("Newchannel"));
-    dialplanBurst(*call, caller, between(10, 80));
-    if (pick(4) == 0) {
-        // The dialplan answers the phone's own leg: the other party is not known yet.
-        stateChange(*call, caller, 6);
-        dialplanBurst(*call, caller, between(5, 20));
-    }
-    callee.appendSnapshot(call->message("Newchannel"));
-    dialEvent(*call, "DialBegin", caller, callee, nullptr);
-    stateChange(*call, callee, 5);
-    dialEvent(*call, "DialState", caller, callee, "RINGING");
-    if (pick(100) < 60) {
-        stateChange(*call, callee, 6);
-        dialEvent(*call, "DialEnd", caller, callee, "ANSWER");
+    const int steps = between(10, 80);
+    // The dialplan may answer the phone's own leg: the other party is not known yet.
+    enterDialplan(*call, caller, steps, pick(4) == 0);
+    enterDialplan(*call, callee, 0, false);
+    if (dial(*call, caller, callee, 60)) {
+        // DialEnd ANSWER names the caller's channel: its card shows the call.
         if (caller.own && !caller.answerCounted) {
             caller.answerCounted = true;
             ++m_ownAnswered;
@@ -392,14 +398,10 @@ std::unique_ptr<ManagerTextGenerator::Call> ManagerTextGenerator::placedCall()
         if (caller.state != 6) {
             stateChange(*call, caller, 6);
         } else {
-            QByteArray& text = call->message("NewConnectedLine");
-            caller.appendSnapshot(text);
+            caller.appendSnapshot(call->message("NewConnectedLine"));
         }
         connectCall(*call, caller, callee);
     } else {
-        const Cause& cause = unansweredCauses[pick(std::size(unansweredCauses))];
-        dialEvent(*call, "DialEnd", caller, callee, cause.status);
-        hangUp(*call, callee, cause.code);
         hangUp(*call, caller, 16);
     }
     return call;

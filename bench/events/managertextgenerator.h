@@ -41,6 +41,11 @@ private:
 
     std::unique_ptr<Call> incomingCall();
     std::unique_ptr<Call> placedCall();
+    // The leg's Newchannel and dialplan steps; answered by the dialplan itself
+    // when asked (a voice menu, or a phone's own leg before the far end is known).
+    void enterDialplan(Call& call, Leg& leg, int steps, bool answer);
+    // Rings the callee; true when it answers, else it has hung up.
+    bool dial(Call& call, const Leg& caller, Leg& callee, int answerPercent);
     void connectCall(Call& call, Leg& caller, Leg& callee);
     void hangUp(Call& call, Leg& leg, int cause);
     void dialplanBurst(Call& call, Leg& leg, int count);
