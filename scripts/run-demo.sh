@@ -22,7 +22,8 @@ technology=${CORVALINE_DEMO_TECHNOLOGY:-PJSIP}
 mode=Classique
 [ "$calls" = modern ] && mode=Moderne
 
-build=build/release
+# A folder of its own: the test builds keep their tests.
+build=build/demo-release
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALINE_BUILD_TESTS=OFF -DCORVALINE_BUILD_BENCH=OFF
 cmake --build "$build" --target corvaline corvaline-pbxsim -j "${CORVALINE_JOBS:-$(nproc)}"
 
