@@ -4,7 +4,8 @@
 // assembler with each interpretation in-process, fed 2048-byte blocks as the
 // telnet session delivers them, and the corvaline-events tool on a file.
 // Prints figures; exits non-zero only when the modern interpretation got the
-// cards wrong (cards left behind, or not the rings and answers of the stream).
+// cards wrong (cards left behind, or not the rings and answers of the stream),
+// or when the splitter and the generator disagree on the number of events.
 //
 // Usage: events_bench [size in MB, default 100]
 
