@@ -172,11 +172,7 @@ bool TForm5::SendWithLogin(const QByteArray& action)
     // The secret goes in clear here, even when the console logs in by MD5. On
     // the console's own open session the manager answers this repeated login
     // "Already authenticated" and keeps the session as it is, events included.
-    const QByteArray login = ManagerAction(bytes(Console->action_as))
-                                 .header("UserName", bytes(Console->username_as))
-                                 .header("Secret", bytes(Console->secret_as))
-                                 .header("Events", "off")
-                                 .text();
+    const QByteArray login = Console->managerLogin().plainText("off");
     try {
         session->SendText(login);
         session->SendText(action);

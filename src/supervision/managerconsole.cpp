@@ -6,7 +6,6 @@
 #include "esocketexception.h"
 #include "manageraction.h"
 #include "managereventinterpreter.h"
-#include "md5.h"
 #include "moderneventinterpreter.h"
 #include "svgeditini.h"
 #include "tncnx.h"
@@ -54,7 +53,10 @@ const QByteArray DisconnectedSda = QByteArrayLiteral("/ Attention D\xe9"
 
 } // namespace
 
-TForm2::TForm2(QWidget* parent) : QWidget(parent), ui(new Ui::TForm2)
+TForm2::TForm2(QWidget* parent)
+    : QWidget(parent), ui(new Ui::TForm2),
+      m_login([this] { return field(action_as); }, [this] { return field(username_as); },
+              [this] { return field(secret_as); }, [this] { return field(events_as); })
 {
     ui->setupUi(this);
     Panel1 = ui->Panel1;
@@ -175,12 +177,7 @@ void TForm2::SendButtonClick()
     if (HostEdit_as->text().isEmpty())
         return;
     ManagerChallenge.clear();
-    const QByteArray action = field(action_as);
-    const QByteArray user = field(username_as);
-    const QByteArray secret = field(secret_as);
-    const QByteArray events = field(events_as);
-    QByteArray login =
-        ManagerAction(action).header("UserName", user).header("Secret", secret).header("Events", events).text();
+    QByteArray login = m_login.plainText();
     if (!TnCnx->SessionOpen()) {
         AddMemoLine(Cp1252::toUnicode(NotConnectedLine));
         return;
@@ -194,15 +191,8 @@ void TForm2::SendButtonClick()
             AddMemoLine(Cp1252::toUnicode(NotConnectedLine));
             return;
         }
-        if (!ManagerChallenge.isEmpty()) {
-            const QByteArray key = DigestHex(TextDigest(ManagerChallenge + secret));
-            login = ManagerAction(action)
-                        .header("AuthType", "MD5")
-                        .header("UserName", user)
-                        .header("Key", key)
-                        .header("Events", events)
-                        .text();
-        }
+        if (!ManagerChallenge.isEmpty())
+            login = m_login.md5Text(ManagerChallenge);
     }
     SendToManager(login);
     // The memo shows the plain form whichever form went out: the secret as

@@ -2,6 +2,7 @@
 
 #include "callcardoperations.h"
 #include "journal.h"
+#include "managerlogin.h"
 #include "managermessageassembler.h"
 
 #include <QByteArray>
@@ -135,6 +136,9 @@ public:
     // How long the MD5 login waits for the manager's challenge.
     static constexpr int ChallengePauseMs = 50;
 
+    // The login of the fields, for the actions of other windows too.
+    const ManagerLogin& managerLogin() const { return m_login; }
+
     bool isModernMode() const;
     // The channel to name in an action on a card's call: in modern mode the
     // card keeps the whole name, in classic mode the name after "SIP/".
@@ -193,6 +197,7 @@ private:
     };
 
     AttachedCallCards m_cards{*this};
+    ManagerLogin m_login;
     ManagerMessageAssembler m_assembler;
     std::unique_ptr<ManagerEventInterpreter> m_classic;
     std::unique_ptr<ModernEventInterpreter> m_modern;
