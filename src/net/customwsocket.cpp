@@ -373,7 +373,7 @@ void TCustomWSocket::DispatchNetworkEvents(quintptr generation, int events, int 
             if (!SameConnection(self, generation))
                 return;
         }
-        ReceiveLoop(error, m_options);
+        ReceiveLoop(error, m_options, false);
         if (!SameConnection(self, generation))
             return;
     }
@@ -393,7 +393,7 @@ void TCustomWSocket::DispatchNetworkEvents(quintptr generation, int events, int 
             return;
     }
     if ((events & FD_CLOSE) != 0 && m_state != wsConnecting) {
-        ReceiveLoop(0, m_options & ~TWSocketOptions(wsoNoReceiveLoop));
+        ReceiveLoop(0, m_options & ~TWSocketOptions(wsoNoReceiveLoop), true);
         if (!SameConnection(self, generation))
             return;
         if (!m_closeInvoked) {
@@ -409,11 +409,16 @@ void TCustomWSocket::DispatchNetworkEvents(quintptr generation, int events, int 
 
 // ---- receiving ----
 
-void TCustomWSocket::ReceiveLoop(int error, TWSocketOptions options)
+void TCustomWSocket::ReceiveLoop(int error, TWSocketOptions options, bool toTheEnd)
 {
     QPointer<TCustomWSocket> self(this);
     const quintptr generation = m_generation;
-    for (;;) {
+    // A peer that sends as fast as the handler reads would keep the loop, and
+    // with it the whole interface thread, going for as long as it sends. After
+    // a bounded number of passes the loop yields; the read notification, armed
+    // again by every receive, brings it back on the next turn of the event loop.
+    // The close path reads to the end: nothing comes after it.
+    for (int pass = 1;; ++pass) {
         try {
             m_lastError = 0;
             const quint64 callsBefore = m_receiveCalls;
@@ -437,6 +442,8 @@ void TCustomWSocket::ReceiveLoop(int error, TWSocketOptions options)
             }
             // A handler that reads nothing would otherwise be offered the same bytes forever.
             if (count == 0 || m_receiveCalls == callsBefore)
+                return;
+            if (!toTheEnd && pass >= MaxReceivePasses)
                 return;
         } catch (...) {
             // Exceptions of one pass end the loop and go no further, by design of the receive path.

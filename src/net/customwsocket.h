@@ -195,7 +195,9 @@ protected:
     void DiscardSendBuffer();
     void TryToSend();
     bool ApplyLinger();
-    void ReceiveLoop(int error, TWSocketOptions options);
+    // Passes of the receive loop per read notification, unless it reads to the end.
+    static constexpr int MaxReceivePasses = 32;
+    void ReceiveLoop(int error, TWSocketOptions options, bool toTheEnd);
 
     // The Winsock code of the last failed system call of this socket (WSAGetLastError).
     int WinsockError() const { return m_winsockError; }

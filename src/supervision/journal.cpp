@@ -14,13 +14,20 @@ QString Journal::currentFilePath() const
 
 void Journal::WriteJournal(const QByteArray& text) const
 {
+    WriteEntries({text});
+}
+
+void Journal::WriteEntries(const QByteArrayList& texts) const
+{
     const QString path = currentFilePath();
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         throw EJournalError("cannot open journal " + path.toStdString() + ": " + file.errorString().toStdString());
-    // One write for the entry and its line break keeps an entry in one piece.
-    const QByteArray entry = text + QByteArrayLiteral("\r\n");
-    const bool written = file.write(entry) == entry.size() && file.flush();
+    // One write for the entries and their line breaks keeps each in one piece.
+    QByteArray entries;
+    for (const QByteArray& text : texts)
+        entries += text + QByteArrayLiteral("\r\n");
+    const bool written = file.write(entries) == entries.size() && file.flush();
     const QString error = file.errorString();
     file.close();
     if (!written)

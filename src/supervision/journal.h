@@ -3,6 +3,7 @@
 #include "datafolder.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QDateTime>
 #include <QString>
 
@@ -34,6 +35,9 @@ public:
     // Appends one entry; raises EJournalError when the file cannot be created,
     // opened or written.
     void WriteJournal(const QByteArray& text) const;
+    // Appends entries received within a moment of each other, in one opening
+    // of the file; the date is taken once for them all.
+    void WriteEntries(const QByteArrayList& texts) const;
 
     // The file that an entry written now would go to.
     QString currentFilePath() const;

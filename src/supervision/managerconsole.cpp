@@ -2,6 +2,7 @@
 
 #include "callcard.h"
 #include "callcardoperations.h"
+#include "consoleoutput.h"
 #include "cp1252.h"
 #include "esocketexception.h"
 #include "manageraction.h"
@@ -13,7 +14,6 @@
 
 #include <QComboBox>
 #include <QEventLoop>
-#include <QLoggingCategory>
 #include <QTimer>
 
 #include <algorithm>
@@ -21,19 +21,9 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(journalLog, "corvaline.journal")
-
 const QByteArray BannerStart = QByteArrayLiteral("Asterisk Call Manager/");
 constexpr qsizetype LongestBanner = 256;
 const QString ModernModeText = QStringLiteral("Moderne");
-
-// Memo lines from manager text: CR LF and lone CR or LF all break the line.
-QString memoText(const QByteArray& text)
-{
-    QByteArray lines = text;
-    lines.replace("\r\n", "\n").replace('\r', '\n');
-    return Cp1252::toUnicode(lines);
-}
 
 QByteArray field(const QLineEdit* edit)
 {
@@ -85,6 +75,7 @@ TForm2::TForm2(QWidget* parent)
     mode_as = ui->mode_as;
     techno_as = ui->techno_as;
     DisplayMemo = ui->DisplayMemo;
+    m_output = std::make_unique<ConsoleOutput>(DisplayMemo, ManagerJournal);
     Panel2 = ui->Panel2;
     journal_enre = ui->journal_enre;
     Button1 = ui->Button1;
@@ -146,6 +137,7 @@ TForm2::~TForm2()
     TnCnx->OnDataAvailable = nullptr;
     TnCnx->OnDisplay = nullptr;
     delete TnCnx;
+    m_output.reset();
     delete ui;
 }
 
@@ -226,7 +218,7 @@ void TForm2::TnCnxSessionConnected(QObject*, quint16 Error)
         AddMemoLine(QStringLiteral("Erreur #") + QString::number(Error));
         return;
     }
-    DisplayMemo->clear();
+    m_output->clearMemo();
     DisplayMemo->setEnabled(true);
     ConnectButton->setEnabled(false);
     DisconnectButton->setEnabled(true);
@@ -278,7 +270,7 @@ void TForm2::SendToManager(const QByteArray& action)
     try {
         TnCnx->SendText(action);
     } catch (const ESocketException& error) {
-        AddMemoLine(memoText(error.Message()));
+        m_output->showText(error.Message());
     }
 }
 
@@ -297,7 +289,7 @@ void TForm2::AwaitChallenge()
 
 void TForm2::AddMemoLine(const QString& line)
 {
-    DisplayMemo->appendPlainText(line);
+    m_output->showLine(line);
 }
 
 void TForm2::RadioButton1Click()
@@ -367,18 +359,12 @@ void TForm2::TnCnxDataAvailable(QObject*, const char* Buffer, qsizetype Len)
 
 void TForm2::HandOver(const QByteArray& text)
 {
-    DisplayMemo->clear();
+    m_output->clearMemo();
     MemoAddLines(DisplayMemo, text);
     if (!journal_enre->isChecked())
         return;
-    DisplayMemo->appendPlainText(memoText(text));
-    try {
-        ManagerJournal.WriteJournal(text);
-    } catch (const EJournalError& error) {
-        // Nothing else to do: the cards and the memo are up to date, and the
-        // next block tries the file again.
-        qCWarning(journalLog) << error.what();
-    }
+    m_output->showText(text);
+    m_output->journal(text);
 }
 
 void TForm2::NoteBanner(const QByteArray& text)
@@ -406,12 +392,8 @@ void TForm2::TnCnxDisplay(QObject*, const QByteArray& Str)
 {
     if (!journal_enre->isChecked())
         return;
-    try {
-        ManagerJournal.WriteJournal(QByteArrayLiteral("CGI \r\n") + Str);
-    } catch (const EJournalError& error) {
-        qCWarning(journalLog) << error.what();
-    }
-    DisplayMemo->appendPlainText(memoText(Str));
+    m_output->journal(QByteArrayLiteral("CGI \r\n") + Str);
+    m_output->showText(Str);
 }
 
 void TForm2::AttachedCallCards::AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class ConsoleOutput;
 class EventInterpretation;
 class ManagerEventInterpreter;
 class ModernEventInterpreter;
@@ -128,7 +129,8 @@ public:
     // past Len. Shown, interpreted into card operations, and journaled.
     void TnCnxDataAvailable(QObject* Sender, const char* Buffer, qsizetype Len);
     // A status text of the telnet session, journaled and shown while
-    // journal_enre is checked.
+    // journal_enre is checked. The memo and the journal are brought up to date
+    // on the next turn of the event loop.
     void TnCnxDisplay(QObject* Sender, const QByteArray& Str);
     // Interprets one received text into card operations (Memo is not used).
     void MemoAddLines(QPlainTextEdit* Memo, const QByteArray& Text);
@@ -197,6 +199,7 @@ private:
     };
 
     AttachedCallCards m_cards{*this};
+    std::unique_ptr<ConsoleOutput> m_output;
     ManagerLogin m_login;
     ManagerMessageAssembler m_assembler;
     std::unique_ptr<ManagerEventInterpreter> m_classic;

@@ -1,5 +1,7 @@
 #include "moderneventinterpreter.h"
 
+#include <QScopeGuard>
+
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -102,10 +104,15 @@ void ModernEventInterpreter::interpret(QByteArrayView text)
     m_extension = m_extensionSource();
     read(std::string_view(text.data(), std::size_t(text.size())));
     keepOpenMessage();
-    // Taken before running: a nested run collects steps of its own.
-    const std::vector<Step> steps = std::exchange(m_steps, {});
-    for (const Step& step : steps)
+    if (m_running)
+        return;
+    m_running = true;
+    const auto stop = qScopeGuard([this] { m_running = false; });
+    while (!m_steps.empty()) {
+        const Step step = std::move(m_steps.front());
+        m_steps.pop_front();
         run(step);
+    }
 }
 
 void ModernEventInterpreter::reset()

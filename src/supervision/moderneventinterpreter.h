@@ -9,9 +9,9 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // The modern interpretation, made for Asterisk 12 to 22 with chan_sip or PJSIP
 // (and sound on older managers too). Unlike the classic one it reads whole
@@ -81,8 +81,9 @@ private:
     };
 
     // What an ended message asks of the cards. The steps of a hand-over are
-    // carried out once it is read whole: they run the event loop, and a nested
-    // run must find the parse in a settled state.
+    // carried out once it is read whole, in the order of the stream: they run
+    // the event loop, and a run nested in one of them only reads its text and
+    // queues its steps behind the ones still waiting.
     struct Step
     {
         enum Kind
@@ -119,7 +120,8 @@ private:
     Message m_message;
     std::string m_partialLine; // a line the last hand-over ended inside
     bool m_afterCr = false;    // the last hand-over ended with a CR
-    std::vector<Step> m_steps;
-    RecentKeys m_answered; // calls whose card was answered and agenda opened
-    RecentKeys m_hungUp;   // calls that ended: they never get a card again
+    std::deque<Step> m_steps;
+    bool m_running = false; // a run is carrying out the queued steps
+    RecentKeys m_answered;  // calls whose card was answered and agenda opened
+    RecentKeys m_hungUp;    // calls that ended: they never get a card again
 };

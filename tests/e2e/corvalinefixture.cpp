@@ -9,7 +9,9 @@
 #include "tncnx.h"
 #include "waitfor.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QPlainTextEdit>
 #include <QFile>
 #include <QTimer>
 
@@ -108,6 +110,18 @@ bool CorvalineOnLoopback::waitForReceived(const QByteArray& text, qsizetype coun
 bool CorvalineOnLoopback::waitForCards(int count, int timeoutMs)
 {
     return testsupport::waitFor([&] { return form1->CallCardCount() == count; }, timeoutMs);
+}
+
+QString CorvalineOnLoopback::memo() const
+{
+    QCoreApplication::sendPostedEvents();
+    return form2->DisplayMemo->toPlainText();
+}
+
+int CorvalineOnLoopback::memoLines() const
+{
+    QCoreApplication::sendPostedEvents();
+    return form2->DisplayMemo->blockCount();
 }
 
 QList<TFrame4*> CorvalineOnLoopback::cards() const

@@ -60,6 +60,11 @@ protected:
     bool waitForReceived(const QByteArray& text, qsizetype count = 1, int timeoutMs = 10000);
     bool waitForCards(int count, int timeoutMs = 10000);
 
+    // The console's memo, once what waits for the next turn of the event loop
+    // is shown.
+    QString memo() const;
+    int memoLines() const;
+
     QList<TFrame4*> cards() const;
     TFrame4* onlyCard() const;
     QByteArray journal() const;

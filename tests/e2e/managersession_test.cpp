@@ -122,7 +122,7 @@ TEST_F(ManagerSession, LoginWithoutSession_OnlyNotesThatItIsNotConnected)
     writeSettings(false);
     createWindows();
     form2->SendButtonClick();
-    EXPECT_EQ(form2->DisplayMemo->toPlainText(), QStringLiteral("*** NOT CONNECTED ***"));
+    EXPECT_EQ(memo(), QStringLiteral("*** NOT CONNECTED ***"));
     testsupport::spinEventLoop(100);
     EXPECT_TRUE(simulator->log().isEmpty());
 }
@@ -136,8 +136,8 @@ TEST_F(ManagerSession, LongOutage_MemoKeepsOnlyTheLatestLines)
     createWindows();
     for (int tick = 0; tick < 5200; ++tick)
         form2->SendButtonClick();
-    EXPECT_EQ(form2->DisplayMemo->blockCount(), 5000);
-    EXPECT_TRUE(form2->DisplayMemo->toPlainText().endsWith(QStringLiteral("*** NOT CONNECTED ***")));
+    EXPECT_EQ(memoLines(), 5000);
+    EXPECT_TRUE(memo().endsWith(QStringLiteral("*** NOT CONNECTED ***")));
 }
 
 TEST_F(ManagerSession, EmptyHost_ConnectAndLoginDoNothing)
@@ -147,7 +147,7 @@ TEST_F(ManagerSession, EmptyHost_ConnectAndLoginDoNothing)
     createWindows();
     EXPECT_TRUE(form2->HostEdit_as->text().isEmpty());
     form2->Timer1Timer();
-    EXPECT_TRUE(form2->DisplayMemo->toPlainText().isEmpty());
+    EXPECT_TRUE(memo().isEmpty());
     testsupport::spinEventLoop(200);
     EXPECT_EQ(form2->TnCnx->State(), wsClosed);
     EXPECT_EQ(form1->CallCardCount(), 0);
@@ -195,7 +195,7 @@ TEST_F(ManagerSession, TickWhileAnAttemptIsPending_ClosesItShowsOneCardAndTriesA
         EXPECT_NE(form1->FindCallCard(TFrame4::DisconnectionKey), nullptr);
         EXPECT_TRUE(form1->Button1->isVisibleTo(form1->Panel1));
     }
-    EXPECT_EQ(form2->DisplayMemo->toPlainText().count(QStringLiteral("*** NOT CONNECTED ***")), 3);
+    EXPECT_EQ(memo().count(QStringLiteral("*** NOT CONNECTED ***")), 3);
 }
 
 TEST_F(ManagerSession, Md5WithoutAnAnsweredChallenge_FallsBackToThePlainLogin)
@@ -237,9 +237,9 @@ TEST_F(ManagerSession, SessionLostDuringTheChallengePause_SendsNoLoginAndStaysSh
     createWindows();
     form2->ConnectButtonClick();
     ASSERT_TRUE(waitForCards(1));
-    EXPECT_TRUE(form2->DisplayMemo->toPlainText().endsWith(QStringLiteral("*** NOT CONNECTED ***")))
-        << form2->DisplayMemo->toPlainText().toStdString();
-    EXPECT_FALSE(form2->DisplayMemo->toPlainText().contains(QStringLiteral("Error")));
+    EXPECT_TRUE(memo().endsWith(QStringLiteral("*** NOT CONNECTED ***")))
+        << memo().toStdString();
+    EXPECT_FALSE(memo().contains(QStringLiteral("Error")));
     EXPECT_NE(form1->FindCallCard(TFrame4::DisconnectionKey), nullptr);
     // The connected report that started the login does not hide what the
     // close report showed.

@@ -80,9 +80,9 @@ TEST_F(Reconnection, TickWhileThePbxIsStillAway_NotesTheRefusalAndKeepsOneCard)
     start();
     killSimulator();
     form2->Timer1Timer();
-    EXPECT_TRUE(form2->DisplayMemo->toPlainText().contains(QStringLiteral("*** NOT CONNECTED ***")));
+    EXPECT_TRUE(memo().contains(QStringLiteral("*** NOT CONNECTED ***")));
     ASSERT_TRUE(testsupport::waitFor(
-        [&] { return form2->DisplayMemo->toPlainText().contains(QStringLiteral("Erreur #10061")); }));
+        [&] { return memo().contains(QStringLiteral("Erreur #10061")); }));
     testsupport::spinEventLoop(100);
     EXPECT_TRUE(disconnectedState());
 }

@@ -46,7 +46,7 @@ TEST_F(StartUpLogin, StartUpSequence_LogsInOnlyOnceTheConnectionIsUp)
     form1->Timer1Timer();
     // The connection cannot be complete yet: the sequence's own login only
     // notes it, and nothing has reached the manager.
-    EXPECT_EQ(form2->DisplayMemo->toPlainText(), QStringLiteral("*** NOT CONNECTED ***"));
+    EXPECT_EQ(memo(), QStringLiteral("*** NOT CONNECTED ***"));
     EXPECT_EQ(form2->TnCnx->State(), wsConnecting);
     EXPECT_EQ(form1->height(), TForm1::OptionsHeight);
     ASSERT_TRUE(waitForReceived("Message: Authentication accepted\r\n"));
@@ -79,9 +79,9 @@ TEST_F(StartUpLogin, Md5Login_MemoShowsThePlainLinesNotTheKey)
     // A login on demand: the answer to its challenge is handled within the
     // pause, then the key goes out and the memo lists the lines as typed.
     form2->SendButtonClick();
-    EXPECT_TRUE(form2->DisplayMemo->toPlainText().endsWith(
+    EXPECT_TRUE(memo().endsWith(
         QStringLiteral("Action: Login\nUserName: demo\nSecret: demo\nEvents: On\n")))
-        << form2->DisplayMemo->toPlainText().toStdString();
+        << memo().toStdString();
     ASSERT_TRUE(simulator->waitForLog("Action: Login\r\nAuthType: MD5\r\n", 2));
     ASSERT_TRUE(waitForReceived("Message: Already authenticated\r\n"));
     EXPECT_FALSE(simulator->log().contains("Secret"));

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -41,13 +42,22 @@ protected:
 
     void deliver(const QByteArray& block) { console->TnCnxDataAvailable(nullptr, block.constData(), block.size()); }
 
+    // The memo and the journal are brought up to date on the next turn of the
+    // event loop.
+    static void settle() { QCoreApplication::sendPostedEvents(); }
+
     QByteArray journalContents() const
     {
+        settle();
         QFile file(console->ManagerJournal.currentFilePath());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    QString memo() const { return console->DisplayMemo->toPlainText(); }
+    QString memo() const
+    {
+        settle();
+        return console->DisplayMemo->toPlainText();
+    }
 
     QTemporaryDir dataDir;
     EventRecorder cards;
@@ -61,6 +71,7 @@ TEST_F(ConsoleReceive, JournalOff_InterpretsButLeavesMemoEmptyAndWritesNoFile)
     deliver(ringing);
     EXPECT_EQ(cards.calls.size(), 2);
     EXPECT_TRUE(memo().isEmpty());
+    settle();
     EXPECT_FALSE(QFile::exists(console->ManagerJournal.currentFilePath()));
 }
 
@@ -154,6 +165,7 @@ TEST_F(ConsoleReceive, StatusText_JournaledWithPrefixAndShown_OnlyWhileJournalOn
     console->journal_enre->setChecked(false);
     console->TnCnxDisplay(nullptr, status);
     EXPECT_TRUE(memo().isEmpty());
+    settle();
     EXPECT_FALSE(QFile::exists(console->ManagerJournal.currentFilePath()));
 
     console->journal_enre->setChecked(true);

@@ -76,6 +76,8 @@ QList<QByteArray> operations(std::initializer_list<const char*> list)
     return calls;
 }
 
+const QByteArray ring = "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\nUniqueid: 1\r\n";
+
 // --- A whole session of Asterisk 18 -------------------------------------------
 
 const QList<QByteArray> transcriptOperations = operations({
@@ -153,6 +155,24 @@ TEST(MessageAssembler, RunWithoutMessageEnd_IsHandedOverAtTheLimit)
     EXPECT_EQ(assembler.takePending(), QByteArrayLiteral("b"));
 }
 
+TEST(ModernInterpretation, TextHandedOverDuringACardOperation_IsActedOnInStreamOrder)
+{
+    // Card creation runs the event loop, and the session may hand over the
+    // call's hang-up right then: the answer that came before it still counts.
+    Session session(true);
+    bool nested = false;
+    session.cards.onAddRingingCard = [&] {
+        if (std::exchange(nested, true))
+            return;
+        session.interpretation->interpret("Event: Hangup\r\nChannel: SIP/100-1\r\nUniqueid: 1\r\n\r\n");
+    };
+    session.interpretation->interpret(ring + "\r\nEvent: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 6\r\n"
+                                             "Uniqueid: 1\r\n\r\n");
+    EXPECT_EQ(session.cards.calls, operations({"AddRingingCard|||1|SIP/100-1", "ShowConnectedCall|||1|SIP/100-1",
+                                               "OpenCallerAgenda|1", "RemoveCallCard|1"}));
+    EXPECT_TRUE(session.cards.cards().empty());
+}
+
 // --- Message and header rules ------------------------------------------------
 
 struct RuleCase
@@ -172,8 +192,6 @@ TEST_P(ModernRules, GiveTheOperations)
     session.interpretation->interpret(GetParam().text);
     EXPECT_EQ(session.cards.calls, GetParam().operations);
 }
-
-const QByteArray ring = "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\nUniqueid: 1\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ModernRules,
