@@ -9,11 +9,11 @@
 //
 // Usage: events_bench [size in MB, default 100]
 
-#include "callcardlist.h"
-#include "managereventinterpreter.h"
-#include "managermessageassembler.h"
 #include "managertextgenerator.h"
-#include "moderneventinterpreter.h"
+#include "supervision/callcardlist.h"
+#include "supervision/managereventinterpreter.h"
+#include "supervision/managermessageassembler.h"
+#include "supervision/moderneventinterpreter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

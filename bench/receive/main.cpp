@@ -9,18 +9,18 @@
 //
 // Usage: receive_bench [size in MB, default 100]
 
-#include "agendasettings.h"
-#include "applicationwindows.h"
-#include "browser.h"
-#include "callcard.h"
+#include "app/applicationwindows.h"
+#include "app/mainwindow.h"
+#include "config/agendasettings.h"
+#include "config/messagebox.h"
+#include "config/svgeditini.h"
 #include "forwardingcardcounter.h"
-#include "mainwindow.h"
-#include "managerconsole.h"
 #include "managertextgenerator.h"
-#include "messagebox.h"
+#include "net/tncnx.h"
 #include "streamsender.h"
-#include "svgeditini.h"
-#include "tncnx.h"
+#include "supervision/browser.h"
+#include "supervision/callcard.h"
+#include "supervision/managerconsole.h"
 
 #include <QApplication>
 #include <QCheckBox>

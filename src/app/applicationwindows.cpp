@@ -1,9 +1,9 @@
-#include "applicationwindows.h"
+#include "app/applicationwindows.h"
 
-#include "agendasettings.h"
-#include "dialwindow.h"
-#include "mainwindow.h"
-#include "managerconsole.h"
+#include "app/mainwindow.h"
+#include "config/agendasettings.h"
+#include "supervision/dialwindow.h"
+#include "supervision/managerconsole.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,4 +1,4 @@
-#include "corvalineapplication.h"
+#include "app/corvalineapplication.h"
 
 #include <exception>
 

@@ -1,6 +1,6 @@
-#include "dialstring.h"
+#include "app/dialstring.h"
 
-#include "extractfield.h"
+#include "app/extractfield.h"
 
 namespace {
 

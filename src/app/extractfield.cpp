@@ -1,4 +1,4 @@
-#include "extractfield.h"
+#include "app/extractfield.h"
 
 void ExtractField(const QByteArray& text, char separator, int n, QByteArray& result)
 {

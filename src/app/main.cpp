@@ -1,9 +1,9 @@
-#include "applicationwindows.h"
-#include "corvalineapplication.h"
-#include "cp1252.h"
-#include "mainwindow.h"
-#include "singleinstance.h"
-#include "terminationwatcher.h"
+#include "app/applicationwindows.h"
+#include "app/corvalineapplication.h"
+#include "app/mainwindow.h"
+#include "app/singleinstance.h"
+#include "app/terminationwatcher.h"
+#include "config/cp1252.h"
 
 #include <QCoreApplication>
 #include <QIcon>

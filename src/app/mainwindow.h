@@ -1,6 +1,6 @@
 #pragma once
 
-#include "callcardoperations.h"
+#include "supervision/callcardoperations.h"
 
 #include <QMainWindow>
 

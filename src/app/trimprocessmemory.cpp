@@ -1,4 +1,4 @@
-#include "trimprocessmemory.h"
+#include "app/trimprocessmemory.h"
 
 #include <malloc.h>
 

@@ -1,8 +1,8 @@
-#include "agendasettings.h"
+#include "config/agendasettings.h"
 
-#include "datafolder.h"
-#include "messagebox.h"
-#include "svgeditini.h"
+#include "config/datafolder.h"
+#include "config/messagebox.h"
+#include "config/svgeditini.h"
 #include "ui_agendasettings.h"
 
 #include <QFileInfo>

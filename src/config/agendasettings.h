@@ -1,6 +1,6 @@
 #pragma once
 
-#include "namelist.h"
+#include "config/namelist.h"
 
 #include <QWidget>
 

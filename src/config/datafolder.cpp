@@ -1,4 +1,4 @@
-#include "datafolder.h"
+#include "config/datafolder.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "inifile.h"
+#include "config/inifile.h"
 
-#include "cp1252.h"
+#include "config/cp1252.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "messagebox.h"
+#include "config/messagebox.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
-#include "namelist.h"
+#include "config/namelist.h"
 
-#include "cp1252.h"
+#include "config/cp1252.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
-#include "svgeditini.h"
+#include "config/svgeditini.h"
 
-#include "cp1252.h"
-#include "datafolder.h"
-#include "inifile.h"
+#include "config/cp1252.h"
+#include "config/datafolder.h"
+#include "config/inifile.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "buffer.h"
+#include "net/buffer.h"
 
 #include <algorithm>
 #include <cstring>

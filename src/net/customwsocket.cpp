@@ -1,9 +1,9 @@
-#include "customwsocket.h"
+#include "net/customwsocket.h"
 
-#include "esocketexception.h"
-#include "socketnotifywindow.h"
-#include "winsockerror.h"
-#include "wsocketresolve.h"
+#include "net/esocketexception.h"
+#include "net/socketnotifywindow.h"
+#include "net/winsockerror.h"
+#include "net/wsocketresolve.h"
 
 #include <QCoreApplication>
 #include <arpa/inet.h>

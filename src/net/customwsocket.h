@@ -1,6 +1,6 @@
 #pragma once
 
-#include "buffer.h"
+#include "net/buffer.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -56,7 +56,7 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(TWSocketOptions)
 
 // Message numbers of a socket's notification object, in the order the system
 // always numbered them (2 and 3 were the lookup completions, which now come
-// straight from QHostInfo). Line mode adds MsgTriggerData.
+// straight from QHostInfo).
 enum TSocketMessageId : int
 {
     MsgAsyncSelect = QEvent::User + 1,
@@ -78,8 +78,8 @@ enum TNetworkEvent : int
 };
 
 // The non-blocking TCP/UDP socket. See wsocket.h for how to use it; this class
-// holds the base behaviour that the SOCKS and line-mode layers refine through
-// the virtual steps below.
+// holds the base behaviour, which protocol layers above it refine through the
+// virtual steps below.
 class TCustomWSocket : public QObject
 {
 public:

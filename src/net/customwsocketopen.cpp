@@ -1,12 +1,12 @@
 // How a TCustomWSocket is set up and gets its handle: property setters, Connect,
 // Listen, Accept, Dup, datagram transfers, asynchronous name lookups and address
 // queries. The notification, send and close machinery lives in customwsocket.cpp.
-#include "customwsocket.h"
+#include "net/customwsocket.h"
 
-#include "esocketexception.h"
-#include "socketnotifywindow.h"
-#include "winsockerror.h"
-#include "wsocketresolve.h"
+#include "net/esocketexception.h"
+#include "net/socketnotifywindow.h"
+#include "net/winsockerror.h"
+#include "net/wsocketresolve.h"
 
 #include <QHostAddress>
 #include <QHostInfo>

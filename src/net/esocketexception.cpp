@@ -1,3 +1,3 @@
-#include "esocketexception.h"
+#include "net/esocketexception.h"
 
 ESocketException::ESocketException(const QByteArray& message) : std::runtime_error(message.toStdString()) {}

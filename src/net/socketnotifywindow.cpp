@@ -1,6 +1,6 @@
-#include "socketnotifywindow.h"
+#include "net/socketnotifywindow.h"
 
-#include "customwsocket.h"
+#include "net/customwsocket.h"
 
 #include <QSocketNotifier>
 

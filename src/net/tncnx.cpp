@@ -1,7 +1,7 @@
-#include "tncnx.h"
+#include "net/tncnx.h"
 
-#include "winsockerror.h"
-#include "wsocket.h"
+#include "net/winsockerror.h"
+#include "net/wsocket.h"
 
 #include <QLoggingCategory>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "customwsocket.h"
+#include "net/customwsocket.h"
 
 #include <QByteArray>
 #include <QObject>

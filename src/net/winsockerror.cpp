@@ -1,4 +1,4 @@
-#include "winsockerror.h"
+#include "net/winsockerror.h"
 
 #include <cerrno>
 #include <netdb.h>

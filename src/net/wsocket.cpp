@@ -1,3 +1,3 @@
-#include "wsocket.h"
+#include "net/wsocket.h"
 
 TWSocket::TWSocket(QObject* owner) : TCustomWSocket(owner) {}

@@ -44,7 +44,7 @@
 // Handlers may close, reconnect or delete the socket (prefer ReleaseLater() to
 // delete it from its own handler); the socket checks before touching itself again.
 
-#include "customwsocket.h"
+#include "net/customwsocket.h"
 
 class TWSocket : public TCustomWSocket
 {

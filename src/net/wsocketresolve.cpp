@@ -1,7 +1,7 @@
-#include "wsocketresolve.h"
+#include "net/wsocketresolve.h"
 
-#include "esocketexception.h"
-#include "winsockerror.h"
+#include "net/esocketexception.h"
+#include "net/winsockerror.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>

@@ -1,4 +1,4 @@
-#include "browser.h"
+#include "supervision/browser.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,11 +1,11 @@
-#include "callcard.h"
+#include "supervision/callcard.h"
 
-#include "agendasettings.h"
-#include "browser.h"
-#include "callcardoperations.h"
-#include "cp1252.h"
-#include "dialwindow.h"
-#include "messagebox.h"
+#include "config/agendasettings.h"
+#include "config/cp1252.h"
+#include "config/messagebox.h"
+#include "supervision/browser.h"
+#include "supervision/callcardoperations.h"
+#include "supervision/dialwindow.h"
 #include "ui_callcard.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
-#include "consoleoutput.h"
+#include "supervision/consoleoutput.h"
 
-#include "cp1252.h"
-#include "journal.h"
+#include "config/cp1252.h"
+#include "supervision/journal.h"
 
 #include <QLoggingCategory>
 #include <QPlainTextEdit>

@@ -1,11 +1,11 @@
-#include "dialwindow.h"
+#include "supervision/dialwindow.h"
 
-#include "cp1252.h"
-#include "esocketexception.h"
-#include "manageraction.h"
-#include "managerconsole.h"
-#include "messagebox.h"
-#include "tncnx.h"
+#include "config/cp1252.h"
+#include "config/messagebox.h"
+#include "net/esocketexception.h"
+#include "net/tncnx.h"
+#include "supervision/manageraction.h"
+#include "supervision/managerconsole.h"
 #include "ui_dialwindow.h"
 
 #include <QCloseEvent>

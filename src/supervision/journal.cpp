@@ -1,4 +1,4 @@
-#include "journal.h"
+#include "supervision/journal.h"
 
 #include <QDir>
 #include <QFile>

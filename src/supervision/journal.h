@@ -1,6 +1,6 @@
 #pragma once
 
-#include "datafolder.h"
+#include "config/datafolder.h"
 
 #include <QByteArray>
 #include <QByteArrayList>

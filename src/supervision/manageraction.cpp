@@ -1,4 +1,4 @@
-#include "manageraction.h"
+#include "supervision/manageraction.h"
 
 namespace {
 

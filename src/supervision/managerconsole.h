@@ -1,9 +1,9 @@
 #pragma once
 
-#include "callcardoperations.h"
-#include "journal.h"
-#include "managerlogin.h"
-#include "managermessageassembler.h"
+#include "supervision/callcardoperations.h"
+#include "supervision/journal.h"
+#include "supervision/managerlogin.h"
+#include "supervision/managermessageassembler.h"
 
 #include <QByteArray>
 #include <QWidget>

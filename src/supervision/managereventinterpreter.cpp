@@ -1,4 +1,4 @@
-#include "managereventinterpreter.h"
+#include "supervision/managereventinterpreter.h"
 
 #include <QByteArrayList>
 #include <QScopeGuard>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "callcardoperations.h"
-#include "eventinterpretation.h"
+#include "supervision/callcardoperations.h"
+#include "supervision/eventinterpretation.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

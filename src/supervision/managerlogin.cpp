@@ -1,7 +1,7 @@
-#include "managerlogin.h"
+#include "supervision/managerlogin.h"
 
-#include "manageraction.h"
-#include "md5.h"
+#include "supervision/manageraction.h"
+#include "supervision/md5.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "managermessageassembler.h"
+#include "supervision/managermessageassembler.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "moderneventinterpreter.h"
+#include "supervision/moderneventinterpreter.h"
 
 #include <QScopeGuard>
 

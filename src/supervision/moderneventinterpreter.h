@@ -1,8 +1,8 @@
 #pragma once
 
-#include "callcardoperations.h"
-#include "eventinterpretation.h"
-#include "recentkeys.h"
+#include "supervision/callcardoperations.h"
+#include "supervision/eventinterpretation.h"
+#include "supervision/recentkeys.h"
 
 #include <QByteArray>
 #include <QByteArrayList>

@@ -1,4 +1,4 @@
-#include "recentkeys.h"
+#include "supervision/recentkeys.h"
 
 void RecentKeys::insert(const QByteArray& key)
 {

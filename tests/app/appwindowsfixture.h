@@ -1,11 +1,11 @@
 #pragma once
 
-#include "agendasettings.h"
-#include "applicationwindows.h"
+#include "app/applicationwindows.h"
+#include "app/mainwindow.h"
 #include "captureddesktopfixture.h"
-#include "dialwindow.h"
-#include "mainwindow.h"
-#include "managerconsole.h"
+#include "config/agendasettings.h"
+#include "supervision/dialwindow.h"
+#include "supervision/managerconsole.h"
 
 #include <QTimer>
 

@@ -1,6 +1,6 @@
+#include "app/dialstring.h"
+#include "app/extractfield.h"
 #include "appwindowsfixture.h"
-#include "dialstring.h"
-#include "extractfield.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
+#include "app/corvalineapplication.h"
 #include "appwindowsfixture.h"
-#include "callcard.h"
-#include "corvalineapplication.h"
+#include "supervision/callcard.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,5 +1,5 @@
+#include "app/singleinstance.h"
 #include "appwindowsfixture.h"
-#include "singleinstance.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "agendasettings.h"
-#include "messagebox.h"
-#include "svgeditini.h"
+#include "config/agendasettings.h"
+#include "config/messagebox.h"
+#include "config/svgeditini.h"
 #include "tempdatafolder.h"
 
 #include <QCheckBox>

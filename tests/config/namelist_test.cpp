@@ -1,4 +1,4 @@
-#include "namelist.h"
+#include "config/namelist.h"
 #include "tempdatafolder.h"
 
 #include <QDir>

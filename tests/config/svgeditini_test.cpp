@@ -1,4 +1,4 @@
-#include "svgeditini.h"
+#include "config/svgeditini.h"
 #include "tempdatafolder.h"
 
 #include <QCheckBox>

@@ -1,18 +1,18 @@
 #include "corvalinefixture.h"
 
-#include "agendasettings.h"
-#include "applicationwindows.h"
-#include "callcard.h"
-#include "dialwindow.h"
-#include "mainwindow.h"
-#include "managerconsole.h"
-#include "tncnx.h"
+#include "app/applicationwindows.h"
+#include "app/mainwindow.h"
+#include "config/agendasettings.h"
+#include "net/tncnx.h"
+#include "supervision/callcard.h"
+#include "supervision/dialwindow.h"
+#include "supervision/managerconsole.h"
 #include "waitfor.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QPlainTextEdit>
 #include <QFile>
+#include <QPlainTextEdit>
 #include <QTimer>
 
 QStringList OneScriptedCall(const char* style, const char* ringSeconds, const char* talkSeconds)

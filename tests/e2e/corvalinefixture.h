@@ -1,6 +1,6 @@
 #pragma once
 
-#include "applicationwindows.h"
+#include "app/applicationwindows.h"
 #include "captureddesktopfixture.h"
 #include "pbxsimulator.h"
 

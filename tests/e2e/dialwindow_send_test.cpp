@@ -2,11 +2,11 @@
 // a login block with "Events: off", then the action, exactly as framed here.
 #include "corvalinefixture.h"
 
-#include "callcard.h"
-#include "dialwindow.h"
-#include "mainwindow.h"
-#include "managerconsole.h"
-#include "tncnx.h"
+#include "app/mainwindow.h"
+#include "net/tncnx.h"
+#include "supervision/callcard.h"
+#include "supervision/dialwindow.h"
+#include "supervision/managerconsole.h"
 #include "waitfor.h"
 
 #include <QLabel>

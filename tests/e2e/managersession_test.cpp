@@ -2,10 +2,10 @@
 // keep-alive, the period of its timer and the MD5 login's fallback.
 #include "corvalinefixture.h"
 
-#include "callcard.h"
-#include "mainwindow.h"
-#include "managerconsole.h"
-#include "tncnx.h"
+#include "app/mainwindow.h"
+#include "net/tncnx.h"
+#include "supervision/callcard.h"
+#include "supervision/managerconsole.h"
 #include "waitfor.h"
 
 #include <QCheckBox>
@@ -237,8 +237,7 @@ TEST_F(ManagerSession, SessionLostDuringTheChallengePause_SendsNoLoginAndStaysSh
     createWindows();
     form2->ConnectButtonClick();
     ASSERT_TRUE(waitForCards(1));
-    EXPECT_TRUE(memo().endsWith(QStringLiteral("*** NOT CONNECTED ***")))
-        << memo().toStdString();
+    EXPECT_TRUE(memo().endsWith(QStringLiteral("*** NOT CONNECTED ***"))) << memo().toStdString();
     EXPECT_FALSE(memo().contains(QStringLiteral("Error")));
     EXPECT_NE(form1->FindCallCard(TFrame4::DisconnectionKey), nullptr);
     // The connected report that started the login does not hide what the

@@ -3,9 +3,9 @@
 // the cards' actions name whole channels and hand the caller on.
 #include "corvalinefixture.h"
 
-#include "callcard.h"
-#include "dialwindow.h"
-#include "mainwindow.h"
+#include "app/mainwindow.h"
+#include "supervision/callcard.h"
+#include "supervision/dialwindow.h"
 #include "waitfor.h"
 
 #include <QAction>

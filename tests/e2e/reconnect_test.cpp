@@ -3,10 +3,10 @@
 // tick of the console once it is back.
 #include "corvalinefixture.h"
 
-#include "callcard.h"
-#include "mainwindow.h"
-#include "managerconsole.h"
-#include "tncnx.h"
+#include "app/mainwindow.h"
+#include "net/tncnx.h"
+#include "supervision/callcard.h"
+#include "supervision/managerconsole.h"
 #include "waitfor.h"
 
 #include <QPlainTextEdit>
@@ -81,8 +81,7 @@ TEST_F(Reconnection, TickWhileThePbxIsStillAway_NotesTheRefusalAndKeepsOneCard)
     killSimulator();
     form2->Timer1Timer();
     EXPECT_TRUE(memo().contains(QStringLiteral("*** NOT CONNECTED ***")));
-    ASSERT_TRUE(testsupport::waitFor(
-        [&] { return memo().contains(QStringLiteral("Erreur #10061")); }));
+    ASSERT_TRUE(testsupport::waitFor([&] { return memo().contains(QStringLiteral("Erreur #10061")); }));
     testsupport::spinEventLoop(100);
     EXPECT_TRUE(disconnectedState());
 }

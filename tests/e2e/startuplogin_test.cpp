@@ -2,10 +2,10 @@
 // connects and logs in, by MD5 challenge or in the plain form.
 #include "corvalinefixture.h"
 
-#include "mainwindow.h"
-#include "managerconsole.h"
-#include "md5.h"
-#include "tncnx.h"
+#include "app/mainwindow.h"
+#include "net/tncnx.h"
+#include "supervision/managerconsole.h"
+#include "supervision/md5.h"
 #include "waitfor.h"
 
 #include <QLineEdit>
@@ -79,8 +79,7 @@ TEST_F(StartUpLogin, Md5Login_MemoShowsThePlainLinesNotTheKey)
     // A login on demand: the answer to its challenge is handled within the
     // pause, then the key goes out and the memo lists the lines as typed.
     form2->SendButtonClick();
-    EXPECT_TRUE(memo().endsWith(
-        QStringLiteral("Action: Login\nUserName: demo\nSecret: demo\nEvents: On\n")))
+    EXPECT_TRUE(memo().endsWith(QStringLiteral("Action: Login\nUserName: demo\nSecret: demo\nEvents: On\n")))
         << memo().toStdString();
     ASSERT_TRUE(simulator->waitForLog("Action: Login\r\nAuthType: MD5\r\n", 2));
     ASSERT_TRUE(waitForReceived("Message: Already authenticated\r\n"));

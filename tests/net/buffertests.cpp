@@ -1,4 +1,4 @@
-#include "buffer.h"
+#include "net/buffer.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,6 +1,6 @@
+#include "net/winsockerror.h"
+#include "net/wsocketresolve.h"
 #include "sockettesthelpers.h"
-#include "winsockerror.h"
-#include "wsocketresolve.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "wsocket.h"
+#include "net/wsocket.h"
 
 #include <QByteArray>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "customwsocket.h"
-#include "esocketexception.h"
+#include "net/customwsocket.h"
+#include "net/esocketexception.h"
 
 #include <QByteArray>
 #include <cstdint>

@@ -1,7 +1,7 @@
+#include "net/tncnx.h"
+#include "net/wsocket.h"
 #include "scriptedpeer.h"
-#include "tncnx.h"
 #include "waitfor.h"
-#include "wsocket.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
+#include "net/tncnx.h"
 #include "scriptedpeer.h"
 #include "sockettesthelpers.h"
-#include "tncnx.h"
 #include "waitfor.h"
 
 #include <QLoggingCategory>

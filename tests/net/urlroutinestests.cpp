@@ -1,4 +1,4 @@
-#include "urlroutines.h"
+#include "net/urlroutines.h"
 
 #include <QDateTime>
 #include <gtest/gtest.h>

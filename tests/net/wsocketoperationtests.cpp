@@ -1,7 +1,7 @@
+#include "net/wsocket.h"
 #include "plainpeer.h"
 #include "sockettesthelpers.h"
 #include "waitfor.h"
-#include "wsocket.h"
 
 #include <atomic>
 #include <cerrno>

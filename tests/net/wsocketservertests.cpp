@@ -1,6 +1,6 @@
+#include "net/wsocket.h"
 #include "sockettesthelpers.h"
 #include "waitfor.h"
-#include "wsocket.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 #include "cardrecorder.h"
 #include "eventstream.h"
 #include "incomingcallloop.h"
-#include "managereventinterpreter.h"
 #include "sessionprobe.h"
+#include "supervision/managereventinterpreter.h"
 #include "waitfor.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "md5.h"
 #include "sessionprobe.h"
+#include "supervision/md5.h"
 #include "waitfor.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 #include "actionreader.h"
 #include "cardrecorder.h"
-#include "managereventinterpreter.h"
-#include "md5.h"
 #include "sessionprobe.h"
 #include "simulatorprocess.h"
+#include "supervision/managereventinterpreter.h"
+#include "supervision/md5.h"
 #include "waitfor.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "callcard.h"
 #include "cardwindowsfixture.h"
+#include "supervision/callcard.h"
 
 #include <QAction>
 #include <QCheckBox>

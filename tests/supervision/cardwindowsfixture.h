@@ -1,9 +1,9 @@
 #pragma once
 
-#include "agendasettings.h"
-#include "callcardlist.h"
 #include "captureddesktopfixture.h"
-#include "dialwindow.h"
+#include "config/agendasettings.h"
+#include "supervision/callcardlist.h"
+#include "supervision/dialwindow.h"
 
 #include <QByteArrayList>
 

@@ -1,6 +1,6 @@
-#include "managerconsole.h"
+#include "supervision/managerconsole.h"
 
-#include "svgeditini.h"
+#include "config/svgeditini.h"
 
 #include <QCheckBox>
 #include <QComboBox>

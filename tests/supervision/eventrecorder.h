@@ -1,6 +1,6 @@
 #pragma once
 
-#include "callcardlist.h"
+#include "supervision/callcardlist.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "callcardlist.h"
+#include "supervision/callcardlist.h"
 
 #include <QFile>
 #include <QProcess>

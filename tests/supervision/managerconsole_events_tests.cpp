@@ -1,5 +1,5 @@
 #include "eventrecorder.h"
-#include "managerconsole.h"
+#include "supervision/managerconsole.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,5 +1,5 @@
 #include "eventrecorder.h"
-#include "managereventinterpreter.h"
+#include "supervision/managereventinterpreter.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "md5.h"
+#include "supervision/md5.h"
 
 #include <gtest/gtest.h>
 

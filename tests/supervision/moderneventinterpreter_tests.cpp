@@ -1,7 +1,7 @@
 #include "eventrecorder.h"
-#include "managereventinterpreter.h"
-#include "managermessageassembler.h"
-#include "moderneventinterpreter.h"
+#include "supervision/managereventinterpreter.h"
+#include "supervision/managermessageassembler.h"
+#include "supervision/moderneventinterpreter.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "browser.h"
-#include "messagebox.h"
-#include "svgeditini.h"
+#include "config/messagebox.h"
+#include "config/svgeditini.h"
+#include "supervision/browser.h"
 
 #include <QFile>
 #include <QStringList>

@@ -6,10 +6,10 @@
 // decoding). Every card operation and every recorded challenge is printed as it
 // happens; the cards left at the end follow.
 
-#include "managereventinterpreter.h"
-#include "managermessageassembler.h"
-#include "moderneventinterpreter.h"
 #include "operationprinter.h"
+#include "supervision/managereventinterpreter.h"
+#include "supervision/managermessageassembler.h"
+#include "supervision/moderneventinterpreter.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "managerserver.h"
 
 #include "actionlog.h"
+#include "net/wsocket.h"
 #include "simulatedpbx.h"
-#include "wsocket.h"
 
 namespace pbxsim {
 

@@ -1,7 +1,7 @@
 #include "managersession.h"
 
-#include "md5.h"
 #include "simulatedpbx.h"
+#include "supervision/md5.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>
