@@ -37,7 +37,7 @@ bool ForwardingCardCounter::HasCallCard(const QByteArray& key) const
     return m_cards.HasCallCard(key);
 }
 
-QByteArray ForwardingCardCounter::CallCardKeyForChannel(const QByteArray& channel) const
+QByteArray ForwardingCardCounter::callCardKeyForChannel(const QByteArray& channel) const
 {
-    return m_cards.CallCardKeyForChannel(channel);
+    return m_cards.callCardKeyForChannel(channel);
 }

@@ -19,7 +19,7 @@ public:
     void OpenCallerAgenda(const QByteArray& key) override;
     void RemoveCallCard(const QByteArray& key) override;
     bool HasCallCard(const QByteArray& key) const override;
-    QByteArray CallCardKeyForChannel(const QByteArray& channel) const override;
+    QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
 
     qsizetype operations() const { return m_ringing + m_answered + m_agendas + m_removals; }
     qsizetype ringing() const { return m_ringing; }

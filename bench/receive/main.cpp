@@ -72,15 +72,15 @@ Run receive(const QByteArray& stream, bool journal)
 {
     TSvgEditIni::ResetForTests();
     ApplicationWindows windows;
-    TForm1* form1 = windows.Form1();
-    TForm2* console = windows.Form2();
+    TForm1* form1 = windows.form1();
+    TForm2* console = windows.form2();
     // The start-up connection would go to the saved host: this run connects itself.
     form1->Timer1->stop();
     console->mode_as->setCurrentIndex(console->mode_as->findText(QStringLiteral("Moderne")));
     console->poste_as->setText(QString::fromLatin1(extension));
     console->journal_enre->setChecked(journal);
     // An office's agenda: answered calls open their page (counted, never shown).
-    windows.Form3()->adresse_ob->setText(QStringLiteral("http://127.0.0.1/agenda"));
+    windows.form3()->adresse_ob->setText(QStringLiteral("http://127.0.0.1/agenda"));
     ForwardingCardCounter cards(*form1, TFrame4::DisconnectionKey);
     console->CallCards = &cards;
 

@@ -27,7 +27,7 @@ ApplicationWindows::ApplicationWindows()
     : m_form1(std::make_unique<TForm1>()), m_form2(std::make_unique<TForm2>()), m_form3(std::make_unique<TForm3>()),
       m_form5(std::make_unique<TForm5>())
 {
-    m_form1->AttachWindows(m_form2.get(), m_form3.get(), m_form5.get());
+    m_form1->attachWindows(m_form2.get(), m_form3.get(), m_form5.get());
     centreOnScreen(m_form2.get());
     m_form5->move(DialWindowPosition);
 }

@@ -20,10 +20,10 @@ public:
     ApplicationWindows(const ApplicationWindows&) = delete;
     ApplicationWindows& operator=(const ApplicationWindows&) = delete;
 
-    TForm1* Form1() const { return m_form1.get(); }
-    TForm2* Form2() const { return m_form2.get(); }
-    TForm3* Form3() const { return m_form3.get(); }
-    TForm5* Form5() const { return m_form5.get(); }
+    TForm1* form1() const { return m_form1.get(); }
+    TForm2* form2() const { return m_form2.get(); }
+    TForm3* form3() const { return m_form3.get(); }
+    TForm5* form5() const { return m_form5.get(); }
 
 private:
     std::unique_ptr<TForm1> m_form1;

@@ -12,10 +12,10 @@ CorvalineApplication::CorvalineApplication(int& argc, char** argv) : QApplicatio
 
 bool CorvalineApplication::notify(QObject* receiver, QEvent* event)
 {
-    return Guarded([&] { return QApplication::notify(receiver, event); }, m_errorSink);
+    return guarded([&] { return QApplication::notify(receiver, event); }, m_errorSink);
 }
 
-bool CorvalineApplication::Guarded(const std::function<bool()>& delivery, const ErrorSink& sink)
+bool CorvalineApplication::guarded(const std::function<bool()>& delivery, const ErrorSink& sink)
 {
     try {
         return delivery();

@@ -17,12 +17,12 @@ public:
 
     CorvalineApplication(int& argc, char** argv);
 
-    void SetErrorSink(ErrorSink sink) { m_errorSink = std::move(sink); }
+    void setErrorSink(ErrorSink sink) { m_errorSink = std::move(sink); }
     bool notify(QObject* receiver, QEvent* event) override;
 
     // Runs one delivery and turns an escaping exception into a message for
     // sink; the delivery then counts as handled.
-    static bool Guarded(const std::function<bool()>& delivery, const ErrorSink& sink);
+    static bool guarded(const std::function<bool()>& delivery, const ErrorSink& sink);
 
 private:
     ErrorSink m_errorSink;

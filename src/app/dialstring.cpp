@@ -24,7 +24,7 @@ QByteArray withoutCaseless(QByteArray text, const QByteArray& piece)
 
 } // namespace
 
-QByteArray DialStringFromLink(const QByteArray& link, const DialOptions& options)
+QByteArray dialStringFromLink(const QByteArray& link, const DialOptions& options)
 {
     QByteArray rest = link.mid(LinkPrefixLength);
     rest = withoutCaseless(rest, QByteArrayLiteral("%20"));

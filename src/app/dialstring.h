@@ -18,4 +18,4 @@ struct DialOptions
 // number run together. The first seven characters are the link prefix and are
 // dropped unread; "%20", blanks and full stops are removed. Empty when nothing
 // is left to dial.
-QByteArray DialStringFromLink(const QByteArray& link, const DialOptions& options);
+QByteArray dialStringFromLink(const QByteArray& link, const DialOptions& options);

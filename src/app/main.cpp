@@ -29,7 +29,7 @@ int main(int argc, char** argv)
     const QByteArray forwarded = forwardedText(argc, argv);
     if (!forwarded.isEmpty()) {
         QCoreApplication forwarder(argc, argv);
-        if (SingleInstance::Forward(forwarded))
+        if (SingleInstance::forward(forwarded))
             return 0;
     }
 
@@ -41,19 +41,19 @@ int main(int argc, char** argv)
     SingleInstance instance;
     // Another instance runs (it may have become the first one meanwhile): a
     // link goes to it, and this instance ends whether or not it was taken.
-    if (!instance.Listen() && !forwarded.isEmpty())
-        return SingleInstance::Forward(forwarded) ? 0 : 1;
+    if (!instance.listen() && !forwarded.isEmpty())
+        return SingleInstance::forward(forwarded) ? 0 : 1;
 
     ApplicationWindows windows;
-    TForm1* mainWindow = windows.Form1();
-    app.SetErrorSink([mainWindow](const QString& message) { mainWindow->ApplicationEvents1Exception(message); });
-    QObject::connect(&instance, &SingleInstance::TextReceived, mainWindow, &TForm1::ReceiveForwardedText);
-    QObject::connect(&instance, &SingleInstance::ReceiveFailed, mainWindow, &TForm1::ForwardedTextFailed);
+    TForm1* mainWindow = windows.form1();
+    app.setErrorSink([mainWindow](const QString& message) { mainWindow->ApplicationEvents1Exception(message); });
+    QObject::connect(&instance, &SingleInstance::textReceived, mainWindow, &TForm1::receiveForwardedText);
+    QObject::connect(&instance, &SingleInstance::receiveFailed, mainWindow, &TForm1::forwardedTextFailed);
     QObject::connect(mainWindow, &TForm1::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     // Ending the program from outside closes the main window as its close box
     // does, so the settings are written.
-    QObject::connect(&termination, &TerminationWatcher::TerminationRequested, mainWindow, &TForm1::close);
+    QObject::connect(&termination, &TerminationWatcher::terminationRequested, mainWindow, &TForm1::close);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, mainWindow,
                      [mainWindow](QSessionManager&) { mainWindow->close(); });
 
@@ -61,8 +61,8 @@ int main(int argc, char** argv)
     // A link that started the program is not lost: it is handled as if it had
     // been forwarded.
     if (!forwarded.isEmpty())
-        QTimer::singleShot(0, mainWindow, [mainWindow, forwarded] { mainWindow->ReceiveForwardedText(forwarded); });
+        QTimer::singleShot(0, mainWindow, [mainWindow, forwarded] { mainWindow->receiveForwardedText(forwarded); });
     const int status = app.exec();
-    app.SetErrorSink({});
+    app.setErrorSink({});
     return status;
 }

@@ -91,30 +91,30 @@ TForm1::~TForm1()
     delete ui;
 }
 
-void TForm1::AttachWindows(TForm2* console, TForm3* agenda, TForm5* dial)
+void TForm1::attachWindows(TForm2* console, TForm3* agenda, TForm5* dial)
 {
     m_console = console;
     m_agenda = agenda;
     m_dial = dial;
     m_console->CallCards = this;
     m_dial->Console = m_console;
-    connect(m_console, &TForm2::SessionShown, this, &TForm1::ShowSessionState);
+    connect(m_console, &TForm2::SessionShown, this, &TForm1::showSessionState);
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
 }
 
 void TForm1::AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                             const QByteArray& channel)
 {
-    AddCallCard(number, sda, key, channel, false);
+    addCallCard(number, sda, key, channel, false);
 }
 
 void TForm1::AddAnsweredCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                              const QByteArray& channel)
 {
-    AddCallCard(number, sda, key, channel, true);
+    addCallCard(number, sda, key, channel, true);
 }
 
-void TForm1::AddCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+void TForm1::addCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                          const QByteArray& channel, bool answered)
 {
     if (HasCallCard(key))
@@ -125,7 +125,7 @@ void TForm1::AddCallCard(const QByteArray& number, const QByteArray& sda, const 
     // The window grows before the card joins the layout: the other way round the
     // layout would first stretch the window to its new minimum height, and the
     // window would end a pixel or so taller than its mode's height for n cards.
-    SetHeight(height() + CardHeight);
+    setHeight(height() + CardHeight);
     (answered ? m_answeredStack : m_ringingStack)->addWidget(card);
     card->show();
     // Pending events run here, so a manager block may change the list before
@@ -140,12 +140,12 @@ void TForm1::ShowConnectedCall(const QByteArray& number, const QByteArray& sda, 
         MarkCardAnswered(key);
     else
         AddAnsweredCard(number, sda, key, channel);
-    OpenAgendaAutomatically(key, sda, number);
+    openAgendaAutomatically(key, sda, number);
 }
 
 void TForm1::MarkCardAnswered(const QByteArray& key)
 {
-    TFrame4* card = FindCallCard(key);
+    TFrame4* card = findCallCard(key);
     if (!card)
         return;
     card->MarkAnswered();
@@ -158,15 +158,15 @@ void TForm1::OpenCallerAgenda(const QByteArray& key)
 {
     QByteArray sda;
     QByteArray number;
-    if (TFrame4* card = FindCallCard(key)) {
+    if (TFrame4* card = findCallCard(key)) {
         MarkCardAnswered(key);
         sda = card->SdaValue();
         number = card->NumberValue();
     }
-    OpenAgendaAutomatically(key, sda, number);
+    openAgendaAutomatically(key, sda, number);
 }
 
-void TForm1::OpenAgendaAutomatically(const QByteArray& key, const QByteArray& sda, const QByteArray& number)
+void TForm1::openAgendaAutomatically(const QByteArray& key, const QByteArray& sda, const QByteArray& number)
 {
     if (!m_agenda->acces_auto->isChecked())
         return;
@@ -174,7 +174,7 @@ void TForm1::OpenAgendaAutomatically(const QByteArray& key, const QByteArray& sd
     // event that answered the call: the caller's page (or the request for the
     // agenda address) comes once per call, not once per line. A call without
     // a card (its card was removed before it was answered) is remembered by key.
-    if (TFrame4* card = FindCallCard(key)) {
+    if (TFrame4* card = findCallCard(key)) {
         if (card->AgendaOpened)
             return;
         card->AgendaOpened = true;
@@ -188,7 +188,7 @@ void TForm1::OpenAgendaAutomatically(const QByteArray& key, const QByteArray& sd
 
 void TForm1::RemoveCallCard(const QByteArray& key)
 {
-    TFrame4* card = FindCallCard(key);
+    TFrame4* card = findCallCard(key);
     if (!card)
         return;
     // Out of the list at once, freed later: this may run inside the card's own
@@ -197,17 +197,17 @@ void TForm1::RemoveCallCard(const QByteArray& key)
     card->hide();
     card->setParent(m_removedCards);
     card->deleteLater();
-    SetHeight(height() - CardHeight);
+    setHeight(height() - CardHeight);
     QCoreApplication::processEvents();
     TrimProcessMemory();
 }
 
 bool TForm1::HasCallCard(const QByteArray& key) const
 {
-    return FindCallCard(key) != nullptr;
+    return findCallCard(key) != nullptr;
 }
 
-QByteArray TForm1::CallCardKeyForChannel(const QByteArray& channel) const
+QByteArray TForm1::callCardKeyForChannel(const QByteArray& channel) const
 {
     for (QObject* child : Panel3->children()) {
         auto* card = qobject_cast<TFrame4*>(child);
@@ -225,7 +225,7 @@ int TForm1::CallCardCount() const
     return count;
 }
 
-TFrame4* TForm1::FindCallCard(const QByteArray& key) const
+TFrame4* TForm1::findCallCard(const QByteArray& key) const
 {
     for (QObject* child : Panel3->children()) {
         auto* card = qobject_cast<TFrame4*>(child);
@@ -235,7 +235,7 @@ TFrame4* TForm1::FindCallCard(const QByteArray& key) const
     return nullptr;
 }
 
-void TForm1::ReceiveForwardedText(const QByteArray& text)
+void TForm1::receiveForwardedText(const QByteArray& text)
 {
     Devant();
     Label3->setText(Cp1252::toUnicode(text));
@@ -245,7 +245,7 @@ void TForm1::ReceiveForwardedText(const QByteArray& text)
     options.outsidePrefix = Cp1252::fromUnicode(m_agenda->edit_zero->text());
     options.hideNumber = m_agenda->Check_masque->isChecked();
     options.hidePrefix = Cp1252::fromUnicode(m_agenda->edit_3651->text());
-    const QByteArray dialString = DialStringFromLink(text, options);
+    const QByteArray dialString = dialStringFromLink(text, options);
     if (dialString.isEmpty())
         return;
     m_dial->Edit1->setText(Cp1252::toUnicode(dialString));
@@ -253,7 +253,7 @@ void TForm1::ReceiveForwardedText(const QByteArray& text)
     bringToFront(m_dial);
 }
 
-void TForm1::ForwardedTextFailed()
+void TForm1::forwardedTextFailed()
 {
     Devant();
     Label3->setText(QStringLiteral("Erreur ReceptionParametre"));
@@ -278,7 +278,7 @@ void TForm1::Timer1Timer()
     m_console->ConnectButtonClick();
     m_console->SendButtonClick();
     m_agenda->ReloadNameLists();
-    SetModeHeight();
+    setModeHeight();
 }
 
 void TForm1::Button1Click()
@@ -305,7 +305,7 @@ void TForm1::Button3Click()
     Panel3->show();
     Panel2->hide();
     Panel1->show();
-    SetModeHeight();
+    setModeHeight();
 }
 
 void TForm1::Image1Click()
@@ -317,7 +317,7 @@ void TForm1::Image1Click()
     MainMenu1->show();
     Panel2->show();
     Panel1->hide();
-    SetModeHeight();
+    setModeHeight();
 }
 
 void TForm1::TrackBar1Change()
@@ -378,18 +378,18 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::ShowSessionState(bool connected)
+void TForm1::showSessionState(bool connected)
 {
     Panel1->setFixedHeight(connected ? OpenStripHeight : ClosedStripHeight);
     Button1->setVisible(!connected);
 }
 
-void TForm1::SetModeHeight()
+void TForm1::setModeHeight()
 {
-    SetHeight((m_compact ? CompactHeight : OptionsHeight) + CardHeight * CallCardCount());
+    setHeight((m_compact ? CompactHeight : OptionsHeight) + CardHeight * CallCardCount());
 }
 
-void TForm1::SetHeight(int height)
+void TForm1::setHeight(int height)
 {
     resize(width(), height);
 }

@@ -43,7 +43,7 @@ public:
 
     // Links the windows created after this one; called once, before the
     // start-up timer fires.
-    void AttachWindows(TForm2* console, TForm3* agenda, TForm5* dial);
+    void attachWindows(TForm2* console, TForm3* agenda, TForm5* dial);
 
     Ui::TForm1* ui;
     TSvgEditIni* SvgEditIni1;
@@ -82,20 +82,20 @@ public:
     void OpenCallerAgenda(const QByteArray& key) override;
     void RemoveCallCard(const QByteArray& key) override;
     bool HasCallCard(const QByteArray& key) const override;
-    QByteArray CallCardKeyForChannel(const QByteArray& channel) const override;
+    QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
     int CallCardCount() const;
-    TFrame4* FindCallCard(const QByteArray& key) const;
+    TFrame4* findCallCard(const QByteArray& key) const;
 
     // A click-to-dial link handed over by another instance (or given to this
     // one at start): the dial string goes into both number fields of the dial
     // window, which is shown.
-    void ReceiveForwardedText(const QByteArray& text);
+    void receiveForwardedText(const QByteArray& text);
     // A forwarded text that could not be read.
-    void ForwardedTextFailed();
+    void forwardedTextFailed();
     // The message of an error no code handled; kept in Label3, no dialog.
     void ApplicationEvents1Exception(const QString& message);
     void Devant();
-    bool IsCompact() const { return m_compact; }
+    bool isCompact() const { return m_compact; }
 
     void Timer1Timer();
     // "Connexion": a new connection attempt and the login, as at start-up.
@@ -120,12 +120,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void AddCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key, const QByteArray& channel,
+    void addCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key, const QByteArray& channel,
                      bool answered);
-    void OpenAgendaAutomatically(const QByteArray& key, const QByteArray& sda, const QByteArray& number);
-    void ShowSessionState(bool connected);
-    void SetModeHeight();
-    void SetHeight(int height);
+    void openAgendaAutomatically(const QByteArray& key, const QByteArray& sda, const QByteArray& number);
+    void showSessionState(bool connected);
+    void setModeHeight();
+    void setHeight(int height);
 
     TForm2* m_console = nullptr;
     TForm3* m_agenda = nullptr;

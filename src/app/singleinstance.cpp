@@ -30,12 +30,12 @@ QByteArray header(qsizetype length)
 SingleInstance::SingleInstance(QObject* parent) : QObject(parent), m_server(new QLocalServer(this))
 {
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::Accept);
+    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::accept);
 }
 
 SingleInstance::~SingleInstance() = default;
 
-QString SingleInstance::ServerName()
+QString SingleInstance::serverName()
 {
     QString name = QStringLiteral("corvaline-") + QString::number(getuid());
     const QByteArray dataDir = qgetenv("CORVALINE_DATA_DIR");
@@ -45,13 +45,13 @@ QString SingleInstance::ServerName()
     return name;
 }
 
-bool SingleInstance::Forward(const QByteArray& text, int timeoutMs)
+bool SingleInstance::forward(const QByteArray& text, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();
     const auto remaining = [&] { return int(qMax<qint64>(0, timeoutMs - clock.elapsed())); };
     QLocalSocket socket;
-    socket.connectToServer(ServerName());
+    socket.connectToServer(serverName());
     if (!socket.waitForConnected(remaining()))
         return false;
     socket.write(header(text.size()) + text);
@@ -65,9 +65,9 @@ bool SingleInstance::Forward(const QByteArray& text, int timeoutMs)
     return true;
 }
 
-bool SingleInstance::Listen()
+bool SingleInstance::listen()
 {
-    const QString name = ServerName();
+    const QString name = serverName();
     // With access options Qt builds the socket aside and renames it over the
     // name, so listen() alone would quietly take the name from a live first
     // instance (and remove it when this one ends). Look first: a name that
@@ -83,41 +83,41 @@ bool SingleInstance::Listen()
     return m_server->listen(name);
 }
 
-bool SingleInstance::IsListening() const
+bool SingleInstance::isListening() const
 {
     return m_server->isListening();
 }
 
-void SingleInstance::Accept()
+void SingleInstance::accept()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { ReadFrom(socket); });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
             // A connection that ends without a byte is another instance looking
             // whether this one is alive, not a text that went wrong.
             if (!socket->property(PendingProperty).toBool()) {
                 socket->setProperty(PendingProperty, true);
                 if (socket->bytesAvailable() > 0)
-                    emit ReceiveFailed();
+                    emit receiveFailed();
             }
             socket->deleteLater();
         });
         QTimer::singleShot(StalledConnectionMs, socket, [this, socket] {
             if (!socket->property(PendingProperty).toBool())
-                Finish(socket, false);
+                finish(socket, false);
         });
-        ReadFrom(socket);
+        readFrom(socket);
     }
 }
 
-void SingleInstance::ReadFrom(QLocalSocket* socket)
+void SingleInstance::readFrom(QLocalSocket* socket)
 {
     if (socket->property(PendingProperty).toBool() || socket->bytesAvailable() < HeaderSize)
         return;
     const QByteArray head = socket->peek(HeaderSize);
     const quint32 length = qFromBigEndian<quint32>(head.constData());
     if (length > quint32(MaxForwardedText)) {
-        Finish(socket, false);
+        finish(socket, false);
         return;
     }
     if (socket->bytesAvailable() < HeaderSize + qint64(length))
@@ -127,15 +127,15 @@ void SingleInstance::ReadFrom(QLocalSocket* socket)
     // Marked before the handler runs: it may process events, and the same
     // connection must not be handled twice.
     socket->setProperty(PendingProperty, true);
-    emit TextReceived(text);
-    Finish(socket, true);
+    emit textReceived(text);
+    finish(socket, true);
 }
 
-void SingleInstance::Finish(QLocalSocket* socket, bool taken)
+void SingleInstance::finish(QLocalSocket* socket, bool taken)
 {
     socket->setProperty(PendingProperty, true);
     if (!taken)
-        emit ReceiveFailed();
+        emit receiveFailed();
     socket->write(QByteArray(1, taken ? Taken : Refused));
     socket->disconnectFromServer();
 }

@@ -28,27 +28,27 @@ public:
     // "corvaline-" + user id, plus "-" + a short hash of CORVALINE_DATA_DIR when
     // it is set, so that tests and demos with their own data folder have their
     // own first instance.
-    static QString ServerName();
+    static QString serverName();
 
     // Hands text to the first instance; true once it acknowledged. False when
     // no first instance answers within timeoutMs.
-    static bool Forward(const QByteArray& text, int timeoutMs = 10000);
+    static bool forward(const QByteArray& text, int timeoutMs = 10000);
 
     // Becomes the first instance. A name left behind by a crashed instance is
     // removed and taken over; false when another live instance holds it.
-    bool Listen();
-    bool IsListening() const;
+    bool listen();
+    bool isListening() const;
 
 signals:
-    void TextReceived(const QByteArray& text);
+    void textReceived(const QByteArray& text);
     // A connection brought a text longer than MaxForwardedText, ended with its
     // text begun but incomplete, or stalled before its text was complete.
-    void ReceiveFailed();
+    void receiveFailed();
 
 private:
-    void Accept();
-    void ReadFrom(QLocalSocket* socket);
-    void Finish(QLocalSocket* socket, bool taken);
+    void accept();
+    void readFrom(QLocalSocket* socket);
+    void finish(QLocalSocket* socket, bool taken);
 
     QLocalServer* m_server;
 };

@@ -36,7 +36,7 @@ TerminationWatcher::TerminationWatcher(QObject* parent) : QObject(parent)
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &TerminationWatcher::Drain);
+    connect(m_notifier, &QSocketNotifier::activated, this, &TerminationWatcher::drain);
     installHandler(SIGTERM, onTerminationSignal);
     installHandler(SIGINT, onTerminationSignal);
 }
@@ -53,10 +53,10 @@ TerminationWatcher::~TerminationWatcher()
     signalPipe[0] = signalPipe[1] = -1;
 }
 
-void TerminationWatcher::Drain()
+void TerminationWatcher::drain()
 {
     char buffer[64];
     while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
     }
-    emit TerminationRequested();
+    emit terminationRequested();
 }

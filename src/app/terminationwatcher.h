@@ -17,10 +17,10 @@ public:
     ~TerminationWatcher() override;
 
 signals:
-    void TerminationRequested();
+    void terminationRequested();
 
 private:
-    void Drain();
+    void drain();
 
     QSocketNotifier* m_notifier = nullptr;
 };

@@ -14,7 +14,7 @@ bool CallCardList::HasCallCard(const QByteArray& key) const
     return std::any_of(m_cards.begin(), m_cards.end(), [&key](const CallCard& card) { return card.key == key; });
 }
 
-QByteArray CallCardList::CallCardKeyForChannel(const QByteArray& channel) const
+QByteArray CallCardList::callCardKeyForChannel(const QByteArray& channel) const
 {
     const auto it = std::find_if(m_cards.begin(), m_cards.end(),
                                  [&channel](const CallCard& card) { return card.channel == channel; });

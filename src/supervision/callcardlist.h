@@ -30,7 +30,7 @@ public:
     void RemoveCallCard(const QByteArray& key) override;
 
     bool HasCallCard(const QByteArray& key) const override;
-    QByteArray CallCardKeyForChannel(const QByteArray& channel) const override;
+    QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
     const std::vector<CallCard>& cards() const { return m_cards; }
 
 private:

@@ -19,5 +19,5 @@ public:
 
     virtual bool HasCallCard(const QByteArray& key) const = 0;
     // The key of the card that shows the channel, empty when none does.
-    virtual QByteArray CallCardKeyForChannel(const QByteArray& channel) const = 0;
+    virtual QByteArray callCardKeyForChannel(const QByteArray& channel) const = 0;
 };

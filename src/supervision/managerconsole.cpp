@@ -427,7 +427,7 @@ bool TForm2::AttachedCallCards::HasCallCard(const QByteArray& key) const
     return m_console.CallCards && m_console.CallCards->HasCallCard(key);
 }
 
-QByteArray TForm2::AttachedCallCards::CallCardKeyForChannel(const QByteArray& channel) const
+QByteArray TForm2::AttachedCallCards::callCardKeyForChannel(const QByteArray& channel) const
 {
-    return m_console.CallCards ? m_console.CallCards->CallCardKeyForChannel(channel) : QByteArray();
+    return m_console.CallCards ? m_console.CallCards->callCardKeyForChannel(channel) : QByteArray();
 }

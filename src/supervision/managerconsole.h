@@ -192,7 +192,7 @@ private:
         void OpenCallerAgenda(const QByteArray& key) override;
         void RemoveCallCard(const QByteArray& key) override;
         bool HasCallCard(const QByteArray& key) const override;
-        QByteArray CallCardKeyForChannel(const QByteArray& channel) const override;
+        QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
 
     private:
         const TForm2& m_console;

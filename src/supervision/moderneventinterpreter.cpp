@@ -319,7 +319,7 @@ void ModernEventInterpreter::run(const Step& step)
         m_cards.RemoveCallCard(step.key);
         if (hadCard)
             return;
-        const QByteArray masqueraded = m_cards.CallCardKeyForChannel(step.channel);
+        const QByteArray masqueraded = m_cards.callCardKeyForChannel(step.channel);
         if (!masqueraded.isEmpty()) {
             m_hungUp.insert(masqueraded);
             m_cards.RemoveCallCard(masqueraded);

@@ -23,10 +23,10 @@ protected:
         if (HasFatalFailure())
             return;
         windows = std::make_unique<ApplicationWindows>();
-        form1 = windows->Form1();
-        form2 = windows->Form2();
-        form3 = windows->Form3();
-        form5 = windows->Form5();
+        form1 = windows->form1();
+        form2 = windows->form2();
+        form3 = windows->form3();
+        form5 = windows->form5();
         form1->Timer1->stop();
     }
 

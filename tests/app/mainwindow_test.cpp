@@ -44,7 +44,7 @@ TEST_F(MainWindowTest, StartsAsAnAlwaysOnTopToolWindowInOptionsMode)
     EXPECT_TRUE(form1->windowFlags().testFlag(Qt::Tool));
     EXPECT_TRUE(form1->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(form1->height(), 163);
-    EXPECT_FALSE(form1->IsCompact());
+    EXPECT_FALSE(form1->isCompact());
     EXPECT_FALSE(form1->Panel1->isVisibleTo(form1));
     EXPECT_TRUE(form1->Panel2->isVisibleTo(form1));
     EXPECT_FALSE(form1->Label3->isVisibleTo(form1));
@@ -89,7 +89,7 @@ TEST_F(MainWindowTest, ShownWindow_GrowsAndShrinksByExactlyOneCardHeight)
 TEST_F(MainWindowTest, CompactMode_HidesMenuAndOptions_OptionsModeBringsThemBack)
 {
     form1->Button3Click();
-    EXPECT_TRUE(form1->IsCompact());
+    EXPECT_TRUE(form1->isCompact());
     EXPECT_FALSE(form1->Configuration1->menuAction()->isVisible());
     EXPECT_FALSE(form1->N1->menuAction()->isVisible());
     EXPECT_FALSE(form1->MainMenu1->isVisibleTo(form1));
@@ -133,8 +133,8 @@ TEST_F(MainWindowTest, SimulateCommands_EachShowsItsCardOnce)
     EXPECT_EQ(form1->CallCardCount(), 2);
     EXPECT_EQ(form1->height(), start + 64);
 
-    const TFrame4* answered = form1->FindCallCard("d717");
-    const TFrame4* ringing = form1->FindCallCard("d77");
+    const TFrame4* answered = form1->findCallCard("d717");
+    const TFrame4* ringing = form1->findCallCard("d77");
     ASSERT_TRUE(answered && ringing);
     EXPECT_TRUE(answered->IsAnswered());
     EXPECT_EQ(answered->ChannelValue(), QByteArray("d1d"));
@@ -150,8 +150,8 @@ TEST_F(MainWindowTest, ShowConnectedCall_OnARingingCard_KeepsOneCardAndMovesItTo
     form1->AddRingingCard("0511223355", "Essai", "k2", "100-2");
     layOut();
     const int height = form1->height();
-    TFrame4* first = form1->FindCallCard("k1");
-    const TFrame4* second = form1->FindCallCard("k2");
+    TFrame4* first = form1->findCallCard("k1");
+    const TFrame4* second = form1->findCallCard("k2");
     form3->acces_auto->setChecked(false);
     form1->ShowConnectedCall("0511223344", "Essai", "k2", "100-2");
     testsupport::spinEventLoop(50);
@@ -168,7 +168,7 @@ TEST_F(MainWindowTest, ShowConnectedCall_ForANewKey_AddsAnAnsweredCard)
     const int height = form1->height();
     form1->ShowConnectedCall("0511223344", "Essai", "k1", "100-1");
     ASSERT_TRUE(form1->HasCallCard("k1"));
-    EXPECT_TRUE(form1->FindCallCard("k1")->IsAnswered());
+    EXPECT_TRUE(form1->findCallCard("k1")->IsAnswered());
     EXPECT_EQ(form1->height(), height + 32);
     EXPECT_TRUE(pages.isEmpty());
 }
@@ -215,8 +215,8 @@ TEST_F(MainWindowTest, AutomaticAccess_OpensTheCallersPageOncePerCall)
     EXPECT_EQ(pages.last(), QStringLiteral("http://agenda/cgi-bin/agenda/frame.pl?base=&number="));
 
     // The card's own button still opens the page whenever it is pressed.
-    form1->FindCallCard("k1")->SpeedButton4Click();
-    form1->FindCallCard("k1")->SpeedButton4Click();
+    form1->findCallCard("k1")->SpeedButton4Click();
+    form1->findCallCard("k1")->SpeedButton4Click();
     EXPECT_EQ(pages.size(), 4);
 }
 
@@ -228,7 +228,7 @@ TEST_F(MainWindowTest, OpenCallerAgenda_UsesTheCardsValuesOrEmptyOnesForAnUnknow
     form1->AddRingingCard("0601020304", "0140000000", "k1", "100-1");
     form1->OpenCallerAgenda("k1");
     form1->OpenCallerAgenda("nothing");
-    EXPECT_TRUE(form1->FindCallCard("k1")->IsAnswered());
+    EXPECT_TRUE(form1->findCallCard("k1")->IsAnswered());
     EXPECT_EQ(pages,
               (QStringList{QStringLiteral("http://agenda/cgi-bin/agenda/frame.pl?base=0140000000&number=0601020304"),
                            QStringLiteral("http://agenda/cgi-bin/agenda/frame.pl?base=&number=")}));
@@ -257,13 +257,13 @@ TEST_F(MainWindowTest, MarkCardAnswered_ForAnUnknownKey_ChangesNothing)
     const int height = form1->height();
     form1->MarkCardAnswered("unknown");
     EXPECT_EQ(form1->height(), height);
-    EXPECT_FALSE(form1->FindCallCard("key0")->IsAnswered());
+    EXPECT_FALSE(form1->findCallCard("key0")->IsAnswered());
 }
 
 TEST_F(MainWindowTest, RemovingACardFromItsOwnButton_FreesItAfterTheClick)
 {
     addCards(1);
-    QPointer<TFrame4> card = form1->FindCallCard("key0");
+    QPointer<TFrame4> card = form1->findCallCard("key0");
     ASSERT_FALSE(card.isNull());
     card->SpeedButton5->click();
     EXPECT_EQ(form1->CallCardCount(), 0);
@@ -271,7 +271,7 @@ TEST_F(MainWindowTest, RemovingACardFromItsOwnButton_FreesItAfterTheClick)
     EXPECT_TRUE(testsupport::waitFor([&] { return card.isNull(); }, 5000));
 
     addCards(1);
-    card = form1->FindCallCard("key1");
+    card = form1->findCallCard("key1");
     ASSERT_FALSE(card.isNull());
     card->Supprimercetappeldelaliste1->trigger();
     EXPECT_EQ(form1->CallCardCount(), 0);
@@ -309,7 +309,7 @@ TEST_F(MainWindowTest, HangUpItemOfACard_ReachesTheManagerConsole)
     QObject::connect(form2, &TForm2::HangupRequested,
                      [&hangups](const QByteArray& channel) { hangups.append(channel); });
     form1->AddAnsweredCard("0601020304", "0140000000", "k1", "100-0000001a");
-    form1->FindCallCard("k1")->Raccrocher1->trigger();
+    form1->findCallCard("k1")->Raccrocher1->trigger();
     EXPECT_EQ(hangups, QByteArrayList{"100-0000001a"});
     EXPECT_TRUE(form1->HasCallCard("k1"));
 }
@@ -401,9 +401,9 @@ TEST_F(MainWindowTest, UnhandledError_EndsInTheStatusLabelWithoutStoppingDeliver
     QString sunk;
     const auto sink = [&sunk](const QString& message) { sunk = message; };
     EXPECT_TRUE(
-        CorvalineApplication::Guarded([]() -> bool { throw std::runtime_error("can't resolve hostname"); }, sink));
+        CorvalineApplication::guarded([]() -> bool { throw std::runtime_error("can't resolve hostname"); }, sink));
     EXPECT_EQ(sunk, QStringLiteral("can't resolve hostname"));
-    EXPECT_FALSE(CorvalineApplication::Guarded([] { return false; }, sink));
+    EXPECT_FALSE(CorvalineApplication::guarded([] { return false; }, sink));
 
     form1->ApplicationEvents1Exception(sunk);
     EXPECT_EQ(form1->Label3->text(), QStringLiteral("can't resolve hostname"));

@@ -52,11 +52,11 @@ TEST_F(WindowSettingsTest, SettingsWrittenOnClose_ComeBackAtTheNextStart)
     windows.reset();
     TSvgEditIni::ResetForTests();
     windows = std::make_unique<ApplicationWindows>();
-    windows->Form1()->Timer1->stop();
-    EXPECT_EQ(windows->Form2()->HostEdit_as->text(), QStringLiteral("pbx.example"));
-    EXPECT_FALSE(windows->Form2()->md5_s->isChecked());
-    EXPECT_EQ(windows->Form2()->Spin_Edit1->value(), 7);
-    EXPECT_FALSE(windows->Form3()->num_app->isChecked());
+    windows->form1()->Timer1->stop();
+    EXPECT_EQ(windows->form2()->HostEdit_as->text(), QStringLiteral("pbx.example"));
+    EXPECT_FALSE(windows->form2()->md5_s->isChecked());
+    EXPECT_EQ(windows->form2()->Spin_Edit1->value(), 7);
+    EXPECT_FALSE(windows->form3()->num_app->isChecked());
 }
 
 } // namespace

@@ -69,12 +69,12 @@ class SingleInstanceTest : public AppWindowsFixture
 protected:
     void listenAsFirstInstance()
     {
-        ASSERT_TRUE(instance.Listen());
-        QObject::connect(&instance, &SingleInstance::TextReceived, form1, &TForm1::ReceiveForwardedText);
-        QObject::connect(&instance, &SingleInstance::ReceiveFailed, form1, &TForm1::ForwardedTextFailed);
-        QObject::connect(&instance, &SingleInstance::TextReceived,
+        ASSERT_TRUE(instance.listen());
+        QObject::connect(&instance, &SingleInstance::textReceived, form1, &TForm1::receiveForwardedText);
+        QObject::connect(&instance, &SingleInstance::receiveFailed, form1, &TForm1::forwardedTextFailed);
+        QObject::connect(&instance, &SingleInstance::textReceived,
                          [this](const QByteArray& text) { received.append(text); });
-        QObject::connect(&instance, &SingleInstance::ReceiveFailed, [this] { ++failures; });
+        QObject::connect(&instance, &SingleInstance::receiveFailed, [this] { ++failures; });
         form3->Check_codea->setChecked(false);
         form3->Check_0->setChecked(false);
         form3->Check_masque->setChecked(false);
@@ -84,7 +84,7 @@ protected:
     QByteArray sendRaw(const QByteArray& bytes, bool closeAfterwards)
     {
         QLocalSocket socket;
-        socket.connectToServer(SingleInstance::ServerName());
+        socket.connectToServer(SingleInstance::serverName());
         EXPECT_TRUE(testsupport::waitFor([&] { return socket.state() == QLocalSocket::ConnectedState; }, 5000));
         socket.write(bytes);
         socket.flush();
@@ -111,12 +111,12 @@ QByteArray framed(const QByteArray& text, quint32 announcedLength)
 
 TEST_F(SingleInstanceTest, NameIsPerUserAndPerDataFolder)
 {
-    const QString name = SingleInstance::ServerName();
+    const QString name = SingleInstance::serverName();
     EXPECT_TRUE(name.startsWith(QStringLiteral("corvaline-%1-").arg(getuid())));
     qputenv("CORVALINE_DATA_DIR", "/elsewhere");
-    EXPECT_NE(SingleInstance::ServerName(), name);
+    EXPECT_NE(SingleInstance::serverName(), name);
     qunsetenv("CORVALINE_DATA_DIR");
-    EXPECT_EQ(SingleInstance::ServerName(), QStringLiteral("corvaline-%1").arg(getuid()));
+    EXPECT_EQ(SingleInstance::serverName(), QStringLiteral("corvaline-%1").arg(getuid()));
 }
 
 TEST_F(SingleInstanceTest, SecondInstanceWithALink_HandsItOverAndEndsAtOnce)
@@ -181,7 +181,7 @@ TEST_F(SingleInstanceTest, SecondInstanceWithoutArguments_RunsAsAFullInstance)
     ASSERT_TRUE(second.catchesTermination());
     EXPECT_EQ(second.process.state(), QProcess::Running);
     // Still the first instance here: the full second one did not take the name.
-    EXPECT_TRUE(instance.IsListening());
+    EXPECT_TRUE(instance.isListening());
     second.process.terminate();
     ASSERT_TRUE(second.finished());
     EXPECT_EQ(second.process.exitCode(), 0);
@@ -249,7 +249,7 @@ TEST_F(SingleInstanceTest, NameLeftByAKilledInstance_IsTakenOverByTheNextOne)
         ASSERT_TRUE(testsupport::waitFor(
             [] {
                 QLocalSocket probe;
-                probe.connectToServer(SingleInstance::ServerName());
+                probe.connectToServer(SingleInstance::serverName());
                 return probe.waitForConnected(200);
             },
             ProcessBoundMs));
@@ -257,7 +257,7 @@ TEST_F(SingleInstanceTest, NameLeftByAKilledInstance_IsTakenOverByTheNextOne)
         ASSERT_TRUE(crashed.finished());
     }
     QLocalSocket nobody;
-    nobody.connectToServer(SingleInstance::ServerName());
+    nobody.connectToServer(SingleInstance::serverName());
     EXPECT_FALSE(nobody.waitForConnected(1000));
 
     listenAsFirstInstance();
@@ -274,7 +274,7 @@ TEST_F(SingleInstanceTest, SecondInstanceWithALinkThatARunningInstanceNeverTakes
     // stuck): the link cannot be handed over, and the second instance must not
     // become a full one beside it.
     QLocalServer stuck;
-    ASSERT_TRUE(stuck.listen(SingleInstance::ServerName()));
+    ASSERT_TRUE(stuck.listen(SingleInstance::serverName()));
     ProgramProcess second({QStringLiteral("numero:0102")});
     ASSERT_TRUE(second.started());
     // It waits twice for an answer, ten seconds each time.
@@ -287,7 +287,7 @@ TEST_F(SingleInstanceTest, SecondInstanceWithALinkThatARunningInstanceNeverTakes
 
 TEST_F(SingleInstanceTest, ForwardWithoutAFirstInstance_Fails)
 {
-    EXPECT_FALSE(SingleInstance::Forward("numero:01", 2000));
+    EXPECT_FALSE(SingleInstance::forward("numero:01", 2000));
 }
 
 } // namespace

@@ -81,10 +81,10 @@ void CorvalineOnLoopback::writeSettings(bool md5, const QByteArrayList& consoleL
 void CorvalineOnLoopback::createWindows()
 {
     windows = std::make_unique<ApplicationWindows>();
-    form1 = windows->Form1();
-    form2 = windows->Form2();
-    form3 = windows->Form3();
-    form5 = windows->Form5();
+    form1 = windows->form1();
+    form2 = windows->form2();
+    form3 = windows->form3();
+    form5 = windows->form5();
     form1->Timer1->stop();
     form2->Timer1->stop();
     // The console stays the session's handler; the tap only keeps a copy.

@@ -173,7 +173,7 @@ TEST_F(DialWindowSends, SendFailure_ShowsTheErrorOfTheCall)
     form5->Button1Click();
     EXPECT_EQ(messages, QStringList{QStringLiteral("Erreur sur appel 0123456789")});
     ASSERT_TRUE(waitForCards(1));
-    EXPECT_NE(form1->FindCallCard(TFrame4::DisconnectionKey), nullptr);
+    EXPECT_NE(form1->findCallCard(TFrame4::DisconnectionKey), nullptr);
 }
 
 TEST_F(DialWindowSends, TransferSendFailure_NamesTheTargetAndKeepsTheSelection)

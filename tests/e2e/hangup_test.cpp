@@ -41,7 +41,7 @@ TEST_F(HangUp, WhileTheSessionIsClosed_NothingIsSent)
     ASSERT_TRUE(startUpAndLogIn());
     form2->DisconnectButtonClick();
     ASSERT_TRUE(waitForCards(1));
-    TFrame4* card = form1->FindCallCard(TFrame4::DisconnectionKey);
+    TFrame4* card = form1->findCallCard(TFrame4::DisconnectionKey);
     ASSERT_NE(card, nullptr);
     const QByteArray before = simulator->log();
     card->Raccrocher1->trigger();

@@ -41,7 +41,7 @@ TEST_P(IncomingCall, RingingThenAnsweredThenGone_AndTheJournalHoldsTheBlocks)
     EXPECT_EQ(form1->height(), TForm1::OptionsHeight + TForm1::CardHeight);
 
     ASSERT_TRUE(testsupport::waitFor([&] {
-        const TFrame4* same = form1->FindCallCard(key);
+        const TFrame4* same = form1->findCallCard(key);
         return same && same->IsAnswered();
     }));
     EXPECT_EQ(form1->CallCardCount(), 1);

@@ -103,7 +103,7 @@ TEST_F(ManagerSession, DisconnectButton_ClosesTheSessionAndShowsTheDisconnection
     EXPECT_FALSE(form2->ConnectButton->isEnabled());
     form2->DisconnectButton->click();
     ASSERT_TRUE(waitForCards(1));
-    EXPECT_NE(form1->FindCallCard(TFrame4::DisconnectionKey), nullptr);
+    EXPECT_NE(form1->findCallCard(TFrame4::DisconnectionKey), nullptr);
     EXPECT_TRUE(form2->ConnectButton->isEnabled());
     EXPECT_FALSE(form2->DisconnectButton->isEnabled());
     // A second close request finds no session and changes nothing.
@@ -171,9 +171,9 @@ TEST_F(ManagerSession, TimerRunsFromCreation)
     startSimulator();
     writeSettings(false);
     windows = std::make_unique<ApplicationWindows>();
-    EXPECT_TRUE(windows->Form2()->Timer1->isActive());
-    EXPECT_EQ(windows->Form2()->Timer1->interval(), 6000);
-    windows->Form1()->Timer1->stop();
+    EXPECT_TRUE(windows->form2()->Timer1->isActive());
+    EXPECT_EQ(windows->form2()->Timer1->interval(), 6000);
+    windows->form1()->Timer1->stop();
 }
 
 TEST_F(ManagerSession, TickWhileAnAttemptIsPending_ClosesItShowsOneCardAndTriesAgain)
@@ -192,7 +192,7 @@ TEST_F(ManagerSession, TickWhileAnAttemptIsPending_ClosesItShowsOneCardAndTriesA
         form2->Timer1Timer();
         EXPECT_EQ(form2->TnCnx->State(), wsConnecting);
         ASSERT_TRUE(waitForCards(1));
-        EXPECT_NE(form1->FindCallCard(TFrame4::DisconnectionKey), nullptr);
+        EXPECT_NE(form1->findCallCard(TFrame4::DisconnectionKey), nullptr);
         EXPECT_TRUE(form1->Button1->isVisibleTo(form1->Panel1));
     }
     EXPECT_EQ(memo().count(QStringLiteral("*** NOT CONNECTED ***")), 3);
@@ -239,7 +239,7 @@ TEST_F(ManagerSession, SessionLostDuringTheChallengePause_SendsNoLoginAndStaysSh
     ASSERT_TRUE(waitForCards(1));
     EXPECT_TRUE(memo().endsWith(QStringLiteral("*** NOT CONNECTED ***"))) << memo().toStdString();
     EXPECT_FALSE(memo().contains(QStringLiteral("Error")));
-    EXPECT_NE(form1->FindCallCard(TFrame4::DisconnectionKey), nullptr);
+    EXPECT_NE(form1->findCallCard(TFrame4::DisconnectionKey), nullptr);
     // The connected report that started the login does not hide what the
     // close report showed.
     testsupport::spinEventLoop(100);

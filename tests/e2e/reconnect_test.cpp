@@ -40,7 +40,7 @@ protected:
     bool disconnectedState() const
     {
         return !form2->TnCnx->SessionOpen() && form1->CallCardCount() == 1 &&
-               form1->FindCallCard(TFrame4::DisconnectionKey) != nullptr &&
+               form1->findCallCard(TFrame4::DisconnectionKey) != nullptr &&
                form1->height() == TForm1::OptionsHeight + TForm1::CardHeight &&
                form1->Button1->isVisibleTo(form1->Panel1) && form1->Panel1->maximumHeight() == 25 &&
                form2->ConnectButton->isEnabled() && !form2->DisconnectButton->isEnabled() &&
@@ -68,7 +68,7 @@ TEST_F(Reconnection, KilledSimulator_ShowsOneDisconnectionCardAndTheConnectButto
 {
     start();
     killSimulator();
-    const TFrame4* card = form1->FindCallCard(TFrame4::DisconnectionKey);
+    const TFrame4* card = form1->findCallCard(TFrame4::DisconnectionKey);
     EXPECT_FALSE(card->SpeedButton1->isVisibleTo(card));
     EXPECT_FALSE(card->SpeedButton4->isEnabled());
     EXPECT_EQ(card->SdaValue(), QByteArrayLiteral("/ Attention D\xe9"

@@ -46,7 +46,7 @@ void CardRecorder::markAnswered(const QByteArray& key)
     m_changes.append("answered " + key);
 }
 
-QByteArray CardRecorder::CallCardKeyForChannel(const QByteArray& channel) const
+QByteArray CardRecorder::callCardKeyForChannel(const QByteArray& channel) const
 {
     for (auto it = m_cards.cbegin(); it != m_cards.cend(); ++it) {
         if (it->channel == channel)

@@ -26,7 +26,7 @@ public:
     void OpenCallerAgenda(const QByteArray& key) override;
     void RemoveCallCard(const QByteArray& key) override;
     bool HasCallCard(const QByteArray& key) const override { return m_cards.contains(key); }
-    QByteArray CallCardKeyForChannel(const QByteArray& channel) const override;
+    QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
 
     const QMap<QByteArray, Card>& cards() const { return m_cards; }
     // "ringing <key>", "answered <key>", "removed <key>": only real changes.

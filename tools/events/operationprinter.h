@@ -24,9 +24,9 @@ public:
     void RemoveCallCard(const QByteArray& key) override;
 
     bool HasCallCard(const QByteArray& key) const override { return m_list.HasCallCard(key); }
-    QByteArray CallCardKeyForChannel(const QByteArray& channel) const override
+    QByteArray callCardKeyForChannel(const QByteArray& channel) const override
     {
-        return m_list.CallCardKeyForChannel(channel);
+        return m_list.callCardKeyForChannel(channel);
     }
 
     void challengeRecorded(const QByteArray& value);
