@@ -117,7 +117,7 @@ void TForm1::AddAnsweredCard(const QByteArray& number, const QByteArray& sda, co
 void TForm1::addCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                          const QByteArray& channel, bool answered)
 {
-    if (HasCallCard(key))
+    if (!m_cardList.addCard(number, sda, key, channel, answered))
         return;
     auto* card = new TFrame4(m_agenda, m_dial, this, Panel3);
     card->Prepare(number, sda, key, channel, answered);
@@ -148,6 +148,7 @@ void TForm1::MarkCardAnswered(const QByteArray& key)
     TFrame4* card = findCallCard(key);
     if (!card)
         return;
+    m_cardList.markAnswered(key);
     card->MarkAnswered();
     m_ringingStack->removeWidget(card);
     m_answeredStack->removeWidget(card);
@@ -189,7 +190,7 @@ void TForm1::openAgendaAutomatically(const QByteArray& key, const QByteArray& sd
 void TForm1::RemoveCallCard(const QByteArray& key)
 {
     TFrame4* card = findCallCard(key);
-    if (!card)
+    if (!m_cardList.removeCard(key) || !card)
         return;
     // Out of the list at once, freed later: this may run inside the card's own
     // click, and nested event processing below must not free it either.
@@ -204,25 +205,17 @@ void TForm1::RemoveCallCard(const QByteArray& key)
 
 bool TForm1::HasCallCard(const QByteArray& key) const
 {
-    return findCallCard(key) != nullptr;
+    return m_cardList.HasCallCard(key);
 }
 
 QByteArray TForm1::callCardKeyForChannel(const QByteArray& channel) const
 {
-    for (QObject* child : Panel3->children()) {
-        auto* card = qobject_cast<TFrame4*>(child);
-        if (card && card->ChannelValue() == channel)
-            return card->Hint;
-    }
-    return {};
+    return m_cardList.callCardKeyForChannel(channel);
 }
 
 int TForm1::CallCardCount() const
 {
-    int count = 0;
-    for (QObject* child : Panel3->children())
-        count += qobject_cast<TFrame4*>(child) ? 1 : 0;
-    return count;
+    return int(m_cardList.cards().size());
 }
 
 TFrame4* TForm1::findCallCard(const QByteArray& key) const

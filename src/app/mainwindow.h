@@ -1,6 +1,6 @@
 #pragma once
 
-#include "supervision/callcardoperations.h"
+#include "supervision/callcardlist.h"
 
 #include <QMainWindow>
 
@@ -127,6 +127,8 @@ private:
     void setModeHeight();
     void setHeight(int height);
 
+    // The cards and their rules; the window draws one TFrame4 for each.
+    CallCardList m_cardList;
     TForm2* m_console = nullptr;
     TForm3* m_agenda = nullptr;
     TForm5* m_dial = nullptr;

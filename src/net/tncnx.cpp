@@ -5,8 +5,6 @@
 
 #include <QLoggingCategory>
 #include <cstring>
-#include <memory>
-#include <new>
 
 namespace {
 
@@ -42,8 +40,8 @@ enum : unsigned char
     TN_TTYPE_SEND = 1,
 };
 
-constexpr int ReadBlockSize = 2048;
-constexpr int ReceiveBufferSize = 2049;
+// No option this client reads has a longer body.
+constexpr qsizetype MaxSubnegotiation = 512;
 
 // Traces carry a number running over the whole program, as four hexadecimal digits.
 void Trace(const QByteArray& text)
@@ -143,8 +141,8 @@ void TTnCnx::SocketDataAvailable()
 {
     if (!m_socket)
         return;
-    char block[ReadBlockSize];
-    const int count = m_socket->Receive(block, ReadBlockSize);
+    char block[maxBlockSize];
+    const int count = m_socket->Receive(block, maxBlockSize);
     if (count == 0) {
         if (OnDisplay)
             OnDisplay(this, QByteArrayLiteral("\r\n**** Remote has closed ****\r\n"));
@@ -156,8 +154,13 @@ void TTnCnx::SocketDataAvailable()
             OnDisplay(this, "\r\n**** ERROR: " + QByteArray::number(error) + " ****\r\n");
         return;
     }
-    for (int i = 0; i < count; ++i) {
-        if (!DecodeByte(static_cast<unsigned char>(block[i])))
+    decodeReceived(block, count);
+}
+
+void TTnCnx::decodeReceived(const char* data, int len)
+{
+    for (int i = 0; i < len; ++i) {
+        if (!DecodeByte(static_cast<unsigned char>(data[i])))
             return;
     }
     FlushBuffer();
@@ -172,15 +175,22 @@ bool TTnCnx::DecodeByte(unsigned char b)
         return HandleOption(verb, b);
     }
     if (m_inSubnegotiation) {
-        if (b != TNCH_SE) {
+        if (b == TNCH_SE) {
+            m_inSubnegotiation = false;
+            const bool alive = HandleSubnegotiation();
+            if (alive)
+                m_subnegotiation.clear();
+            return alive;
+        }
+        if (m_subnegotiation.size() < MaxSubnegotiation) {
             m_subnegotiation.append(static_cast<char>(b));
             return true;
         }
+        // So long a body was never a subnegotiation: the manager does not double IAC, so a CP1252 "ÿú" (FF FA) in
+        // a caller name reads as IAC SB. Waiting for an SE would swallow the session: this byte is data again.
+        Trace("Subnegotiation over " + QByteArray::number(MaxSubnegotiation) + " bytes dropped");
         m_inSubnegotiation = false;
-        const bool alive = HandleSubnegotiation();
-        if (alive)
-            m_subnegotiation.clear();
-        return alive;
+        m_subnegotiation.clear();
     }
     if (m_afterIac) {
         m_afterIac = false;
@@ -285,30 +295,24 @@ void TTnCnx::SendSubnegotiation(const QByteArray& body)
 
 bool TTnCnx::AppendData(unsigned char b)
 {
+    // A flush always empties the buffer, so the next byte has room.
     m_buffer[m_count++] = static_cast<char>(b);
-    if (m_count >= ReceiveBufferSize)
-        return FlushBuffer();
-    return true;
+    return m_count < maxBlockSize || FlushBuffer();
 }
 
 bool TTnCnx::FlushBuffer()
 {
-    if (m_count <= 0)
-        return true;
-    if (!OnDataAvailable) {
-        m_count = 0;
-        return true;
-    }
-    // Bytes that cannot be handed over now stay for the next flush.
-    std::unique_ptr<char[]> block(new (std::nothrow) char[static_cast<size_t>(m_count) + 1]);
-    if (!block)
-        return true;
     const int count = m_count;
-    std::memcpy(block.get(), m_buffer, static_cast<size_t>(count));
-    block[static_cast<size_t>(count)] = '\0';
     m_count = 0;
+    if (count <= 0 || !OnDataAvailable)
+        return true;
+    // The handler gets a copy: it may run the event loop and have the next bytes decoded into m_buffer. The copy
+    // lives on the stack, so it cannot fail to be made and leave a full buffer behind.
+    char block[maxBlockSize + 1];
+    std::memcpy(block, m_buffer, static_cast<size_t>(count));
+    block[count] = '\0';
     QPointer<TTnCnx> self(this);
-    OnDataAvailable(this, block.get(), count);
+    OnDataAvailable(this, block, count);
     return !self.isNull();
 }
 

@@ -51,6 +51,10 @@ public:
     // The socket carrying the session; null once someone else destroyed it.
     TWSocket* Socket() const;
 
+    // Decodes bytes as if the socket had just received them: the socket's reads come through here, and so can
+    // bytes from elsewhere. The data is handed to OnDataAvailable before the call returns.
+    void decodeReceived(const char* data, int len);
+
 private:
     void SocketDataAvailable();
     void SocketSessionClosed(quint16 error);
@@ -71,7 +75,8 @@ private:
     QByteArray m_location = QByteArrayLiteral("TNCNX");
     QByteArray m_termType = QByteArrayLiteral("VT100");
     bool m_localEcho = false;
-    char m_buffer[2049];
+    static constexpr int maxBlockSize = 2048;
+    char m_buffer[maxBlockSize];
     int m_count = 0;
     bool m_afterIac = false;
     unsigned char m_verb = 0;

@@ -21,36 +21,48 @@ QByteArray CallCardList::callCardKeyForChannel(const QByteArray& channel) const
     return it == m_cards.end() ? QByteArray() : it->key;
 }
 
-void CallCardList::add(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
-                       const QByteArray& channel, bool answered)
+bool CallCardList::addCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                           const QByteArray& channel, bool answered)
 {
     if (HasCallCard(key))
-        return;
+        return false;
     m_cards.push_back({key, number, sda, channel, answered});
+    return true;
+}
+
+bool CallCardList::markAnswered(const QByteArray& key)
+{
+    CallCard* card = find(key);
+    if (!card || card->answered)
+        return false;
+    card->answered = true;
+    return true;
+}
+
+bool CallCardList::removeCard(const QByteArray& key)
+{
+    return std::erase_if(m_cards, [&key](const CallCard& card) { return card.key == key; }) > 0;
 }
 
 void CallCardList::AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                                   const QByteArray& channel)
 {
-    add(number, sda, key, channel, false);
+    addCard(number, sda, key, channel, false);
 }
 
 void CallCardList::ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                                      const QByteArray& channel)
 {
-    if (CallCard* card = find(key))
-        card->answered = true;
-    else
-        add(number, sda, key, channel, true);
+    if (!markAnswered(key))
+        addCard(number, sda, key, channel, true);
 }
 
 void CallCardList::OpenCallerAgenda(const QByteArray& key)
 {
-    if (CallCard* card = find(key))
-        card->answered = true;
+    markAnswered(key);
 }
 
 void CallCardList::RemoveCallCard(const QByteArray& key)
 {
-    std::erase_if(m_cards, [&key](const CallCard& card) { return card.key == key; });
+    removeCard(key);
 }

@@ -16,9 +16,10 @@ struct CallCard
     bool answered = false;
 };
 
-// The card list without a window: the main window's key rules over plain
-// records, for the tools and the tests. At most one card per key; a ringing
-// card becomes answered in place; cards stay in the order they were created.
+// The list of call cards and its rules, without a window: the main window
+// keeps one and draws it, the tools and the tests use it as it is. At most one
+// card per key; a ringing card becomes answered in place; cards stay in the
+// order they were created.
 class CallCardList : public CallCardOperations
 {
 public:
@@ -33,10 +34,14 @@ public:
     QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
     const std::vector<CallCard>& cards() const { return m_cards; }
 
+    // The rules themselves; each says whether it changed the list.
+    bool addCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key, const QByteArray& channel,
+                 bool answered);
+    bool markAnswered(const QByteArray& key);
+    bool removeCard(const QByteArray& key);
+
 private:
     CallCard* find(const QByteArray& key);
-    void add(const QByteArray& number, const QByteArray& sda, const QByteArray& key, const QByteArray& channel,
-             bool answered);
 
     std::vector<CallCard> m_cards;
 };

@@ -203,6 +203,35 @@ TEST_F(TnCnxSession, ShortOrForeignSubnegotiations_AreIgnored)
     EXPECT_EQ(termTypes, 0);
 }
 
+// A body of up to 512 bytes is a subnegotiation; past that the bytes are data again, so that an IAC SB in a
+// caller name cannot swallow the session.
+TEST_F(TnCnxSession, LongSubnegotiation_EndsAt512BytesAndTheRestIsData)
+{
+    const QByteArray newChannel = "Event: Newchannel\r\nChannel: SIP/201-0000002a\r\nCallerIDName: Andr";
+    const QByteArray hangup = "\r\n\r\nEvent: Hangup\r\nChannel: SIP/201-0000002a\r\nCause: 16\r\n\r\n";
+    const QByteArray iacSb = Bytes({255, 250});
+    const struct
+    {
+        const char* what;
+        QByteArray sent;
+        QByteArray data;
+    } rows[] = {
+        {"512 bytes then SE", iacSb + QByteArray(512, 'a') + Bytes({240}) + "z", "z"},
+        {"513 bytes", iacSb + QByteArray(513, 'a') + "z", "az"},
+        {"command right after the cap", iacSb + QByteArray(512, 'a') + Bytes({255, 239}) + "z", "z"},
+        {"caller name", newChannel + iacSb + QByteArray(600, '\xE9') + hangup,
+         newChannel + QByteArray(88, '\xE9') + hangup},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        blocks.clear();
+        SendAndSettle(row.sent);
+        EXPECT_EQ(Data(), row.data);
+        EXPECT_TRUE(answers.isEmpty());
+    }
+    EXPECT_EQ(endOfRecords, 1);
+}
+
 TEST_F(TnCnxSession, EndOfRecord_FiresItsEvent)
 {
     SendAndSettle(QByteArray("rec") + Bytes({255, 239}) + "ord");
@@ -273,6 +302,26 @@ TEST(TnCnx, Defaults)
     EXPECT_EQ(tn.TermType(), QByteArray("VT100"));
     EXPECT_FALSE(tn.LocalEcho());
     EXPECT_EQ(tn.State(), wsClosed);
+}
+
+TEST(TnCnx, DecodedBytes_ComeInNulTerminatedBlocksOfAtMost2048Bytes)
+{
+    TTnCnx tn;
+    QByteArrayList blocks;
+    bool terminated = true;
+    tn.OnDataAvailable = [&](TTnCnx*, const char* buffer, int len) {
+        blocks.append(QByteArray(buffer, len));
+        terminated = terminated && buffer[len] == '\0';
+    };
+    QByteArray sent;
+    for (int i = 0; i < 5000; ++i)
+        sent.append(static_cast<char>(i % 200));
+    tn.decodeReceived(sent.constData(), static_cast<int>(sent.size()));
+    EXPECT_EQ(blocks.join(), sent);
+    EXPECT_EQ(blocks.size(), 3);
+    for (const QByteArray& block : blocks)
+        EXPECT_LE(block.size(), 2048);
+    EXPECT_TRUE(terminated);
 }
 
 TEST(TnCnx, RefusedConnect_ReportsTheErrorThenClosed)
