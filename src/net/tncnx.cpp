@@ -141,8 +141,8 @@ void TTnCnx::SocketDataAvailable()
 {
     if (!m_socket)
         return;
-    char block[maxBlockSize];
-    const int count = m_socket->Receive(block, maxBlockSize);
+    char block[MaxBlockSize];
+    const int count = m_socket->Receive(block, MaxBlockSize);
     if (count == 0) {
         if (OnDisplay)
             OnDisplay(this, QByteArrayLiteral("\r\n**** Remote has closed ****\r\n"));
@@ -297,7 +297,7 @@ bool TTnCnx::AppendData(unsigned char b)
 {
     // A flush always empties the buffer, so the next byte has room.
     m_buffer[m_count++] = static_cast<char>(b);
-    return m_count < maxBlockSize || FlushBuffer();
+    return m_count < MaxBlockSize || FlushBuffer();
 }
 
 bool TTnCnx::FlushBuffer()
@@ -308,7 +308,7 @@ bool TTnCnx::FlushBuffer()
         return true;
     // The handler gets a copy: it may run the event loop and have the next bytes decoded into m_buffer. The copy
     // lives on the stack, so it cannot fail to be made and leave a full buffer behind.
-    char block[maxBlockSize + 1];
+    char block[MaxBlockSize + 1];
     std::memcpy(block, m_buffer, static_cast<size_t>(count));
     block[count] = '\0';
     QPointer<TTnCnx> self(this);

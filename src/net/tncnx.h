@@ -75,8 +75,8 @@ private:
     QByteArray m_location = QByteArrayLiteral("TNCNX");
     QByteArray m_termType = QByteArrayLiteral("VT100");
     bool m_localEcho = false;
-    static constexpr int maxBlockSize = 2048;
-    char m_buffer[maxBlockSize];
+    static constexpr int MaxBlockSize = 2048;
+    char m_buffer[MaxBlockSize];
     int m_count = 0;
     bool m_afterIac = false;
     unsigned char m_verb = 0;
