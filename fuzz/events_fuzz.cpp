@@ -1,0 +1,49 @@
+// The manager text path of the console: reads cut anywhere, gathered by the message assembler, handed to the
+// classic and the modern interpretation, each with its own card list.
+#include "fuzzsupport.h"
+#include "supervision/callcardlist.h"
+#include "supervision/managereventinterpreter.h"
+#include "supervision/managermessageassembler.h"
+#include "supervision/moderneventinterpreter.h"
+
+#include <QSet>
+
+using fuzzsupport::check;
+
+namespace {
+
+void checkOneCardPerKey(const CallCardList& list)
+{
+    QSet<QByteArray> keys;
+    for (const CallCard& card : list.cards())
+        keys.insert(card.key);
+    check(keys.size() == qsizetype(list.cards().size()), "at most one card per key");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const auto extension = [] { return QByteArrayLiteral("201"); };
+    const auto challenge = [](const QByteArray& value) { check(value == value.trimmed(), "challenges are trimmed"); };
+    CallCardList classicCards;
+    CallCardList modernCards;
+    ManagerEventInterpreter classic(classicCards, extension, challenge);
+    ModernEventInterpreter modern(modernCards, extension, challenge);
+    ManagerMessageAssembler assembler;
+    const auto handOver = [&](const QByteArray& text) {
+        if (text.isEmpty())
+            return;
+        classic.interpret(text);
+        modern.interpret(text);
+    };
+    fuzzsupport::forEachRead(data, size, [&](QByteArrayView read) {
+        handOver(assembler.append(read));
+        check(assembler.pendingSize() <= ManagerMessageAssembler::MaxPending, "the pending text is bounded");
+    });
+    handOver(assembler.takePending());
+    modern.reset();
+    checkOneCardPerKey(classicCards);
+    checkOneCardPerKey(modernCards);
+    return 0;
+}
