@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and running Corvaline need.
+# Installs the Debian 12 packages that building, testing and running Corvaline need, and those given as arguments.
 # Only what is missing is installed, so a machine that has everything is left alone.
 set -euo pipefail
 
@@ -11,6 +11,8 @@ packages=(
     xvfb xcompmgr imagemagick xdotool x11-utils
     fonts-dejavu-core
 )
+# A script that needs more (the fuzz script's compiler) names it on the command line.
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
