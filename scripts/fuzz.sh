@@ -20,6 +20,8 @@ cmake --build "$build" --target corvaline_fuzzers -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# The settings file target writes a file on every run; on tmpfs its sync to disk costs nothing.
+if [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 mkdir -p "$build/artifacts"
 failed=()
 for seeds in fuzz/corpus/*/; do
