@@ -99,6 +99,11 @@ void TForm1::attachWindows(TForm2* console, TForm3* agenda, TForm5* dial)
     m_console->CallCards = this;
     m_dial->Console = m_console;
     connect(m_console, &TForm2::SessionShown, this, &TForm1::showSessionState);
+    connect(m_agenda->adresse_ob, &QLineEdit::textChanged, this, [this] { m_agendaAddressAsked = false; });
+    connect(m_console, &TForm2::ReceivedTextHandled, this, [this] {
+        if (m_agendaAddressDue)
+            showAgendaAddressNotice();
+    });
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
 }
 
@@ -184,7 +189,32 @@ void TForm1::openAgendaAutomatically(const QByteArray& key, const QByteArray& sd
             return;
         m_agendaOpenedWithoutCard = key;
     }
+    if (m_agenda->adresse_ob->text().isEmpty()) {
+        askForAgendaAddress();
+        return;
+    }
     TFrame4::OpenAgendaPage(m_agenda, sda, number);
+}
+
+void TForm1::askForAgendaAddress()
+{
+    // This runs inside the reception of manager text: a modal box here would
+    // hold the rest of the text (a hang-up after the answer would leave its
+    // card) and stack a box per call. It comes once the text is handled, and
+    // once until the address is set or asked for again.
+    if (m_agendaAddressAsked)
+        return;
+    m_agendaAddressAsked = true;
+    if (m_console && m_console->isHandlingReceivedText())
+        m_agendaAddressDue = true;
+    else
+        QMetaObject::invokeMethod(this, &TForm1::showAgendaAddressNotice, Qt::QueuedConnection);
+}
+
+void TForm1::showAgendaAddressNotice()
+{
+    m_agendaAddressDue = false;
+    ShowMessage(QStringLiteral("Indiquer l'adresse d'Orbanel"));
 }
 
 void TForm1::RemoveCallCard(const QByteArray& key)
@@ -335,6 +365,7 @@ void TForm1::Quitter1Click()
 
 void TForm1::Dmarrervotrenavigateur1Click()
 {
+    m_agendaAddressAsked = false;
     const QString base = m_agenda->adresse_ob->text();
     if (base.isEmpty()) {
         ShowMessage(QStringLiteral("Indiquer l'adresse d'Orbanel"));

@@ -123,6 +123,8 @@ private:
     void addCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key, const QByteArray& channel,
                      bool answered);
     void openAgendaAutomatically(const QByteArray& key, const QByteArray& sda, const QByteArray& number);
+    void askForAgendaAddress();
+    void showAgendaAddressNotice();
     void showSessionState(bool connected);
     void setModeHeight();
     void setHeight(int height);
@@ -138,6 +140,10 @@ private:
     // them: a card removed by its own button is still inside its click.
     QWidget* m_removedCards;
     bool m_compact = false;
+    // The request for the agenda's address: made since the address last
+    // changed, and waiting for the received text to be handled.
+    bool m_agendaAddressAsked = false;
+    bool m_agendaAddressDue = false;
     // The last call without a card whose agenda page was opened automatically.
     QByteArray m_agendaOpenedWithoutCard;
 };

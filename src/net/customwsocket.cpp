@@ -9,6 +9,8 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -748,6 +750,13 @@ void TCustomWSocket::PumpMessages()
 }
 
 // ---- linger and options ----
+
+bool TCustomWSocket::SetUserTimeout(int milliseconds)
+{
+    const unsigned int timeout = static_cast<unsigned int>(qMax(milliseconds, 0));
+    return m_hSocket != INVALID_SOCKET &&
+           ::setsockopt(m_hSocket, IPPROTO_TCP, TCP_USER_TIMEOUT, &timeout, sizeof timeout) == 0;
+}
 
 bool TCustomWSocket::ApplyLinger()
 {

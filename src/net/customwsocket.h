@@ -137,6 +137,10 @@ public:
     int LingerTimeout() const { return m_lingerTimeout; }
     void SetLingerTimeout(int value) { m_lingerTimeout = value; }
     TSocket HSocket() const { return m_hSocket; }
+    // A connected socket gives up on data the peer leaves unacknowledged for
+    // this long (and on a peer that answers no probe), instead of after the
+    // system's own quarter of an hour of retries. False when it cannot be set.
+    bool SetUserTimeout(int milliseconds);
 
     // Operations.
     virtual void Connect();

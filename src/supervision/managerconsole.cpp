@@ -4,6 +4,7 @@
 #include "config/svgeditini.h"
 #include "net/esocketexception.h"
 #include "net/tncnx.h"
+#include "net/wsocket.h"
 #include "supervision/callcard.h"
 #include "supervision/callcardoperations.h"
 #include "supervision/consoleoutput.h"
@@ -14,7 +15,9 @@
 
 #include <QComboBox>
 #include <QEventLoop>
+#include <QScopeGuard>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 #include <utility>
@@ -40,6 +43,10 @@ const QByteArray NotConnectedLine = QByteArrayLiteral("*** NOT CONNECTED ***");
 // "/ Attention Déconnecté", in the code page of every text the cards take.
 const QByteArray DisconnectedSda = QByteArrayLiteral("/ Attention D\xe9"
                                                      "connect\xe9");
+// "/ Attention Accès refusé": the manager refused the login.
+const QByteArray RefusedSda = QByteArrayLiteral("/ Attention Acc\xe8s refus\xe9");
+const QByteArray RefusedLine = QByteArrayLiteral("*** CONNEXION REFUSEE ***");
+const QByteArray NoAnswerLine = QByteArrayLiteral("*** PAS DE REPONSE ***");
 
 } // namespace
 
@@ -125,6 +132,9 @@ TForm2::TForm2(QWidget* parent)
     connect(RadioButton2, &QRadioButton::clicked, this, &TForm2::RadioButton2Click);
     connect(RadioButton3, &QRadioButton::clicked, this, &TForm2::RadioButton3Click);
     connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    // The secret shows only while its button is held.
+    connect(ui->RevealSecret, &QToolButton::pressed, this, [this] { secret_as->setEchoMode(QLineEdit::Normal); });
+    connect(ui->RevealSecret, &QToolButton::released, this, [this] { secret_as->setEchoMode(QLineEdit::Password); });
     Timer1->start();
 }
 
@@ -151,6 +161,7 @@ void TForm2::ConnectButtonClick()
     m_banner.clear();
     m_bannerRead = false;
     m_managerVersion = 0;
+    m_watch.reset();
     TnCnx->SetHost(field(HostEdit_as));
     TnCnx->SetPort(field(PortEdit_as));
     TnCnx->SetTermType(QByteArrayLiteral("VT100"));
@@ -187,11 +198,12 @@ void TForm2::SendButtonClick()
             login = m_login.md5Text(ManagerChallenge);
     }
     SendToManager(login);
-    // The memo shows the plain form whichever form went out: the secret as
-    // typed, never the key.
+    m_watch.loginSent();
+    // The memo shows the plain form whichever form went out, never the key.
     AddMemoLine(QStringLiteral("Action: ") + action_as->text());
     AddMemoLine(QStringLiteral("UserName: ") + username_as->text());
-    AddMemoLine(QStringLiteral("Secret: ") + secret_as->text());
+    // Never the secret itself: it opens the whole exchange to whoever reads it.
+    AddMemoLine(QStringLiteral("Secret: ") + (secret_as->text().isEmpty() ? QString() : QStringLiteral("********")));
     AddMemoLine(QStringLiteral("Events: ") + events_as->text());
     AddMemoLine(QString());
 }
@@ -199,6 +211,13 @@ void TForm2::SendButtonClick()
 void TForm2::Timer1Timer()
 {
     if (TnCnx->SessionOpen()) {
+        if (!m_watch.keepAliveTick()) {
+            // Closed as if the manager had closed it: the card shows, and the
+            // next tick tries again.
+            AddMemoLine(Cp1252::toUnicode(NoAnswerLine));
+            TnCnx->Close();
+            return;
+        }
         SendToManager(ManagerAction(field(caction_m)).header("Parameters", field(cpara_m)).text());
         return;
     }
@@ -223,17 +242,43 @@ void TForm2::TnCnxSessionConnected(QObject*, quint16 Error)
     ConnectButton->setEnabled(false);
     DisconnectButton->setEnabled(true);
     DisplayMemo->setFocus();
-    // The login and the card removal both run the event loop (the MD5 pause,
-    // the card list's pending events). If the session ends meanwhile, its close
-    // report has already shown the card and the "Connexion" button, and the
-    // rest of this handler would hide them again on a closed session.
+    // The kernel gives up on a peer that acknowledges nothing within two
+    // keep-alive periods, even while nothing is being sent.
+    if (TWSocket* socket = TnCnx->Socket())
+        socket->SetUserTimeout(2 * Timer1->interval());
+    // The disconnection card goes only once the manager accepts the login.
     SendButtonClick();
-    if (!TnCnx->SessionOpen())
-        return;
+}
+
+void TForm2::LoginAccepted()
+{
+    // Removing the card runs the event loop; if the session ends meanwhile,
+    // its close report has shown the card and the "Connexion" button again.
     if (CallCards)
         CallCards->RemoveCallCard(TFrame4::DisconnectionKey);
     if (TnCnx->SessionOpen())
         emit SessionShown(true);
+}
+
+void TForm2::LoginRefused()
+{
+    AddMemoLine(Cp1252::toUnicode(RefusedLine));
+    ShowSessionCard(RefusedSda);
+}
+
+void TForm2::ShowSessionCard(const QByteArray& sda)
+{
+    if (!CallCards)
+        return;
+    // The same text again changes nothing: a login refused at every retry must
+    // not make the card flicker.
+    if (CallCards->HasCallCard(TFrame4::DisconnectionKey)) {
+        if (m_sessionCardSda == sda)
+            return;
+        CallCards->RemoveCallCard(TFrame4::DisconnectionKey);
+    }
+    m_sessionCardSda = sda;
+    CallCards->AddRingingCard(QByteArray(), sda, TFrame4::DisconnectionKey, QByteArrayLiteral("00"));
 }
 
 void TForm2::TnCnxSessionClosed(QObject*, quint16)
@@ -246,8 +291,9 @@ void TForm2::TnCnxSessionClosed(QObject*, quint16)
     ConnectButton->setEnabled(true);
     DisconnectButton->setEnabled(false);
     ConnectButton->setFocus();
-    if (CallCards)
-        CallCards->AddRingingCard(QByteArray(), DisconnectedSda, TFrame4::DisconnectionKey, QByteArrayLiteral("00"));
+    // A refusal stays shown: it says more than the disconnection that follows it.
+    if (!CallCards || !CallCards->HasCallCard(TFrame4::DisconnectionKey))
+        ShowSessionCard(DisconnectedSda);
     // A new session that came up while the card was being added owns the strip.
     if (!TnCnx->SessionOpen())
         emit SessionShown(false);
@@ -353,12 +399,30 @@ void TForm2::TnCnxDataAvailable(QObject*, const char* Buffer, qsizetype Len)
     const qsizetype nul = received.indexOf('\0');
     const QByteArray text = (nul >= 0 ? received.first(nul) : received).toByteArray();
     NoteBanner(text);
+    m_watch.received();
     if (const QByteArray ready = m_assembler.append(text); !ready.isEmpty())
         HandOver(ready);
 }
 
 void TForm2::HandOver(const QByteArray& text)
 {
+    // Card operations run the event loop, so hand-overs nest; the outermost
+    // one tells when the received text is handled.
+    ++m_handOverDepth;
+    const auto handled = qScopeGuard([this] {
+        if (--m_handOverDepth == 0)
+            emit ReceivedTextHandled();
+    });
+    switch (m_watch.readLoginAnswer(text)) {
+    case ManagerSessionWatch::LoginAnswer::Accepted:
+        LoginAccepted();
+        break;
+    case ManagerSessionWatch::LoginAnswer::Refused:
+        LoginRefused();
+        break;
+    case ManagerSessionWatch::LoginAnswer::None:
+        break;
+    }
     m_output->clearMemo();
     MemoAddLines(DisplayMemo, text);
     if (!journal_enre->isChecked())

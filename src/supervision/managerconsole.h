@@ -4,6 +4,7 @@
 #include "supervision/journal.h"
 #include "supervision/managerlogin.h"
 #include "supervision/managermessageassembler.h"
+#include "supervision/managersessionwatch.h"
 
 #include <QByteArray>
 #include <QWidget>
@@ -141,6 +142,8 @@ public:
     // The login of the fields, for the actions of other windows too.
     const ManagerLogin& managerLogin() const { return m_login; }
 
+    bool isHandlingReceivedText() const { return m_handOverDepth > 0; }
+
     bool isModernMode() const;
     // The channel to name in an action on a card's call: in modern mode the
     // card keeps the whole name, in classic mode the name after "SIP/".
@@ -162,6 +165,10 @@ signals:
     // is connected it is 14 px high without the button.
     void SessionShown(bool connected);
 
+    // Received text has been interpreted whole: what must not interrupt it
+    // (a modal box) can come now.
+    void ReceivedTextHandled();
+
 private:
     // The card's "Raccrocher": "Action: Hangup" for the card's channel, sent only
     // while the session is open; a failed send is not reported.
@@ -174,6 +181,12 @@ private:
     // a challenge has been recorded. User input waits meanwhile.
     void AwaitChallenge();
     void AddMemoLine(const QString& line);
+    // The manager's answer to the console's login: accepted removes the
+    // session's card, refused keeps a card that says so.
+    void LoginAccepted();
+    void LoginRefused();
+    // The card of the session's state (disconnected, refused), with its key.
+    void ShowSessionCard(const QByteArray& sda);
     // Shows, interprets and journals one hand-over of whole messages.
     void HandOver(const QByteArray& text);
     void NoteBanner(const QByteArray& text);
@@ -209,6 +222,9 @@ private:
     QByteArray m_banner;
     bool m_bannerRead = false;
     int m_managerVersion = 0;
+    ManagerSessionWatch m_watch;
+    int m_handOverDepth = 0;
+    QByteArray m_sessionCardSda; // what the session's card says
 
     // The pause of the MD5 login that is running, if any; a recorded challenge
     // ends it early.

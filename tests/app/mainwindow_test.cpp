@@ -184,8 +184,40 @@ TEST_F(MainWindowTest, ShowConnectedCall_WithAutomaticAccess_OpensTheCallersPage
 
     form3->adresse_ob->clear();
     form1->ShowConnectedCall("0601020304", "0140000000", "k2", "100-2");
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(pages.size(), 1);
     EXPECT_EQ(messages, QStringList{QStringLiteral("Indiquer l'adresse d'Orbanel")});
+}
+
+TEST_F(MainWindowTest, MissingAgendaAddress_IsAskedForOnceTheReceivedTextIsHandled)
+{
+    // Two calls answered and the first hung up, in one piece of received text:
+    // a box shown in the middle would hold the rest of the text.
+    form3->acces_auto->setChecked(true);
+    form3->adresse_ob->clear();
+    form2->poste_as->setText(QStringLiteral("100"));
+    form2->mode_as->setCurrentText(QStringLiteral("Moderne"));
+    bool hangupHandledFirst = false;
+    SetMessageSinkForTests([&](const QString& text) {
+        messages.append(text);
+        hangupHandledFirst = !form1->HasCallCard("1");
+    });
+    const QByteArray text = "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 6\r\nConnectedLineNum: 0601\r\n"
+                            "Uniqueid: 1\r\n\r\nEvent: Newstate\r\nChannel: SIP/100-2\r\nChannelState: 6\r\n"
+                            "ConnectedLineNum: 0602\r\nUniqueid: 2\r\n\r\nEvent: Hangup\r\nChannel: SIP/100-1\r\n"
+                            "Uniqueid: 1\r\n\r\n";
+    form2->TnCnxDataAvailable(nullptr, text.constData(), text.size());
+    EXPECT_TRUE(hangupHandledFirst);
+    EXPECT_EQ(messages, QStringList{QStringLiteral("Indiquer l'adresse d'Orbanel")}) << "once for both calls";
+    EXPECT_FALSE(form1->HasCallCard("1"));
+    EXPECT_TRUE(form1->HasCallCard("2"));
+
+    // Asked again once the address changed.
+    form3->adresse_ob->setText(QStringLiteral("x"));
+    form3->adresse_ob->clear();
+    form1->ShowConnectedCall("0603", "", "3", "SIP/100-3");
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(messages.size(), 2);
 }
 
 TEST_F(MainWindowTest, AutomaticAccess_OpensTheCallersPageOncePerCall)
@@ -205,6 +237,7 @@ TEST_F(MainWindowTest, AutomaticAccess_OpensTheCallersPageOncePerCall)
     form3->adresse_ob->clear();
     for (int line = 0; line < 4; ++line)
         form1->ShowConnectedCall("0601020305", "0140000000", "k2", "100-2");
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(messages, QStringList{QStringLiteral("Indiquer l'adresse d'Orbanel")});
 
     // A call whose card was removed before it was answered: once as well.

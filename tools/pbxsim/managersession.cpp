@@ -133,7 +133,9 @@ void ManagerSession::login(const ManagerMessage& action)
         return;
     }
     if (!validCredentials(action)) {
+        // As Asterisk does: the answer, then the end of the session.
         error(action, "Authentication failed");
+        emit finished();
         return;
     }
     m_loggedIn = true;
