@@ -11,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -43,7 +42,7 @@ void CorvalineOnLoopback::TearDown()
 
 void CorvalineOnLoopback::startSimulator(const QStringList& arguments)
 {
-    simulator = std::make_unique<PbxSimulator>(
+    simulator = std::make_unique<SimulatorProcess>(
         QStringList{QStringLiteral("--user"), QString::fromLatin1(User), QStringLiteral("--secret"),
                     QString::fromLatin1(Secret), QStringLiteral("--extension"), QString::fromLatin1(Extension)} +
             arguments,
@@ -72,10 +71,9 @@ void CorvalineOnLoopback::writeSettings(bool md5, const QByteArrayList& consoleL
         console.removeIf([&](const QByteArray& existing) { return existing.startsWith(key); });
         console.append(line);
     }
-    QFile file(dataDir.filePath(QStringLiteral("serie.ini")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[Form2]\r\n" + console.join("\r\n") +
-               "\r\n[Form3]\r\nadresse_ob=\r\nacces_auto=0\r\nnum_app=1\r\nnum_temps=0\r\n");
+    ASSERT_TRUE(dataDir.write(QStringLiteral("serie.ini"),
+                              "[Form2]\r\n" + console.join("\r\n") +
+                                  "\r\n[Form3]\r\nadresse_ob=\r\nacces_auto=0\r\nnum_app=1\r\nnum_temps=0\r\n"));
 }
 
 void CorvalineOnLoopback::createWindows()
@@ -143,10 +141,7 @@ TFrame4* CorvalineOnLoopback::onlyCard() const
 QByteArray CorvalineOnLoopback::journal() const
 {
     QByteArray text;
-    for (const QString& name : QDir(dataDir.path()).entryList({QStringLiteral("*.log")}, QDir::Files, QDir::Name)) {
-        QFile file(dataDir.filePath(name));
-        if (file.open(QIODevice::ReadOnly))
-            text += file.readAll();
-    }
+    for (const QString& name : QDir(dataDir.path()).entryList({QStringLiteral("*.log")}, QDir::Files, QDir::Name))
+        text += dataDir.read(name);
     return text;
 }

@@ -2,13 +2,12 @@
 
 #include "app/applicationwindows.h"
 #include "captureddesktopfixture.h"
-#include "pbxsimulator.h"
+#include "simulatorprocess.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QList>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -69,7 +68,7 @@ protected:
     TFrame4* onlyCard() const;
     QByteArray journal() const;
 
-    std::unique_ptr<PbxSimulator> simulator;
+    std::unique_ptr<SimulatorProcess> simulator;
     std::unique_ptr<ApplicationWindows> windows;
     TForm1* form1 = nullptr;
     TForm2* form2 = nullptr;

@@ -160,7 +160,7 @@ TEST_P(CallFlowTest, AnsweredScriptedCall_GivesRingingThenAnsweredThenNoCard)
     EXPECT_EQ(cards.firstCard().number, QByteArray("0612345678"));
     EXPECT_EQ(cards.firstCard().sda, QByteArray("0491234500"));
     EXPECT_TRUE(cards.firstCard().channel.startsWith("100-"));
-    EXPECT_TRUE(cards.cards().isEmpty());
+    EXPECT_TRUE(cards.cards().empty());
 }
 
 TEST_P(CallFlowTest, UnansweredScriptedCall_GivesRingingThenNoCard)
@@ -174,7 +174,7 @@ TEST_P(CallFlowTest, UnansweredScriptedCall_GivesRingingThenNoCard)
     ASSERT_EQ(cards.changes().size(), 3 * 3 + 2) << cards.changes().join(", ").constData();
     const QByteArray key = cards.changes()[9].mid(8);
     EXPECT_EQ(cards.changes().mid(9), QByteArrayList({"ringing " + key, "removed " + key}));
-    EXPECT_TRUE(cards.cards().isEmpty());
+    EXPECT_TRUE(cards.cards().empty());
 }
 
 // The program reads the stream in blocks of at most 2048 bytes and interprets

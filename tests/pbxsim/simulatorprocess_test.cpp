@@ -1,13 +1,12 @@
 #include "actionreader.h"
 #include "cardrecorder.h"
+#include "managerclient.h"
 #include "sessionprobe.h"
 #include "simulatorprocess.h"
 #include "supervision/managereventinterpreter.h"
 #include "supervision/md5.h"
+#include "tempdatafolder.h"
 #include "waitfor.h"
-
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <csignal>
 
@@ -50,7 +49,7 @@ CardRecorder interpretStream(const QByteArray& stream, const QByteArray& extensi
 TEST(SimulatorProcess, FirstLine_GivesThePortAndTheClientGetsTheBanner)
 {
     SimulatorProcess simulator(credentials);
-    ASSERT_TRUE(simulator.started());
+    ASSERT_TRUE(simulator.start());
     ManagerClient client;
     ASSERT_TRUE(client.connectTo(simulator.port()));
     ASSERT_TRUE(client.waitFor("\r\n"));
@@ -69,7 +68,7 @@ TEST(SimulatorProcess, Banner_NamesTheProtocolOfTheStyle)
     };
     for (const auto& row : cases) {
         SimulatorProcess simulator(credentials + row.arguments);
-        ASSERT_TRUE(simulator.started());
+        ASSERT_TRUE(simulator.start());
         ManagerClient client;
         ASSERT_TRUE(client.connectTo(simulator.port()));
         ASSERT_TRUE(client.waitFor("\r\n"));
@@ -83,7 +82,7 @@ TEST(SimulatorProcess, ModernCalls_RingThePjsipPhoneAndEndWithHangupsInStateUp)
                                QStringList{QStringLiteral("--calls"), QStringLiteral("modern"),
                                            QStringLiteral("--technology"), QStringLiteral("PJSIP"),
                                            QStringLiteral("--extension"), QStringLiteral("205")});
-    ASSERT_TRUE(simulator.started());
+    ASSERT_TRUE(simulator.start());
     ManagerClient client;
     ASSERT_TRUE(client.connectTo(simulator.port()));
     ASSERT_TRUE(client.waitFor("Asterisk Call Manager/5.0.1\r\n"));
@@ -101,7 +100,7 @@ TEST(SimulatorProcess, ModernCalls_RingThePjsipPhoneAndEndWithHangupsInStateUp)
 TEST(SimulatorProcess, PlainLogin_FailsWithAWrongSecretThenSucceeds)
 {
     SimulatorProcess simulator(credentials);
-    ASSERT_TRUE(simulator.started());
+    ASSERT_TRUE(simulator.start());
     ManagerClient client;
     ASSERT_TRUE(client.connectTo(simulator.port()));
     client.send("Action: Login\r\nUserName: admin\r\nSecret: wrong\r\nEvents: On\r\n\r\n");
@@ -113,7 +112,7 @@ TEST(SimulatorProcess, PlainLogin_FailsWithAWrongSecretThenSucceeds)
 TEST(SimulatorProcess, Md5Login_WithTheKeyOfTheProjectDigest_IsAccepted)
 {
     SimulatorProcess simulator(credentials);
-    ASSERT_TRUE(simulator.started());
+    ASSERT_TRUE(simulator.start());
     ManagerClient client;
     ASSERT_TRUE(client.connectTo(simulator.port()));
     client.send("Action: Challenge\r\nAuthType: MD5\r\n\r\n");
@@ -129,7 +128,7 @@ TEST(SimulatorProcess, Md5Login_WithTheKeyOfTheProjectDigest_IsAccepted)
 TEST(SimulatorProcess, Ping_IsAnsweredWithPong)
 {
     SimulatorProcess simulator(credentials);
-    ASSERT_TRUE(simulator.started());
+    ASSERT_TRUE(simulator.start());
     ManagerClient client;
     ASSERT_TRUE(client.connectTo(simulator.port()));
     ASSERT_TRUE(client.login());
@@ -141,7 +140,7 @@ TEST(SimulatorProcess, Originate_ProducesTheEventsOfTheCallAndHangupEndsIt)
 {
     SimulatorProcess simulator(credentials + QStringList{QStringLiteral("--ring-time"), QStringLiteral("0.3"),
                                                          QStringLiteral("--talk-time"), QStringLiteral("60")});
-    ASSERT_TRUE(simulator.started());
+    ASSERT_TRUE(simulator.start());
     ManagerClient client;
     ASSERT_TRUE(client.connectTo(simulator.port()));
     ASSERT_TRUE(client.login());
@@ -170,7 +169,7 @@ TEST(SimulatorProcess, Originate_ProducesTheEventsOfTheCallAndHangupEndsIt)
 TEST(SimulatorProcess, SeveralClients_AreServedAtOnceAndAllSeeTheEvents)
 {
     SimulatorProcess simulator(credentials);
-    ASSERT_TRUE(simulator.started());
+    ASSERT_TRUE(simulator.start());
     ManagerClient clients[3];
     for (ManagerClient& client : clients) {
         ASSERT_TRUE(client.connectTo(simulator.port()));
@@ -187,7 +186,7 @@ TEST(SimulatorProcess, SeveralClients_AreServedAtOnceAndAllSeeTheEvents)
 TEST(SimulatorProcess, EventsOff_KeepsTheClientQuiet)
 {
     SimulatorProcess simulator(credentials);
-    ASSERT_TRUE(simulator.started());
+    ASSERT_TRUE(simulator.start());
     ManagerClient quiet;
     ManagerClient listening;
     ASSERT_TRUE(quiet.connectTo(simulator.port()));
@@ -215,7 +214,7 @@ TEST_P(ScriptedCalls, GiveRingingThenAnsweredThenNoCardForTheExtension)
     SimulatorProcess simulator(credentials + quickCalls +
                                QStringList{QStringLiteral("--calls"), QString::fromLatin1(GetParam()),
                                            QStringLiteral("--extension"), QStringLiteral("205")});
-    ASSERT_TRUE(simulator.started());
+    ASSERT_TRUE(simulator.start());
     ManagerClient client;
     ASSERT_TRUE(client.connectTo(simulator.port()));
     ASSERT_TRUE(client.login());
@@ -248,21 +247,18 @@ INSTANTIATE_TEST_SUITE_P(HeaderStyles, ScriptedCalls, ::testing::Values("old", "
 
 TEST(SimulatorProcess, Replay_SendsTheTranscriptAfterTheLoginOnly)
 {
-    QTemporaryDir dir;
+    TempDataFolder dir;
     ASSERT_TRUE(dir.isValid());
-    const QString transcriptFile = dir.filePath(QStringLiteral("transcript.txt"));
     const QByteArray transcript("Event: Newstate\r\nPrivilege: call,all\r\nChannel: SIP/100-0000002a\r\n"
                                 "State: Ringing\r\nCallerID: 0612345678\r\nCallerIDName: 0491234500\r\n"
                                 "Uniqueid: 1354321234.42\r\n\r\n"
                                 "Event: Hangup\r\nPrivilege: call,all\r\nChannel: SIP/100-0000002a\r\n"
                                 "Uniqueid: 1354321234.42\r\nCause: 16\r\n\r\n");
-    QFile file(transcriptFile);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(transcript);
-    file.close();
+    ASSERT_TRUE(dir.write(QStringLiteral("transcript.txt"), transcript));
 
-    SimulatorProcess simulator(credentials + QStringList{QStringLiteral("--replay"), transcriptFile});
-    ASSERT_TRUE(simulator.started());
+    SimulatorProcess simulator(credentials +
+                               QStringList{QStringLiteral("--replay"), dir.filePath(QStringLiteral("transcript.txt"))});
+    ASSERT_TRUE(simulator.start());
     ManagerClient client;
     ASSERT_TRUE(client.connectTo(simulator.port()));
     client.send("Action: Ping\r\n\r\n");
@@ -276,11 +272,10 @@ TEST(SimulatorProcess, Replay_SendsTheTranscriptAfterTheLoginOnly)
 
 TEST(SimulatorProcess, Log_RecordsEveryActionVerbatim)
 {
-    QTemporaryDir dir;
+    TempDataFolder dir;
     ASSERT_TRUE(dir.isValid());
-    const QString logFile = dir.filePath(QStringLiteral("actions.log"));
-    SimulatorProcess simulator(credentials + QStringList{QStringLiteral("--log"), logFile});
-    ASSERT_TRUE(simulator.started());
+    SimulatorProcess simulator(credentials, dir.filePath(QStringLiteral("actions.log")));
+    ASSERT_TRUE(simulator.start());
     ManagerClient client;
     ASSERT_TRUE(client.connectTo(simulator.port()));
     const QByteArray login("Action: Login\r\nUserName: admin\r\nSecret: s3cret\r\nEvents: On\r\n\r\n");
@@ -289,19 +284,14 @@ TEST(SimulatorProcess, Log_RecordsEveryActionVerbatim)
     ASSERT_TRUE(client.waitFor("Authentication accepted"));
     client.send(ping);
     ASSERT_TRUE(client.waitFor("Ping: Pong"));
-    QByteArray logged;
-    EXPECT_TRUE(testsupport::waitFor([&] {
-        QFile file(logFile);
-        logged = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        return logged.size() >= login.size() + ping.size();
-    }));
-    EXPECT_EQ(logged, login + ping);
+    EXPECT_TRUE(testsupport::waitFor([&] { return simulator.log().size() >= login.size() + ping.size(); }));
+    EXPECT_EQ(simulator.log(), login + ping);
 }
 
 TEST(SimulatorProcess, Sigterm_StopsTheProgramCleanly)
 {
     SimulatorProcess simulator(credentials);
-    ASSERT_TRUE(simulator.started());
+    ASSERT_TRUE(simulator.start());
     ManagerClient client;
     ASSERT_TRUE(client.connectTo(simulator.port()));
     ASSERT_TRUE(client.login());
@@ -313,7 +303,7 @@ TEST(SimulatorProcess, Sigterm_StopsTheProgramCleanly)
 TEST(SimulatorProcess, Sigint_StopsTheProgramCleanly)
 {
     SimulatorProcess simulator(credentials);
-    ASSERT_TRUE(simulator.started());
+    ASSERT_TRUE(simulator.start());
     ASSERT_EQ(::kill(static_cast<pid_t>(simulator.process().processId()), SIGINT), 0);
     ASSERT_TRUE(simulator.process().waitForFinished(10000));
     EXPECT_EQ(simulator.process().exitStatus(), QProcess::NormalExit);
@@ -323,7 +313,7 @@ TEST(SimulatorProcess, Sigint_StopsTheProgramCleanly)
 TEST(SimulatorProcess, Logoff_SaysGoodbyeAndClosesTheConnection)
 {
     SimulatorProcess simulator(credentials);
-    ASSERT_TRUE(simulator.started());
+    ASSERT_TRUE(simulator.start());
     ManagerClient client;
     ASSERT_TRUE(client.connectTo(simulator.port()));
     ASSERT_TRUE(client.login());
@@ -338,7 +328,7 @@ TEST(SimulatorProcess, Logoff_SaysGoodbyeAndClosesTheConnection)
 TEST(SimulatorProcess, BadOption_IsRefusedWithAMessage)
 {
     QProcess process;
-    process.start(QStringLiteral(CORVALINE_PBXSIM_PATH), {QStringLiteral("--calls"), QStringLiteral("sometimes")});
+    process.start(SimulatorProcess::program(), {QStringLiteral("--calls"), QStringLiteral("sometimes")});
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_EQ(process.exitCode(), 2);
     EXPECT_TRUE(process.readAllStandardError().contains("--calls takes old, new or none"));
@@ -347,9 +337,9 @@ TEST(SimulatorProcess, BadOption_IsRefusedWithAMessage)
 TEST(SimulatorProcess, PortInUse_IsReportedAndTheProgramEnds)
 {
     SimulatorProcess first(credentials);
-    ASSERT_TRUE(first.started());
+    ASSERT_TRUE(first.start());
     QProcess second;
-    second.start(QStringLiteral(CORVALINE_PBXSIM_PATH), {QStringLiteral("--port"), QString::number(first.port())});
+    second.start(SimulatorProcess::program(), {QStringLiteral("--port"), QString::number(first.port())});
     ASSERT_TRUE(second.waitForFinished(10000));
     EXPECT_EQ(second.exitCode(), 1);
     EXPECT_TRUE(second.readAllStandardOutput().isEmpty());

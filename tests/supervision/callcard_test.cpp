@@ -182,7 +182,7 @@ TEST_F(CallCardTest, RemoveButtonAndMenuItem_AskTheListToRemoveTheirKey)
     const auto frame = card("1", "2", "1700000000.12", "c");
     frame->SpeedButton5->click();
     frame->Supprimercetappeldelaliste1->trigger();
-    EXPECT_EQ(list.removed, (QByteArrayList{"1700000000.12", "1700000000.12"}));
+    EXPECT_EQ(list.calls(), (QByteArrayList{"RemoveCallCard|1700000000.12", "RemoveCallCard|1700000000.12"}));
 }
 
 TEST_F(CallCardTest, HangUpItem_AsksForTheHangupOfTheCardsChannel)
@@ -193,7 +193,7 @@ TEST_F(CallCardTest, HangUpItem_AsksForTheHangupOfTheCardsChannel)
                      [&hangups](const QByteArray& channel) { hangups.append(channel); });
     frame->Raccrocher1->trigger();
     EXPECT_EQ(hangups, QByteArrayList{"100-0000001a"});
-    EXPECT_TRUE(list.removed.isEmpty());
+    EXPECT_TRUE(list.calls().isEmpty());
 }
 
 TEST_F(CallCardTest, CardsCarryNoObjectName)

@@ -1,30 +1,18 @@
 #pragma once
 
 #include "captureddesktopfixture.h"
+#include "cardrecorder.h"
 #include "config/agendasettings.h"
-#include "supervision/callcardlist.h"
 #include "supervision/dialwindow.h"
-
-#include <QByteArrayList>
 
 #include <memory>
 
 // The windows a card talks to, real ones, over a data folder of the test's own;
-// the card list is a recorder of the removals the cards ask for. Messages and
+// the card list records what the cards ask of it. Messages and
 // browser pages are captured instead of shown.
 class CardWindowsFixture : public CapturedDesktopFixture
 {
 protected:
-    struct RemovalRecorder : CallCardList
-    {
-        void RemoveCallCard(const QByteArray& key) override
-        {
-            removed.append(key);
-            CallCardList::RemoveCallCard(key);
-        }
-        QByteArrayList removed;
-    };
-
     void SetUp() override
     {
         CapturedDesktopFixture::SetUp();
@@ -45,5 +33,5 @@ protected:
 
     std::unique_ptr<TForm3> agenda;
     std::unique_ptr<TForm5> dial;
-    RemovalRecorder list;
+    CardRecorder list;
 };

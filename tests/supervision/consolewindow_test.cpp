@@ -1,16 +1,15 @@
 #include "supervision/managerconsole.h"
 
 #include "config/svgeditini.h"
+#include "tempdatafolder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -21,22 +20,12 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dataDir.isValid());
-        qputenv("CORVALINE_DATA_DIR", QFile::encodeName(dataDir.path()));
         TSvgEditIni::ResetForTests();
     }
-    void TearDown() override
-    {
-        TSvgEditIni::ResetForTests();
-        qunsetenv("CORVALINE_DATA_DIR");
-    }
-    void writeSettings(const QByteArray& content)
-    {
-        QFile file(dataDir.filePath(QStringLiteral("serie.ini")));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
+    void TearDown() override { TSvgEditIni::ResetForTests(); }
+    void writeSettings(const QByteArray& content) { ASSERT_TRUE(dataDir.write(QStringLiteral("serie.ini"), content)); }
 
-    QTemporaryDir dataDir;
+    TempDataFolder dataDir;
 };
 
 TEST_F(ConsoleWindowTest, FirstRun_ChecksEveryKeptCheckBoxAndKeepsDesignedTexts)

@@ -1,24 +1,20 @@
 #include "supervision/journal.h"
+#include "tempdatafolder.h"
 
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 class DailyJournal : public ::testing::Test
 {
 protected:
-    QString fileFor(const char* date) const { return dir.filePath(QString::fromLatin1(date) + QStringLiteral(".log")); }
+    QByteArray journalOf(const char* date) const
+    {
+        return dir.read(QString::fromLatin1(date) + QStringLiteral(".log"));
+    }
 
-    QTemporaryDir dir;
+    TempDataFolder dir;
     QDateTime now{QDate(2026, 12, 7), QTime(23, 59, 58)};
     Journal journal{[this] { return dir.path(); }, [this] { return now; }};
 };
@@ -30,23 +26,20 @@ TEST_F(DailyJournal, EntriesOnTwoLocalDays_GoToTwoFiles)
     now = now.addSecs(4);
     journal.WriteJournal(QByteArrayLiteral("after midnight"));
 
-    EXPECT_EQ(contents(fileFor("2026-12-07")), QByteArrayLiteral("before midnight\r\n"));
-    EXPECT_EQ(contents(fileFor("2026-12-08")), QByteArrayLiteral("after midnight\r\n"));
+    EXPECT_EQ(journalOf("2026-12-07"), QByteArrayLiteral("before midnight\r\n"));
+    EXPECT_EQ(journalOf("2026-12-08"), QByteArrayLiteral("after midnight\r\n"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
 }
 
 TEST_F(DailyJournal, EntriesAreAppendedToTheDaysFile_ExistingTextKept)
 {
     ASSERT_TRUE(dir.isValid());
-    QFile existing(fileFor("2026-12-07"));
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.write("earlier run\r\n");
-    existing.close();
+    ASSERT_TRUE(dir.write(QStringLiteral("2026-12-07.log"), "earlier run\r\n"));
 
     journal.WriteJournal(QByteArrayLiteral("one"));
     journal.WriteJournal(QByteArrayLiteral("two\r\n"));
 
-    EXPECT_EQ(contents(fileFor("2026-12-07")), QByteArrayLiteral("earlier run\r\none\r\ntwo\r\n\r\n"));
+    EXPECT_EQ(journalOf("2026-12-07"), QByteArrayLiteral("earlier run\r\none\r\ntwo\r\n\r\n"));
 }
 
 TEST_F(DailyJournal, BytesAreWrittenUnchanged)
@@ -55,7 +48,7 @@ TEST_F(DailyJournal, BytesAreWrittenUnchanged)
     // CP1252 accents, the euro sign, bare LF and CR, a NUL: none is translated.
     const QByteArray text("Appel de M. L\xe9on \x80\n\rfin\0reste", 25);
     journal.WriteJournal(text);
-    EXPECT_EQ(contents(fileFor("2026-12-07")), text + "\r\n");
+    EXPECT_EQ(journalOf("2026-12-07"), text + "\r\n");
 }
 
 TEST_F(DailyJournal, FileNameFollowsTheLocalDate)
@@ -73,7 +66,7 @@ TEST_F(DailyJournal, UnwritableJournal_Raises_AndTheNextEntryTriesAgain)
     EXPECT_THROW(elsewhere.WriteJournal(QByteArrayLiteral("lost")), EJournalError);
     ASSERT_TRUE(QDir().mkpath(folder));
     elsewhere.WriteJournal(QByteArrayLiteral("kept"));
-    EXPECT_EQ(contents(QDir(folder).filePath(QStringLiteral("2026-12-07.log"))), QByteArrayLiteral("kept\r\n"));
+    EXPECT_EQ(dir.read(QStringLiteral("not-yet/2026-12-07.log")), QByteArrayLiteral("kept\r\n"));
 }
 
 TEST_F(DailyJournal, JournalNameTakenByAFolder_Raises)

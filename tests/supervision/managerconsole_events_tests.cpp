@@ -1,5 +1,6 @@
-#include "eventrecorder.h"
+#include "cardrecorder.h"
 #include "supervision/managerconsole.h"
+#include "tempdatafolder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -27,7 +27,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dataDir.isValid());
-        qputenv("CORVALINE_DATA_DIR", dataDir.path().toLocal8Bit());
         console = std::make_unique<TForm2>();
         console->CallCards = &cards;
         console->poste_as->setText(QStringLiteral("100"));
@@ -37,7 +36,6 @@ protected:
     {
         // The console goes while its data folder is still the test's own.
         console.reset();
-        qunsetenv("CORVALINE_DATA_DIR");
     }
 
     void deliver(const QByteArray& block) { console->TnCnxDataAvailable(nullptr, block.constData(), block.size()); }
@@ -59,8 +57,8 @@ protected:
         return console->DisplayMemo->toPlainText();
     }
 
-    QTemporaryDir dataDir;
-    EventRecorder cards;
+    TempDataFolder dataDir;
+    CardRecorder cards;
     std::unique_ptr<TForm2> console;
 };
 
@@ -69,7 +67,7 @@ TEST_F(ConsoleReceive, JournalOff_InterpretsButLeavesMemoEmptyAndWritesNoFile)
     console->journal_enre->setChecked(false);
     console->DisplayMemo->setPlainText(QStringLiteral("previous"));
     deliver(ringing);
-    EXPECT_EQ(cards.calls.size(), 2);
+    EXPECT_EQ(cards.calls().size(), 2);
     EXPECT_TRUE(memo().isEmpty());
     settle();
     EXPECT_FALSE(QFile::exists(console->ManagerJournal.currentFilePath()));
@@ -91,7 +89,7 @@ TEST_F(ConsoleReceive, TextEndsAtNulAndNeverReadsPastLength)
     console->TnCnxDataAvailable(nullptr, buffer.constData(), buffer.size());
     // A block without its NUL: only Len bytes count.
     console->TnCnxDataAvailable(nullptr, ringing.constData(), ringing.indexOf("Uniqueid"));
-    EXPECT_EQ(cards.calls,
+    EXPECT_EQ(cards.calls(),
               (QList<QByteArray>{QByteArrayLiteral("RemoveCallCard|2.2"), QByteArrayLiteral("RemoveCallCard|2.2")}));
     EXPECT_EQ(journalContents(), hangup + "\r\n");
 }
@@ -103,9 +101,9 @@ TEST_F(ConsoleReceive, MessageCutAcrossBlocks_IsInterpretedWhole_AndAClosedSessi
     // then a line "1" that matches nothing.
     const qsizetype cut = ringing.indexOf("1.1") + 2;
     deliver(ringing.left(cut));
-    EXPECT_TRUE(cards.calls.isEmpty());
+    EXPECT_TRUE(cards.calls().isEmpty());
     deliver(ringing.mid(cut) + hangup.left(20));
-    EXPECT_EQ(cards.calls.first(), QByteArrayLiteral("AddRingingCard|201||1.1|100-1"));
+    EXPECT_EQ(cards.calls().first(), QByteArrayLiteral("AddRingingCard|201||1.1|100-1"));
     EXPECT_EQ(journalContents(), ringing + "\r\n");
 
     console->TnCnxSessionClosed(nullptr, 0);
@@ -120,10 +118,10 @@ TEST_F(ConsoleReceive, ChallengeAndExtensionAreTakenFromTheConsole)
     console->poste_as->setText(QStringLiteral("200"));
     deliver(QByteArrayLiteral("Response: Success\r\nChallenge: 5551212\r\n\r\n") + hangup);
     EXPECT_EQ(console->ManagerChallenge, QByteArrayLiteral("5551212"));
-    EXPECT_TRUE(cards.calls.isEmpty());
+    EXPECT_TRUE(cards.calls().isEmpty());
     console->poste_as->clear();
     deliver(hangup);
-    EXPECT_EQ(cards.calls,
+    EXPECT_EQ(cards.calls(),
               (QList<QByteArray>{QByteArrayLiteral("RemoveCallCard|2.2"), QByteArrayLiteral("RemoveCallCard|2.2")}));
 }
 
@@ -131,15 +129,15 @@ TEST_F(ConsoleReceive, BlockDeliveredDuringCardCreation_MemoAndJournalInNestedOr
 {
     console->journal_enre->setChecked(true);
     bool delivered = false;
-    cards.onAddRingingCard = [&] {
+    cards.setAddRingingCardHook([&] {
         if (delivered)
             return;
         delivered = true;
         deliver(hangup);
-    };
+    });
     deliver(ringing);
 
-    EXPECT_EQ(cards.calls,
+    EXPECT_EQ(cards.calls(),
               (QList<QByteArray>{QByteArrayLiteral("AddRingingCard|201||1.1|100-1"),
                                  QByteArrayLiteral("RemoveCallCard|2.2"), QByteArrayLiteral("RemoveCallCard|2.2"),
                                  QByteArrayLiteral("AddRingingCard|201||1.1|100-1")}));
@@ -155,7 +153,7 @@ TEST_F(ConsoleReceive, UnwritableJournal_CardsAndMemoStillUpdated)
     console->journal_enre->setChecked(true);
     ASSERT_TRUE(QDir().mkpath(console->ManagerJournal.currentFilePath()));
     deliver(ringing);
-    EXPECT_EQ(cards.calls.size(), 2);
+    EXPECT_EQ(cards.calls().size(), 2);
     EXPECT_TRUE(memo().startsWith(QStringLiteral("Event: Newstate\n")));
 }
 

@@ -1,4 +1,4 @@
-#include "eventrecorder.h"
+#include "cardrecorder.h"
 #include "supervision/managereventinterpreter.h"
 
 #include <QByteArray>
@@ -34,16 +34,16 @@ protected:
     // Interprets the blocks in turn and returns the card operations they called.
     QList<QByteArray> run(std::initializer_list<QByteArray> blocks)
     {
-        cards.calls.clear();
+        cards.clearCalls();
         for (const QByteArray& block : blocks)
             interpreter.interpret(block);
-        return cards.calls;
+        return cards.calls();
     }
     QList<QByteArray> run(const QByteArray& block) { return run({block}); }
 
     QByteArray extension = QByteArrayLiteral("100");
     QList<QByteArray> challenges;
-    EventRecorder cards;
+    CardRecorder cards;
     ManagerEventInterpreter interpreter{cards, [this] { return extension; },
                                         [this](const QByteArray& value) { challenges.append(value); }};
 };
@@ -245,7 +245,7 @@ TEST_F(Interpretation, SecondChannelOrDestinationHeader_DoesNotMakeTheEventTheUs
 
 TEST_F(Interpretation, ExtensionChangedDuringBlock_IsSeenAtTheNextLine)
 {
-    cards.onAddRingingCard = [this] { extension = QByteArrayLiteral("200"); };
+    cards.setAddRingingCardHook([this] { extension = QByteArrayLiteral("200"); });
     EXPECT_EQ(run(lines({"Event: Dial", "Channel: SIP/100-1", "Uniqueid: 1", "Event: Dial", "Channel: SIP/100-2",
                          "Uniqueid: 2", "Event: Dial", "Channel: SIP/200-3", "Uniqueid: 3"})),
               expected({"AddRingingCard|||1|100-1", "AddRingingCard|||3|200-3"}));
@@ -384,13 +384,13 @@ TEST_F(Interpretation, BlockInterpretedInsideCardCreation_LeavesBothInterpretati
     const QByteArray later = lines({"Uniqueid: 99", "Event: Newstate", "Channel: SIP/100-2", "State: Up",
                                     "CallerID: 303", "CallerIDName: Zoe", "Uniqueid: 2.2", "Challenge: inner"});
     bool delivered = false;
-    cards.onAddRingingCard = [&] {
+    cards.setAddRingingCardHook([&] {
         // As the event loop run by card creation would deliver the next block.
         if (delivered)
             return;
         delivered = true;
         interpreter.interpret(later);
-    };
+    });
     const QByteArray earlier =
         lines({"Event: Newstate", "Channel: SIP/100-1", "ChannelState: 5", "ConnectedLineNum: 201",
                "ConnectedLineName: Bob", "Uniqueid: 1.1", "", "Event: Hangup", "Channel: SIP/100-1", "Uniqueid: 1.1"});
@@ -409,17 +409,17 @@ TEST_F(Interpretation, NestedRunReusingTheCallersBuffer_DoesNotDisturbTheOuterRu
     const QByteArray second = lines({"Event: Hangup", "Channel: SIP/100-9", "Uniqueid: 9"});
     std::vector<char> buffer(first.begin(), first.end());
     bool delivered = false;
-    cards.onAddRingingCard = [&] {
+    cards.setAddRingingCardHook([&] {
         if (delivered)
             return;
         delivered = true;
         std::fill(buffer.begin(), buffer.end(), '\0');
         std::copy(second.begin(), second.end(), buffer.begin());
         interpreter.interpret(QByteArrayView(buffer.data(), static_cast<qsizetype>(buffer.size())));
-    };
+    });
     interpreter.interpret(QByteArrayView(buffer.data(), static_cast<qsizetype>(buffer.size())));
-    EXPECT_EQ(cards.calls, expected({"AddRingingCard|||1|100-1", "RemoveCallCard|9", "AddRingingCard|||1|100-1",
-                                     "RemoveCallCard|1"}));
+    EXPECT_EQ(cards.calls(), expected({"AddRingingCard|||1|100-1", "RemoveCallCard|9", "AddRingingCard|||1|100-1",
+                                       "RemoveCallCard|1"}));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "eventrecorder.h"
+#include "cardrecorder.h"
 #include "supervision/managereventinterpreter.h"
 #include "supervision/managermessageassembler.h"
 #include "supervision/moderneventinterpreter.h"
@@ -31,7 +31,7 @@ struct Session
     explicit Session(bool modern, QByteArray extension = QByteArrayLiteral("100")) : extension(std::move(extension))
     {
         const auto source = [this] { return this->extension; };
-        const auto challenge = [this](const QByteArray& value) { cards.calls.append("Challenge|" + value); };
+        const auto challenge = [this](const QByteArray& value) { cards.note("Challenge|" + value); };
         if (modern)
             interpretation = std::make_unique<ModernEventInterpreter>(cards, source, challenge);
         else
@@ -62,7 +62,7 @@ struct Session
     }
 
     QByteArray extension;
-    EventRecorder cards;
+    CardRecorder cards;
     ManagerMessageAssembler assembler;
     std::unique_ptr<EventInterpretation> interpretation;
     QList<QByteArray> handOvers;
@@ -103,12 +103,12 @@ TEST(ModernInterpretation, Asterisk18Session_OneCardPerCallOfThePhone_NoneLeft)
     ASSERT_GT(text.size(), 40000);
     Session session(true);
     session.feed(text).close();
-    EXPECT_EQ(session.cards.calls, transcriptOperations);
+    EXPECT_EQ(session.cards.calls(), transcriptOperations);
     EXPECT_TRUE(session.cards.cards().empty());
 
     Session sip(true);
     sip.feed(onSip(text)).close();
-    EXPECT_EQ(sip.cards.calls.size(), transcriptOperations.size());
+    EXPECT_EQ(sip.cards.calls().size(), transcriptOperations.size());
     EXPECT_TRUE(sip.cards.cards().empty());
 }
 
@@ -131,7 +131,7 @@ TEST(ModernInterpretation, AnyReadSize_HandsOverWholeMessagesAndGivesTheSameResu
     for (const qsizetype size : {1, 2, 3, 5, 13, 64, 127, 500, 1024, 1460, 2047, 2048, 2049, 3001, 4095, 4096}) {
         Session modern(true);
         modern.feed(text, size).close();
-        EXPECT_EQ(modern.cards.calls, transcriptOperations) << "read size " << size;
+        EXPECT_EQ(modern.cards.calls(), transcriptOperations) << "read size " << size;
         EXPECT_EQ(modern.handOvers.join(), text);
         for (qsizetype i = 0; i + 1 < modern.handOvers.size(); ++i)
             ASSERT_TRUE(modern.handOvers[i].endsWith("\r\n\r\n")) << "read size " << size << ", hand-over " << i;
@@ -161,15 +161,15 @@ TEST(ModernInterpretation, TextHandedOverDuringACardOperation_IsActedOnInStreamO
     // call's hang-up right then: the answer that came before it still counts.
     Session session(true);
     bool nested = false;
-    session.cards.onAddRingingCard = [&] {
+    session.cards.setAddRingingCardHook([&] {
         if (std::exchange(nested, true))
             return;
         session.interpretation->interpret("Event: Hangup\r\nChannel: SIP/100-1\r\nUniqueid: 1\r\n\r\n");
-    };
+    });
     session.interpretation->interpret(ring + "\r\nEvent: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 6\r\n"
                                              "Uniqueid: 1\r\n\r\n");
-    EXPECT_EQ(session.cards.calls, operations({"AddRingingCard|||1|SIP/100-1", "ShowConnectedCall|||1|SIP/100-1",
-                                               "OpenCallerAgenda|1", "RemoveCallCard|1"}));
+    EXPECT_EQ(session.cards.calls(), operations({"AddRingingCard|||1|SIP/100-1", "ShowConnectedCall|||1|SIP/100-1",
+                                                 "OpenCallerAgenda|1", "RemoveCallCard|1"}));
     EXPECT_TRUE(session.cards.cards().empty());
 }
 
@@ -190,7 +190,7 @@ TEST_P(ModernRules, GiveTheOperations)
 {
     Session session(true);
     session.interpretation->interpret(GetParam().text);
-    EXPECT_EQ(session.cards.calls, GetParam().operations);
+    EXPECT_EQ(session.cards.calls(), GetParam().operations);
 }
 
 INSTANTIATE_TEST_SUITE_P(

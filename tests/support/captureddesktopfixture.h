@@ -3,10 +3,9 @@
 #include "config/messagebox.h"
 #include "config/svgeditini.h"
 #include "supervision/browser.h"
+#include "tempdatafolder.h"
 
-#include <QFile>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 // Window tests over a data folder of the test's own, with the messages and
@@ -18,7 +17,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dataDir.isValid());
-        qputenv("CORVALINE_DATA_DIR", QFile::encodeName(dataDir.path()));
         TSvgEditIni::ResetForTests();
         SetMessageSinkForTests([this](const QString& text) { messages.append(text); });
         SetBrowserHookForTests([this](const QString& address) { pages.append(address); });
@@ -29,10 +27,9 @@ protected:
         SetMessageSinkForTests({});
         SetBrowserHookForTests({});
         TSvgEditIni::ResetForTests();
-        qunsetenv("CORVALINE_DATA_DIR");
     }
 
-    QTemporaryDir dataDir;
+    TempDataFolder dataDir;
     QStringList messages;
     QStringList pages;
 };

@@ -1,35 +1,6 @@
-#include "simulatorprocess.h"
+#include "managerclient.h"
 
 #include "waitfor.h"
-
-SimulatorProcess::SimulatorProcess(const QStringList& arguments)
-{
-    m_process.setProgram(QStringLiteral(CORVALINE_PBXSIM_PATH));
-    m_process.setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
-    m_process.setProcessChannelMode(QProcess::SeparateChannels);
-    m_process.start();
-    if (!m_process.waitForStarted(10000))
-        return;
-    testsupport::waitFor([this] { return m_process.canReadLine() || m_process.state() == QProcess::NotRunning; },
-                         10000);
-    const QByteArray line = m_process.readLine().trimmed();
-    if (line.startsWith("listening on "))
-        m_port = static_cast<quint16>(line.mid(13).toUInt());
-}
-
-SimulatorProcess::~SimulatorProcess()
-{
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-}
-
-bool SimulatorProcess::stop()
-{
-    m_process.terminate();
-    return m_process.waitForFinished(10000);
-}
 
 bool ManagerClient::connectTo(quint16 port)
 {

@@ -5,26 +5,32 @@
 #include <QString>
 #include <QStringList>
 
-// The real corvaline-pbxsim program on loopback, with an action log in a file
-// of the test's own. It can be killed and started again on the port it had, as
-// a PBX that goes down and comes back.
-class PbxSimulator
+// The real corvaline-pbxsim program on a loopback port, optionally with an
+// action log in a file of the test's own. It can be killed and started again
+// on the port it had, as a PBX that goes down and comes back.
+class SimulatorProcess
 {
 public:
-    PbxSimulator(const QStringList& arguments, const QString& logPath);
-    ~PbxSimulator();
+    // The program's path, for the cases that run it by hand.
+    static QString program();
 
-    PbxSimulator(const PbxSimulator&) = delete;
-    PbxSimulator& operator=(const PbxSimulator&) = delete;
+    explicit SimulatorProcess(const QStringList& arguments, const QString& logPath = QString());
+    ~SimulatorProcess();
+
+    SimulatorProcess(const SimulatorProcess&) = delete;
+    SimulatorProcess& operator=(const SimulatorProcess&) = delete;
 
     // Starts the program on a free port (the first time) or on the port it had
     // (later); true once it has reported the port it listens on. Bounded.
     bool start();
+    // Sends SIGTERM and waits (bounded) for the end; true when it ended by itself.
+    bool stop();
     // Kills the program outright (no goodbye to its clients) and waits for its end.
     bool kill();
     bool running() const { return m_process.state() != QProcess::NotRunning; }
     quint16 port() const { return m_port; }
     QByteArray portText() const { return QByteArray::number(m_port); }
+    QProcess& process() { return m_process; }
 
     // The actions received so far, byte for byte, over every run.
     QByteArray log() const;

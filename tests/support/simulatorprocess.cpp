@@ -1,28 +1,34 @@
-#include "pbxsimulator.h"
+#include "simulatorprocess.h"
 
 #include "waitfor.h"
 
 #include <QFile>
 
-PbxSimulator::PbxSimulator(const QStringList& arguments, const QString& logPath)
+QString SimulatorProcess::program()
+{
+    return QStringLiteral(CORVALINE_PBXSIM_PATH);
+}
+
+SimulatorProcess::SimulatorProcess(const QStringList& arguments, const QString& logPath)
     : m_arguments(arguments), m_logPath(logPath)
 {
-    m_process.setProgram(QStringLiteral(CORVALINE_PBXSIM_PATH));
+    m_process.setProgram(program());
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
 }
 
-PbxSimulator::~PbxSimulator()
+SimulatorProcess::~SimulatorProcess()
 {
     kill();
 }
 
-bool PbxSimulator::start()
+bool SimulatorProcess::start()
 {
     if (running())
         return false;
-    m_process.setArguments(
-        QStringList{QStringLiteral("--port"), QString::number(m_port), QStringLiteral("--log"), m_logPath} +
-        m_arguments);
+    QStringList arguments{QStringLiteral("--port"), QString::number(m_port)};
+    if (!m_logPath.isEmpty())
+        arguments << QStringLiteral("--log") << m_logPath;
+    m_process.setArguments(arguments + m_arguments);
     m_process.start();
     if (!m_process.waitForStarted(10000))
         return false;
@@ -37,7 +43,13 @@ bool PbxSimulator::start()
     return true;
 }
 
-bool PbxSimulator::kill()
+bool SimulatorProcess::stop()
+{
+    m_process.terminate();
+    return m_process.waitForFinished(10000);
+}
+
+bool SimulatorProcess::kill()
 {
     if (!running())
         return true;
@@ -45,18 +57,18 @@ bool PbxSimulator::kill()
     return m_process.waitForFinished(10000);
 }
 
-QByteArray PbxSimulator::log() const
+QByteArray SimulatorProcess::log() const
 {
     QFile file(m_logPath);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool PbxSimulator::waitForLog(const QByteArray& text, qsizetype count, int timeoutMs) const
+bool SimulatorProcess::waitForLog(const QByteArray& text, qsizetype count, int timeoutMs) const
 {
     return testsupport::waitFor([&] { return log().count(text) >= count; }, timeoutMs);
 }
 
-QByteArray PbxSimulator::errors()
+QByteArray SimulatorProcess::errors()
 {
     return m_process.readAllStandardError();
 }

@@ -1,29 +1,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QProcess>
-#include <QStringList>
 #include <QTcpSocket>
-
-// The real corvaline-pbxsim program, started on a free loopback port.
-class SimulatorProcess
-{
-public:
-    explicit SimulatorProcess(const QStringList& arguments);
-    ~SimulatorProcess();
-
-    // True once the program has reported the port it listens on.
-    bool started() const { return m_port != 0; }
-    quint16 port() const { return m_port; }
-    QProcess& process() { return m_process; }
-
-    // Sends SIGTERM and waits (bounded) for the end; true when it ended by itself.
-    bool stop();
-
-private:
-    QProcess m_process;
-    quint16 m_port = 0;
-};
 
 // A manager client on a plain Qt socket.
 class ManagerClient
