@@ -125,7 +125,7 @@ void TForm1::addCallCard(const QByteArray& number, const QByteArray& sda, const 
     if (!m_cardList.addCard(number, sda, key, channel, answered))
         return;
     auto* card = new TFrame4(m_agenda, m_dial, this, Panel3);
-    card->Prepare(number, sda, key, channel, answered);
+    card->prepare(number, sda, key, channel, answered);
     connect(card, &TFrame4::HangupRequested, m_console, &TForm2::HangupRequested);
     // The window grows before the card joins the layout: the other way round the
     // layout would first stretch the window to its new minimum height, and the
@@ -154,7 +154,7 @@ void TForm1::MarkCardAnswered(const QByteArray& key)
     if (!card)
         return;
     m_cardList.markAnswered(key);
-    card->MarkAnswered();
+    card->markAnswered();
     m_ringingStack->removeWidget(card);
     m_answeredStack->removeWidget(card);
     m_answeredStack->addWidget(card);
@@ -166,8 +166,8 @@ void TForm1::OpenCallerAgenda(const QByteArray& key)
     QByteArray number;
     if (TFrame4* card = findCallCard(key)) {
         MarkCardAnswered(key);
-        sda = card->SdaValue();
-        number = card->NumberValue();
+        sda = card->sdaValue();
+        number = card->numberValue();
     }
     openAgendaAutomatically(key, sda, number);
 }
@@ -193,7 +193,7 @@ void TForm1::openAgendaAutomatically(const QByteArray& key, const QByteArray& sd
         askForAgendaAddress();
         return;
     }
-    TFrame4::OpenAgendaPage(m_agenda, sda, number);
+    TFrame4::openAgendaPage(m_agenda, sda, number);
 }
 
 void TForm1::askForAgendaAddress()
@@ -300,7 +300,7 @@ void TForm1::Timer1Timer()
     // not; the real one follows when the connection completes.
     m_console->ConnectButtonClick();
     m_console->SendButtonClick();
-    m_agenda->ReloadNameLists();
+    m_agenda->reloadNameLists();
     setModeHeight();
 }
 

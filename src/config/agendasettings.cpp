@@ -70,7 +70,7 @@ TForm3::~TForm3()
     delete ui;
 }
 
-void TForm3::ReloadNameLists()
+void TForm3::reloadNameLists()
 {
     reloadNameList(ValueListEditor1, QStringLiteral("sda.ini"));
     reloadNameList(ValueListEditor2, QStringLiteral("tel.ini"));
@@ -78,7 +78,7 @@ void TForm3::ReloadNameLists()
 
 void TForm3::Button2Click()
 {
-    ReloadNameLists();
+    reloadNameLists();
 }
 
 void TForm3::Button5Click()

@@ -60,7 +60,7 @@ public:
     // Loads "sda.ini" then "tel.ini" from the data folder, each only when the
     // file exists. A file that cannot be read shows "Erreur de création de
     // fichier sda.ini" and leaves that list as it was.
-    void ReloadNameLists();
+    void reloadNameLists();
 
     // "Rafraichir SDA": the name lists come again from "sda.ini" and "tel.ini".
     void Button2Click();

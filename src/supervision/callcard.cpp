@@ -76,7 +76,7 @@ TFrame4::TFrame4(TForm3* agenda, TForm5* dial, CallCardOperations* list, QWidget
     for (QToolButton* button : {SpeedButton3, SpeedButton5}) {
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(button, &QToolButton::customContextMenuRequested, this,
-                [this, button](const QPoint& position) { ShowPopupMenu(button, position); });
+                [this, button](const QPoint& position) { showPopupMenu(button, position); });
     }
     connect(SpeedButton3, &QToolButton::clicked, this, &TFrame4::SpeedButton3Click);
     connect(SpeedButton4, &QPushButton::clicked, this, &TFrame4::SpeedButton4Click);
@@ -91,7 +91,7 @@ TFrame4::~TFrame4()
     delete ui;
 }
 
-void TFrame4::Prepare(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& key,
+void TFrame4::prepare(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& key,
                       const QByteArray& channelText, bool answered)
 {
     QByteArray lineLabel = sdaText;
@@ -115,7 +115,7 @@ void TFrame4::Prepare(const QByteArray& numberText, const QByteArray& sdaText, c
     N4->setText(QStringLiteral("Appel : ") + text(key));
     StartTime = QDateTime::currentDateTime();
     if (m_agenda->num_temps->isChecked()) {
-        Label1->setText(TalkTimeText(0));
+        Label1->setText(talkTimeText(0));
         Label1->show();
         Timer1->start();
     }
@@ -132,31 +132,31 @@ void TFrame4::Prepare(const QByteArray& numberText, const QByteArray& sdaText, c
     else
         SpeedButton4->setText(text(lineLabel));
     if (answered)
-        MarkAnswered();
+        markAnswered();
     SpeedButton1->setToolTip(text(channelText));
 }
 
-void TFrame4::MarkAnswered()
+void TFrame4::markAnswered()
 {
     SpeedButton1->setEnabled(false);
 }
 
-bool TFrame4::IsAnswered() const
+bool TFrame4::isAnswered() const
 {
     return !SpeedButton1->isEnabled();
 }
 
-QByteArray TFrame4::SdaValue() const
+QByteArray TFrame4::sdaValue() const
 {
     return bytes(sda);
 }
 
-QByteArray TFrame4::NumberValue() const
+QByteArray TFrame4::numberValue() const
 {
     return bytes(number);
 }
 
-QByteArray TFrame4::ChannelValue() const
+QByteArray TFrame4::channelValue() const
 {
     return bytes(channel);
 }
@@ -168,7 +168,7 @@ void TFrame4::SpeedButton3Click()
 
 void TFrame4::SpeedButton4Click()
 {
-    OpenAgendaPage(m_agenda, SdaValue(), NumberValue());
+    openAgendaPage(m_agenda, sdaValue(), numberValue());
 }
 
 void TFrame4::SpeedButton5Click()
@@ -183,15 +183,15 @@ void TFrame4::Supprimercetappeldelaliste1Click()
 
 void TFrame4::Raccrocher1Click()
 {
-    emit HangupRequested(ChannelValue());
+    emit HangupRequested(channelValue());
 }
 
 void TFrame4::Timer1Timer()
 {
-    Label1->setText(TalkTimeText(StartTime.msecsTo(QDateTime::currentDateTime())));
+    Label1->setText(talkTimeText(StartTime.msecsTo(QDateTime::currentDateTime())));
 }
 
-QString TFrame4::TalkTimeText(qint64 elapsedMs)
+QString TFrame4::talkTimeText(qint64 elapsedMs)
 {
     // A system clock set back since the card was created would give negative
     // digits; the counter stays at zero until the clock has caught up.
@@ -201,7 +201,7 @@ QString TFrame4::TalkTimeText(qint64 elapsedMs)
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
-QString TFrame4::AgendaPageAddress(const QString& base, bool keyedBySda, const QByteArray& sdaValue,
+QString TFrame4::agendaPageAddress(const QString& base, bool keyedBySda, const QByteArray& sdaValue,
                                    const QByteArray& numberValue)
 {
     // toPercentEncoding() leaves exactly the unreserved set (letters, digits,
@@ -212,17 +212,17 @@ QString TFrame4::AgendaPageAddress(const QString& base, bool keyedBySda, const Q
            QString::fromLatin1(numberValue.toPercentEncoding());
 }
 
-void TFrame4::OpenAgendaPage(TForm3* agenda, const QByteArray& sdaValue, const QByteArray& numberValue)
+void TFrame4::openAgendaPage(TForm3* agenda, const QByteArray& sdaValue, const QByteArray& numberValue)
 {
     const QString base = agenda->adresse_ob->text();
     if (base.isEmpty()) {
         ShowMessage(QStringLiteral("Indiquer l'adresse d'Orbanel"));
         return;
     }
-    OpenInBrowser(AgendaPageAddress(base, agenda->sda_liaison->isChecked(), sdaValue, numberValue));
+    OpenInBrowser(agendaPageAddress(base, agenda->sda_liaison->isChecked(), sdaValue, numberValue));
 }
 
-void TFrame4::ShowPopupMenu(QToolButton* button, const QPoint& position)
+void TFrame4::showPopupMenu(QToolButton* button, const QPoint& position)
 {
     PopupMenu1->popup(button->mapToGlobal(position));
 }

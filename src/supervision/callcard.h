@@ -68,15 +68,15 @@ public:
     // Fills a new card: the name-list lookups, the captions, the pop-up lines,
     // the talk-time counter and the state icon, from the texts the manager
     // gave (CP1252 bytes).
-    void Prepare(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& key,
+    void prepare(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& key,
                  const QByteArray& channelText, bool answered);
     // The call is answered: the state icon shows its answered look.
-    void MarkAnswered();
-    bool IsAnswered() const;
+    void markAnswered();
+    bool isAnswered() const;
 
-    QByteArray SdaValue() const;
-    QByteArray NumberValue() const;
-    QByteArray ChannelValue() const;
+    QByteArray sdaValue() const;
+    QByteArray numberValue() const;
+    QByteArray channelValue() const;
 
     void SpeedButton3Click();
     void SpeedButton4Click();
@@ -87,25 +87,25 @@ public:
 
     // "nn:ss" of an elapsed time: minutes within the hour and seconds, so 61
     // minutes and 5 seconds read "01:05".
-    static QString TalkTimeText(qint64 elapsedMs);
+    static QString talkTimeText(qint64 elapsedMs);
 
     // The caller's page of the web agenda: base + "/cgi-bin/agenda/frame.pl?" +
     // ("sda" or "base") + "=" + SDA + "&number=" + number. The base is used as
     // typed; the two values are percent-encoded byte by byte (everything but
     // the RFC 3986 unreserved characters), so a caller text holding '&', '#',
     // '?' or blanks cannot change the query.
-    static QString AgendaPageAddress(const QString& base, bool keyedBySda, const QByteArray& sdaValue,
+    static QString agendaPageAddress(const QString& base, bool keyedBySda, const QByteArray& sdaValue,
                                      const QByteArray& numberValue);
     // Opens the caller's agenda page, or asks for the agenda address when none
     // is set ("Indiquer l'adresse d'Orbanel").
-    static void OpenAgendaPage(TForm3* agenda, const QByteArray& sdaValue, const QByteArray& numberValue);
+    static void openAgendaPage(TForm3* agenda, const QByteArray& sdaValue, const QByteArray& numberValue);
 
 signals:
     // "Raccrocher": the manager session hangs up the card's channel when it is open.
     void HangupRequested(const QByteArray& channel);
 
 private:
-    void ShowPopupMenu(QToolButton* button, const QPoint& position);
+    void showPopupMenu(QToolButton* button, const QPoint& position);
 
     TForm3* m_agenda;
     TForm5* m_dial;

@@ -102,7 +102,7 @@ void TForm5::Button1Click()
                                   .header("CallerId", extension)
                                   .header("Async", "yes")
                                   .text();
-    if (!SendWithLogin(action))
+    if (!sendWithLogin(action))
         ShowMessage(QStringLiteral("Erreur sur appel ") + Edit1->text());
 }
 
@@ -131,11 +131,11 @@ void TForm5::Button3Click()
                                                                       .header("Priority", "1")
                                                                       .text();
     // The message names the number the call was to go to.
-    if (!SendWithLogin(action)) {
+    if (!sendWithLogin(action)) {
         ShowMessage(QStringLiteral("Erreur sur transfert ") + Edit2->text());
         return;
     }
-    ClearSelectedChannels();
+    clearSelectedChannels();
 }
 
 void TForm5::Button4Click()
@@ -157,14 +157,14 @@ void TForm5::Button4Click()
                                   .header("ExtraExten", TwoCallTarget)
                                   .header("ExtraPriority", "1")
                                   .text();
-    if (!SendWithLogin(action)) {
+    if (!sendWithLogin(action)) {
         ShowMessage(QStringLiteral("Erreur sur transfert ") + Cp1252::toUnicode(TwoCallTarget));
         return;
     }
-    ClearSelectedChannels();
+    clearSelectedChannels();
 }
 
-bool TForm5::SendWithLogin(const QByteArray& action)
+bool TForm5::sendWithLogin(const QByteArray& action)
 {
     TTnCnx* session = Console->TnCnx;
     if (!session->SessionOpen())
@@ -182,7 +182,7 @@ bool TForm5::SendWithLogin(const QByteArray& action)
     return true;
 }
 
-void TForm5::ClearSelectedChannels()
+void TForm5::clearSelectedChannels()
 {
     Label1->clear();
     Label2->clear();

@@ -86,6 +86,6 @@ private:
     // Sends the login block (with "Events: off") and then the action, when the
     // session is open. False when a send failed; true also when nothing was
     // sent because the session is closed.
-    bool SendWithLogin(const QByteArray& action);
-    void ClearSelectedChannels();
+    bool sendWithLogin(const QByteArray& action);
+    void clearSelectedChannels();
 };

@@ -3,8 +3,11 @@
 #include "config/cp1252.h"
 #include "config/svgeditini.h"
 #include "net/esocketexception.h"
+#include "net/hostlookup.h"
 #include "net/tncnx.h"
+#include "net/winsockerror.h"
 #include "net/wsocket.h"
+#include "net/wsocketresolve.h"
 #include "supervision/callcard.h"
 #include "supervision/callcardoperations.h"
 #include "supervision/consoleoutput.h"
@@ -88,6 +91,7 @@ TForm2::TForm2(QWidget* parent)
     Button1 = ui->Button1;
 
     TnCnx = new TTnCnx(this);
+    m_hostLookup = new HostLookup(this);
     TnCnx->SetPort(QByteArrayLiteral("23"));
     TnCnx->SetLocation(QByteArrayLiteral("TNCNX"));
     TnCnx->SetTermType(QByteArrayLiteral("VT100"));
@@ -127,7 +131,7 @@ TForm2::TForm2(QWidget* parent)
     connect(ConnectButton, &QPushButton::clicked, this, &TForm2::ConnectButtonClick);
     connect(DisconnectButton, &QPushButton::clicked, this, &TForm2::DisconnectButtonClick);
     connect(SendButton, &QPushButton::clicked, this, &TForm2::SendButtonClick);
-    connect(this, &TForm2::HangupRequested, this, &TForm2::SendHangup);
+    connect(this, &TForm2::HangupRequested, this, &TForm2::sendHangup);
     connect(RadioButton1, &QRadioButton::clicked, this, &TForm2::RadioButton1Click);
     connect(RadioButton2, &QRadioButton::clicked, this, &TForm2::RadioButton2Click);
     connect(RadioButton3, &QRadioButton::clicked, this, &TForm2::RadioButton3Click);
@@ -162,7 +166,24 @@ void TForm2::ConnectButtonClick()
     m_bannerRead = false;
     m_managerVersion = 0;
     m_watch.reset();
-    TnCnx->SetHost(field(HostEdit_as));
+    const QByteArray host = field(HostEdit_as);
+    if (IsDottedIP(host)) {
+        connectTo(host);
+        return;
+    }
+    // A name is looked up first, off the interface thread: with a name server
+    // that does not answer, the window would stop at every attempt.
+    m_hostLookup->lookUp(host, HostLookupTimeoutMs, [this](const QByteArray& address) {
+        if (address.isEmpty())
+            addMemoLine(QStringLiteral("Erreur #") + QString::number(WSAHOST_NOT_FOUND));
+        else
+            connectTo(address);
+    });
+}
+
+void TForm2::connectTo(const QByteArray& address)
+{
+    TnCnx->SetHost(address);
     TnCnx->SetPort(field(PortEdit_as));
     TnCnx->SetTermType(QByteArrayLiteral("VT100"));
     TnCnx->SetLocalEcho(false);
@@ -182,30 +203,30 @@ void TForm2::SendButtonClick()
     ManagerChallenge.clear();
     QByteArray login = m_login.plainText();
     if (!TnCnx->SessionOpen()) {
-        AddMemoLine(Cp1252::toUnicode(NotConnectedLine));
+        addMemoLine(Cp1252::toUnicode(NotConnectedLine));
         return;
     }
     if (md5_s->isChecked()) {
-        SendToManager(ManagerAction("Challenge").header("AuthType", "MD5").text());
-        AwaitChallenge();
+        sendToManager(ManagerAction("Challenge").header("AuthType", "MD5").text());
+        awaitChallenge();
         // Data handled during the pause may have ended the session; the next
         // connect logs in again.
         if (!TnCnx->SessionOpen()) {
-            AddMemoLine(Cp1252::toUnicode(NotConnectedLine));
+            addMemoLine(Cp1252::toUnicode(NotConnectedLine));
             return;
         }
         if (!ManagerChallenge.isEmpty())
             login = m_login.md5Text(ManagerChallenge);
     }
-    SendToManager(login);
+    sendToManager(login);
     m_watch.loginSent();
     // The memo shows the plain form whichever form went out, never the key.
-    AddMemoLine(QStringLiteral("Action: ") + action_as->text());
-    AddMemoLine(QStringLiteral("UserName: ") + username_as->text());
+    addMemoLine(QStringLiteral("Action: ") + action_as->text());
+    addMemoLine(QStringLiteral("UserName: ") + username_as->text());
     // Never the secret itself: it opens the whole exchange to whoever reads it.
-    AddMemoLine(QStringLiteral("Secret: ") + (secret_as->text().isEmpty() ? QString() : QStringLiteral("********")));
-    AddMemoLine(QStringLiteral("Events: ") + events_as->text());
-    AddMemoLine(QString());
+    addMemoLine(QStringLiteral("Secret: ") + (secret_as->text().isEmpty() ? QString() : QStringLiteral("********")));
+    addMemoLine(QStringLiteral("Events: ") + events_as->text());
+    addMemoLine(QString());
 }
 
 void TForm2::Timer1Timer()
@@ -214,11 +235,11 @@ void TForm2::Timer1Timer()
         if (!m_watch.keepAliveTick()) {
             // Closed as if the manager had closed it: the card shows, and the
             // next tick tries again.
-            AddMemoLine(Cp1252::toUnicode(NoAnswerLine));
+            addMemoLine(Cp1252::toUnicode(NoAnswerLine));
             TnCnx->Close();
             return;
         }
-        SendToManager(ManagerAction(field(caction_m)).header("Parameters", field(cpara_m)).text());
+        sendToManager(ManagerAction(field(caction_m)).header("Parameters", field(cpara_m)).text());
         return;
     }
     DisconnectButtonClick();
@@ -234,7 +255,7 @@ void TForm2::Spin_Edit1Change()
 void TForm2::TnCnxSessionConnected(QObject*, quint16 Error)
 {
     if (Error != 0) {
-        AddMemoLine(QStringLiteral("Erreur #") + QString::number(Error));
+        addMemoLine(QStringLiteral("Erreur #") + QString::number(Error));
         return;
     }
     m_output->clearMemo();
@@ -250,7 +271,7 @@ void TForm2::TnCnxSessionConnected(QObject*, quint16 Error)
     SendButtonClick();
 }
 
-void TForm2::LoginAccepted()
+void TForm2::loginAccepted()
 {
     // Removing the card runs the event loop; if the session ends meanwhile,
     // its close report has shown the card and the "Connexion" button again.
@@ -260,13 +281,13 @@ void TForm2::LoginAccepted()
         emit SessionShown(true);
 }
 
-void TForm2::LoginRefused()
+void TForm2::loginRefused()
 {
-    AddMemoLine(Cp1252::toUnicode(RefusedLine));
-    ShowSessionCard(RefusedSda);
+    addMemoLine(Cp1252::toUnicode(RefusedLine));
+    showSessionCard(RefusedSda);
 }
 
-void TForm2::ShowSessionCard(const QByteArray& sda)
+void TForm2::showSessionCard(const QByteArray& sda)
 {
     if (!CallCards)
         return;
@@ -285,7 +306,7 @@ void TForm2::TnCnxSessionClosed(QObject*, quint16)
 {
     // What the session delivered last is handed over as it is.
     if (const QByteArray rest = m_assembler.takePending(); !rest.isEmpty())
-        HandOver(rest);
+        handOver(rest);
     m_modern->reset();
     DisplayMemo->setEnabled(false);
     ConnectButton->setEnabled(true);
@@ -293,13 +314,13 @@ void TForm2::TnCnxSessionClosed(QObject*, quint16)
     ConnectButton->setFocus();
     // A refusal stays shown: it says more than the disconnection that follows it.
     if (!CallCards || !CallCards->HasCallCard(TFrame4::DisconnectionKey))
-        ShowSessionCard(DisconnectedSda);
+        showSessionCard(DisconnectedSda);
     // A new session that came up while the card was being added owns the strip.
     if (!TnCnx->SessionOpen())
         emit SessionShown(false);
 }
 
-void TForm2::SendHangup(const QByteArray& channel)
+void TForm2::sendHangup(const QByteArray& channel)
 {
     if (!TnCnx->SessionOpen())
         return;
@@ -311,7 +332,7 @@ void TForm2::SendHangup(const QByteArray& channel)
     }
 }
 
-void TForm2::SendToManager(const QByteArray& action)
+void TForm2::sendToManager(const QByteArray& action)
 {
     try {
         TnCnx->SendText(action);
@@ -320,7 +341,7 @@ void TForm2::SendToManager(const QByteArray& action)
     }
 }
 
-void TForm2::AwaitChallenge()
+void TForm2::awaitChallenge()
 {
     if (!ManagerChallenge.isEmpty())
         return;
@@ -333,7 +354,7 @@ void TForm2::AwaitChallenge()
     m_challengePause = outer;
 }
 
-void TForm2::AddMemoLine(const QString& line)
+void TForm2::addMemoLine(const QString& line)
 {
     m_output->showLine(line);
 }
@@ -360,10 +381,10 @@ void TForm2::Button1Click()
 
 void TForm2::MemoAddLines(QPlainTextEdit*, const QByteArray& Text)
 {
-    CurrentInterpretation().interpret(Text);
+    currentInterpretation().interpret(Text);
 }
 
-EventInterpretation& TForm2::CurrentInterpretation() const
+EventInterpretation& TForm2::currentInterpretation() const
 {
     if (isModernMode())
         return *m_modern;
@@ -398,13 +419,13 @@ void TForm2::TnCnxDataAvailable(QObject*, const char* Buffer, qsizetype Len)
     const QByteArrayView received(Buffer, Len);
     const qsizetype nul = received.indexOf('\0');
     const QByteArray text = (nul >= 0 ? received.first(nul) : received).toByteArray();
-    NoteBanner(text);
+    noteBanner(text);
     m_watch.received();
     if (const QByteArray ready = m_assembler.append(text); !ready.isEmpty())
-        HandOver(ready);
+        handOver(ready);
 }
 
-void TForm2::HandOver(const QByteArray& text)
+void TForm2::handOver(const QByteArray& text)
 {
     // Card operations run the event loop, so hand-overs nest; the outermost
     // one tells when the received text is handled.
@@ -413,17 +434,17 @@ void TForm2::HandOver(const QByteArray& text)
         if (--m_handOverDepth == 0)
             emit ReceivedTextHandled();
     });
+    m_output->clearMemo();
     switch (m_watch.readLoginAnswer(text)) {
     case ManagerSessionWatch::LoginAnswer::Accepted:
-        LoginAccepted();
+        loginAccepted();
         break;
     case ManagerSessionWatch::LoginAnswer::Refused:
-        LoginRefused();
+        loginRefused();
         break;
     case ManagerSessionWatch::LoginAnswer::None:
         break;
     }
-    m_output->clearMemo();
     MemoAddLines(DisplayMemo, text);
     if (!journal_enre->isChecked())
         return;
@@ -431,7 +452,7 @@ void TForm2::HandOver(const QByteArray& text)
     m_output->journal(text);
 }
 
-void TForm2::NoteBanner(const QByteArray& text)
+void TForm2::noteBanner(const QByteArray& text)
 {
     if (m_bannerRead)
         return;

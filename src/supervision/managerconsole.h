@@ -13,6 +13,7 @@
 
 class ConsoleOutput;
 class EventInterpretation;
+class HostLookup;
 class ManagerEventInterpreter;
 class ModernEventInterpreter;
 class QCheckBox;
@@ -138,6 +139,8 @@ public:
 
     // How long the MD5 login waits for the manager's challenge.
     static constexpr int ChallengePauseMs = 50;
+    // How long the manager's host name may take to resolve.
+    static constexpr int HostLookupTimeoutMs = 5000;
 
     // The login of the fields, for the actions of other windows too.
     const ManagerLogin& managerLogin() const { return m_login; }
@@ -172,25 +175,26 @@ signals:
 private:
     // The card's "Raccrocher": "Action: Hangup" for the card's channel, sent only
     // while the session is open; a failed send is not reported.
-    void SendHangup(const QByteArray& channel);
+    void sendHangup(const QByteArray& channel);
     // Sends one action of the console itself. A send that fails means the
     // session is going; its close report follows, so the error is only noted
     // in the memo.
-    void SendToManager(const QByteArray& action);
+    void sendToManager(const QByteArray& action);
     // Handles received data for at most ChallengePauseMs, returning as soon as
     // a challenge has been recorded. User input waits meanwhile.
-    void AwaitChallenge();
-    void AddMemoLine(const QString& line);
+    void awaitChallenge();
+    void addMemoLine(const QString& line);
     // The manager's answer to the console's login: accepted removes the
     // session's card, refused keeps a card that says so.
-    void LoginAccepted();
-    void LoginRefused();
+    void connectTo(const QByteArray& address);
+    void loginAccepted();
+    void loginRefused();
     // The card of the session's state (disconnected, refused), with its key.
-    void ShowSessionCard(const QByteArray& sda);
+    void showSessionCard(const QByteArray& sda);
     // Shows, interprets and journals one hand-over of whole messages.
-    void HandOver(const QByteArray& text);
-    void NoteBanner(const QByteArray& text);
-    EventInterpretation& CurrentInterpretation() const;
+    void handOver(const QByteArray& text);
+    void noteBanner(const QByteArray& text);
+    EventInterpretation& currentInterpretation() const;
 
     // The main window's card list once it is attached; until then no card
     // changes, but challenges are still recorded.
@@ -223,6 +227,7 @@ private:
     bool m_bannerRead = false;
     int m_managerVersion = 0;
     ManagerSessionWatch m_watch;
+    HostLookup* m_hostLookup;
     int m_handOverDepth = 0;
     QByteArray m_sessionCardSda; // what the session's card says
 

@@ -136,10 +136,10 @@ TEST_F(MainWindowTest, SimulateCommands_EachShowsItsCardOnce)
     const TFrame4* answered = form1->findCallCard("d717");
     const TFrame4* ringing = form1->findCallCard("d77");
     ASSERT_TRUE(answered && ringing);
-    EXPECT_TRUE(answered->IsAnswered());
-    EXPECT_EQ(answered->ChannelValue(), QByteArray("d1d"));
-    EXPECT_FALSE(ringing->IsAnswered());
-    EXPECT_EQ(ringing->NumberValue(), QByteArray("0511223344"));
+    EXPECT_TRUE(answered->isAnswered());
+    EXPECT_EQ(answered->channelValue(), QByteArray("d1d"));
+    EXPECT_FALSE(ringing->isAnswered());
+    EXPECT_EQ(ringing->numberValue(), QByteArray("0511223344"));
     layOut();
     EXPECT_LT(answered->y(), ringing->y());
 }
@@ -168,7 +168,7 @@ TEST_F(MainWindowTest, ShowConnectedCall_ForANewKey_AddsAnAnsweredCard)
     const int height = form1->height();
     form1->ShowConnectedCall("0511223344", "Essai", "k1", "100-1");
     ASSERT_TRUE(form1->HasCallCard("k1"));
-    EXPECT_TRUE(form1->findCallCard("k1")->IsAnswered());
+    EXPECT_TRUE(form1->findCallCard("k1")->isAnswered());
     EXPECT_EQ(form1->height(), height + 32);
     EXPECT_TRUE(pages.isEmpty());
 }
@@ -261,7 +261,7 @@ TEST_F(MainWindowTest, OpenCallerAgenda_UsesTheCardsValuesOrEmptyOnesForAnUnknow
     form1->AddRingingCard("0601020304", "0140000000", "k1", "100-1");
     form1->OpenCallerAgenda("k1");
     form1->OpenCallerAgenda("nothing");
-    EXPECT_TRUE(form1->findCallCard("k1")->IsAnswered());
+    EXPECT_TRUE(form1->findCallCard("k1")->isAnswered());
     EXPECT_EQ(pages,
               (QStringList{QStringLiteral("http://agenda/cgi-bin/agenda/frame.pl?base=0140000000&number=0601020304"),
                            QStringLiteral("http://agenda/cgi-bin/agenda/frame.pl?base=&number=")}));
@@ -290,7 +290,7 @@ TEST_F(MainWindowTest, MarkCardAnswered_ForAnUnknownKey_ChangesNothing)
     const int height = form1->height();
     form1->MarkCardAnswered("unknown");
     EXPECT_EQ(form1->height(), height);
-    EXPECT_FALSE(form1->findCallCard("key0")->IsAnswered());
+    EXPECT_FALSE(form1->findCallCard("key0")->isAnswered());
 }
 
 TEST_F(MainWindowTest, RemovingACardFromItsOwnButton_FreesItAfterTheClick)

@@ -171,7 +171,7 @@ TEST_F(AgendaSettingsTest, ReloadNameLists_LoadsBothFilesFromTheDataFolder)
     ASSERT_TRUE(folder.write(QStringLiteral("sda.ini"), QByteArrayLiteral("0123=Accueil\r\n0456=Standard\r\n")));
     ASSERT_TRUE(folder.write(QStringLiteral("tel.ini"), QByteArrayLiteral("0601020304=Martin\n")));
     TForm3 form;
-    form.ReloadNameLists();
+    form.reloadNameLists();
     EXPECT_EQ(form.ValueListEditor1.rowCount(), 2);
     EXPECT_EQ(form.ValueListEditor1.value("0456"), QByteArrayLiteral("Standard"));
     EXPECT_EQ(form.ValueListEditor2.value("0601020304"), QByteArrayLiteral("Martin"));
@@ -196,7 +196,7 @@ TEST_F(AgendaSettingsTest, ReloadNameLists_MissingFilesLeaveTheListsAsTheyWere)
 {
     TForm3 form;
     form.ValueListEditor1.load(QByteArrayLiteral("0123=Accueil\r\n"));
-    form.ReloadNameLists();
+    form.reloadNameLists();
     EXPECT_EQ(form.ValueListEditor1.value("0123"), QByteArrayLiteral("Accueil"));
     EXPECT_EQ(form.ValueListEditor2.rowCount(), 0);
     EXPECT_TRUE(messages.isEmpty());
@@ -208,7 +208,7 @@ TEST_F(AgendaSettingsTest, ReloadNameLists_UnreadableFileShowsTheMessageKeepsIts
     ASSERT_TRUE(folder.write(QStringLiteral("tel.ini"), QByteArrayLiteral("0601020304=Martin\r\n")));
     TForm3 form;
     form.ValueListEditor1.load(QByteArrayLiteral("0123=Accueil\r\n"));
-    form.ReloadNameLists();
+    form.reloadNameLists();
     EXPECT_EQ(messages, QStringList{QStringLiteral("Erreur de création de fichier sda.ini")});
     EXPECT_EQ(form.ValueListEditor1.value("0123"), QByteArrayLiteral("Accueil"));
     EXPECT_EQ(form.ValueListEditor2.value("0601020304"), QByteArrayLiteral("Martin"));
@@ -218,7 +218,7 @@ TEST_F(AgendaSettingsTest, ReloadNameLists_UnreadableDirectoryFileShowsTheSameMe
 {
     ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("tel.ini")));
     TForm3 form;
-    form.ReloadNameLists();
+    form.reloadNameLists();
     EXPECT_EQ(messages, QStringList{QStringLiteral("Erreur de création de fichier sda.ini")});
 }
 

@@ -41,7 +41,7 @@ protected:
     // Waits for the scripted call to be answered and selects it for a transfer.
     TFrame4* selectAnsweredCall()
     {
-        if (!testsupport::waitFor([&] { return onlyCard() && onlyCard()->IsAnswered(); }))
+        if (!testsupport::waitFor([&] { return onlyCard() && onlyCard()->isAnswered(); }))
             return nullptr;
         onlyCard()->SpeedButton3->click();
         return onlyCard();
@@ -61,7 +61,7 @@ TEST_F(DialWindowSends, Appeler_SendsTheLoginBlockThenTheOriginate)
     EXPECT_EQ(form5->Edit1->text(), QStringLiteral("0123456789"));
     // The manager rings the user's own phone first: its channel gets a card.
     ASSERT_TRUE(waitForCards(1));
-    EXPECT_TRUE(onlyCard()->ChannelValue().startsWith("100-")) << onlyCard()->ChannelValue().constData();
+    EXPECT_TRUE(onlyCard()->channelValue().startsWith("100-")) << onlyCard()->channelValue().constData();
 }
 
 TEST_F(DialWindowSends, Appeler_WithAnEmptyNumberStillSendsTheExtenLine)
@@ -87,7 +87,7 @@ TEST_F(DialWindowSends, Transfert_SendsTheRedirectOfTheSelectedCall)
     start(OneScriptedCall("new", "0.3", "60"));
     TFrame4* card = selectAnsweredCall();
     ASSERT_NE(card, nullptr);
-    const QByteArray channel = card->ChannelValue();
+    const QByteArray channel = card->channelValue();
     EXPECT_EQ(form5->Label1->text(), QString::fromLatin1(channel));
     EXPECT_TRUE(form5->isVisible());
     const QByteArray before = simulator->log();
@@ -131,7 +131,7 @@ TEST_F(DialWindowSends, TwoCallTransfert_SendsOneRedirectOfBothChannelsTo680)
     ASSERT_NE(card, nullptr);
     card->SpeedButton3->click();
     ASSERT_TRUE(form5->Button4->isEnabled());
-    const QByteArray channel = card->ChannelValue();
+    const QByteArray channel = card->channelValue();
     const QByteArray before = simulator->log();
 
     form5->Button4Click();

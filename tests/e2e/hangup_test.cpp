@@ -19,9 +19,9 @@ TEST_F(HangUp, RaccrocherSendsTheHangupOfTheChannel_AndTheHangupEventRemovesTheC
     writeSettings(false);
     createWindows();
     ASSERT_TRUE(startUpAndLogIn());
-    ASSERT_TRUE(testsupport::waitFor([&] { return onlyCard() && onlyCard()->IsAnswered(); }));
+    ASSERT_TRUE(testsupport::waitFor([&] { return onlyCard() && onlyCard()->isAnswered(); }));
     TFrame4* card = onlyCard();
-    const QByteArray channel = card->ChannelValue();
+    const QByteArray channel = card->channelValue();
     ASSERT_TRUE(channel.startsWith("100-"));
     const QByteArray before = simulator->log();
 

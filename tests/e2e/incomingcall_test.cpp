@@ -34,15 +34,15 @@ TEST_P(IncomingCall, RingingThenAnsweredThenGone_AndTheJournalHoldsTheBlocks)
     ASSERT_NE(card, nullptr);
     const QByteArray key = card->Hint;
     EXPECT_FALSE(key.isEmpty());
-    EXPECT_FALSE(card->IsAnswered());
-    EXPECT_EQ(card->NumberValue(), QByteArrayLiteral("0612345678"));
-    EXPECT_EQ(card->SdaValue(), QByteArray(GetParam().sda));
-    EXPECT_TRUE(card->ChannelValue().startsWith(GetParam().channelStart)) << card->ChannelValue().constData();
+    EXPECT_FALSE(card->isAnswered());
+    EXPECT_EQ(card->numberValue(), QByteArrayLiteral("0612345678"));
+    EXPECT_EQ(card->sdaValue(), QByteArray(GetParam().sda));
+    EXPECT_TRUE(card->channelValue().startsWith(GetParam().channelStart)) << card->channelValue().constData();
     EXPECT_EQ(form1->height(), TForm1::OptionsHeight + TForm1::CardHeight);
 
     ASSERT_TRUE(testsupport::waitFor([&] {
         const TFrame4* same = form1->findCallCard(key);
-        return same && same->IsAnswered();
+        return same && same->isAnswered();
     }));
     EXPECT_EQ(form1->CallCardCount(), 1);
 

@@ -40,9 +40,9 @@ protected:
         TFrame4* card = nullptr;
         testsupport::waitFor([&] {
             card = onlyCard();
-            return card && card->IsAnswered();
+            return card && card->isAnswered();
         });
-        return card && card->IsAnswered() ? card : nullptr;
+        return card && card->isAnswered() ? card : nullptr;
     }
 };
 
@@ -66,9 +66,9 @@ TEST_P(ModernCalls, TwentyCalls_EachRingsIsAnsweredOrNotAndLeaves)
         for (TFrame4* card : cards()) {
             CardLife& life = lives[card->Hint];
             life.back = life.back || life.gone;
-            life.ringing = life.ringing || (!life.answered && !card->IsAnswered());
-            life.answered = life.answered || card->IsAnswered();
-            life.channel = card->ChannelValue();
+            life.ringing = life.ringing || (!life.answered && !card->isAnswered());
+            life.answered = life.answered || card->isAnswered();
+            life.channel = card->channelValue();
             shown.append(card->Hint);
         }
         for (auto it = lives.begin(); it != lives.end(); ++it)
@@ -108,7 +108,7 @@ TEST_P(ModernCalls, Raccrocher_SendsTheHangupOfTheWholeChannelName)
     start("0.3", "60");
     TFrame4* card = answeredCard();
     ASSERT_NE(card, nullptr);
-    const QByteArray channel = card->ChannelValue();
+    const QByteArray channel = card->channelValue();
     ASSERT_TRUE(channel.startsWith(technology() + "/100-")) << channel.constData();
     card->Raccrocher1->trigger();
     ASSERT_TRUE(simulator->waitForLog("Action: Hangup\r\nChannel: " + channel + "\r\n\r\n"));
@@ -133,7 +133,7 @@ TEST_P(ModernCalls, Transfert_HandsTheCallerOnWithBlindTransfer)
     start("0.3", "60");
     TFrame4* card = answeredCard();
     ASSERT_NE(card, nullptr);
-    const QByteArray channel = card->ChannelValue();
+    const QByteArray channel = card->channelValue();
     card->SpeedButton3->click();
     EXPECT_EQ(form5->Label1->text(), QString::fromLatin1(channel));
     form5->Edit2->setText(QStringLiteral("201"));

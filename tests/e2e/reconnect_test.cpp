@@ -71,7 +71,7 @@ TEST_F(Reconnection, KilledSimulator_ShowsOneDisconnectionCardAndTheConnectButto
     const TFrame4* card = form1->findCallCard(TFrame4::DisconnectionKey);
     EXPECT_FALSE(card->SpeedButton1->isVisibleTo(card));
     EXPECT_FALSE(card->SpeedButton4->isEnabled());
-    EXPECT_EQ(card->SdaValue(), QByteArrayLiteral("/ Attention D\xe9"
+    EXPECT_EQ(card->sdaValue(), QByteArrayLiteral("/ Attention D\xe9"
                                                   "connect\xe9"));
 }
 

@@ -4,12 +4,14 @@
 
 #include "app/mainwindow.h"
 #include "net/tncnx.h"
+#include "supervision/callcard.h"
 #include "supervision/managerconsole.h"
 #include "supervision/md5.h"
 #include "waitfor.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
@@ -77,9 +79,9 @@ TEST_F(StartUpLogin, Md5Login_MemoShowsThePlainLinesNotTheKey)
     createWindows();
     ASSERT_TRUE(startUpAndLogIn());
     // A login on demand: the answer to its challenge is handled within the
-    // pause, then the key goes out and the memo lists the lines as typed.
+    // pause, then the key goes out and the memo lists the lines, the secret masked.
     form2->SendButtonClick();
-    EXPECT_TRUE(memo().endsWith(QStringLiteral("Action: Login\nUserName: demo\nSecret: demo\nEvents: On\n")))
+    EXPECT_TRUE(memo().endsWith(QStringLiteral("Action: Login\nUserName: demo\nSecret: ********\nEvents: On\n")))
         << memo().toStdString();
     ASSERT_TRUE(simulator->waitForLog("Action: Login\r\nAuthType: MD5\r\n", 2));
     ASSERT_TRUE(waitForReceived("Message: Already authenticated\r\n"));
@@ -96,23 +98,33 @@ TEST_F(StartUpLogin, EmptyUserAndSecret_StillSendTheirLines)
     EXPECT_EQ(simulator->log(), QByteArrayLiteral("Action: Login\r\nUserName: \r\nSecret: \r\nEvents: On\r\n\r\n"));
 }
 
-TEST_F(StartUpLogin, WrongSecret_IsRefusedAndTheSessionStaysOpen)
+TEST_F(StartUpLogin, WrongSecret_ShowsTheRefusalWithoutFlickerAndRetriesAtTheKeepAlivePace)
 {
+    // The manager answers "Authentication failed" and closes the session: the
+    // window must not look connected, and each retry must leave the card as it is.
     startSimulator();
     writeSettings(false, {"secret_as=faux"});
     createWindows();
     form1->Timer1Timer();
     ASSERT_TRUE(waitForReceived("Message: Authentication failed\r\n"));
-    testsupport::spinEventLoop(200);
-    EXPECT_TRUE(form2->TnCnx->SessionOpen());
-    EXPECT_FALSE(form2->ConnectButton->isEnabled());
-    EXPECT_TRUE(form2->DisconnectButton->isEnabled());
-    EXPECT_EQ(form1->CallCardCount(), 0);
-    // The keep-alive goes on over the refused session and is refused as well.
+    ASSERT_TRUE(testsupport::waitFor([&] { return !form2->TnCnx->SessionOpen(); }));
+    TFrame4* card = form1->findCallCard(TFrame4::DisconnectionKey);
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->sdaValue(), QByteArrayLiteral("/ Attention Acc\xe8s refus\xe9"));
+    EXPECT_TRUE(memo().contains(QStringLiteral("*** CONNEXION REFUSEE ***")));
+    EXPECT_TRUE(form1->Button1->isVisibleTo(form1->Panel1)) << "the Connexion strip stays";
+
+    // Nothing is tried before the next keep-alive tick; the tick's retry is
+    // refused again and the very same card stays.
+    const QPointer<TFrame4> shown = card;
+    testsupport::spinEventLoop(300);
+    EXPECT_EQ(simulator->log().count("Action: Login"), 1);
     form2->Timer1Timer();
-    ASSERT_TRUE(simulator->waitForLog("Action: Ping\r\nParameters: None\r\n\r\n"));
-    ASSERT_TRUE(waitForReceived("Message: Permission denied\r\n"));
-    EXPECT_TRUE(form2->TnCnx->SessionOpen());
+    ASSERT_TRUE(waitForReceived("Message: Authentication failed\r\n", 2));
+    ASSERT_TRUE(testsupport::waitFor([&] { return !form2->TnCnx->SessionOpen(); }));
+    testsupport::spinEventLoop(100);
+    EXPECT_EQ(form1->CallCardCount(), 1);
+    EXPECT_EQ(form1->findCallCard(TFrame4::DisconnectionKey), shown.data());
 }
 
 } // namespace

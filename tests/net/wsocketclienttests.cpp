@@ -24,7 +24,7 @@ void WaitForClientClose(int fd)
 }
 
 // Connects the socket to the peer and waits until it is connected.
-void ConnectTo(TWSocket& socket, const PlainPeer& peer)
+void connectTo(TWSocket& socket, const PlainPeer& peer)
 {
     Target(socket, peer.Port());
     socket.Connect();
@@ -99,7 +99,7 @@ TEST(WSocketConnect, PeerClose_DeliversRemainingDataThenOneSessionClosed)
     TWSocket socket;
     QByteArray received;
     socket.OnDataAvailable = [&](TCustomWSocket* s, quint16) { received += s->ReceiveText(); };
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     recorder.Attach(socket);
     go = true;
     ASSERT_TRUE(waitFor([&] { return socket.State() == wsClosed; }));
@@ -116,7 +116,7 @@ TEST(WSocketConnect, OwnClose_FiresSessionClosedOnceAndResetsTargets)
     PlainPeer peer(WaitForClientClose);
     EventRecorder recorder;
     TWSocket socket;
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     recorder.Attach(socket);
     socket.Close();
     socket.Close();
@@ -146,7 +146,7 @@ TEST(WSocketProperties, SettersFollowTheClosedStateRule)
 {
     PlainPeer peer(WaitForClientClose);
     TWSocket socket;
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     const QByteArray port = QByteArray::number(peer.Port());
     EXPECT_EQ(RaisedSocketMessage([&] { socket.SetPort(port); }), QByteArray());
     EXPECT_EQ(RaisedSocketMessage([&] { socket.SetPort("1"); }), QByteArray("Cannot change Port if not closed"));
@@ -199,7 +199,7 @@ TEST(WSocketSend, FourThousandBytes_LeaveAsThreeBlocksThenOneDataSentFromTheLoop
         ++dataSent;
     };
     socket.OnSendData = [&](TCustomWSocket*, int bytes) { sendSizes.push_back(bytes); };
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     // The first write notification after the connection opens finds nothing queued.
     ASSERT_TRUE(waitFor([&] { return dataSent == 1; }));
     std::vector<char> data(4000);
@@ -231,7 +231,7 @@ TEST(WSocketReceive, WithoutHandler_DataIsReadAndDiscarded)
         WaitForClientClose(fd);
     });
     TWSocket socket;
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     // Once the peer's send returned, loopback holds the bytes in our receive queue.
     ASSERT_TRUE(waitFor([&] { return sent.load() && socket.RcvdCount() == 0; }));
     EXPECT_EQ(socket.State(), wsConnected);
@@ -259,7 +259,7 @@ TEST(WSocketReceive, NoReceiveLoop_FiresOncePerNotification)
         s->Receive(&byte, 1);
         ++calls;
     };
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     ASSERT_TRUE(waitFor([&] { return calls == 10; }));
     EXPECT_TRUE(loopRanBetweenCalls);
 }

@@ -36,7 +36,7 @@ void WaitFor(const std::atomic<bool>& flag)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-void ConnectTo(TWSocket& socket, const PlainPeer& peer)
+void connectTo(TWSocket& socket, const PlainPeer& peer)
 {
     Target(socket, peer.Port());
     socket.Connect();
@@ -64,7 +64,7 @@ TEST(WSocketOperations, PausedSocket_HoldsNotificationsUntilResumed)
     TWSocket socket;
     QByteArray received;
     socket.OnDataAvailable = [&](TCustomWSocket* s, quint16) { received += s->ReceiveText(); };
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     EXPECT_EQ(socket.PauseEvents(), 0);
     go = true;
     ASSERT_TRUE(waitFor([&] { return socket.RcvdCount() == 3; }));
@@ -84,7 +84,7 @@ TEST(WSocketOperations, Abort_ClosesGracefullyWithoutLingerAndReportsOnce)
         EXPECT_EQ(error, 0);
         ++closed;
     };
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     socket.SendText("queued");
     socket.Abort();
     EXPECT_EQ(socket.State(), wsClosed);
@@ -98,7 +98,7 @@ TEST(WSocketOperations, CloseLater_ClosesFromTheLoop)
 {
     PlainPeer peer(WaitForEnd);
     TWSocket socket;
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     socket.CloseLater();
     EXPECT_EQ(socket.State(), wsConnected);
     ASSERT_TRUE(waitFor([&] { return socket.State() == wsClosed; }));
@@ -113,7 +113,7 @@ TEST(WSocketOperations, Flush_ReturnsOnceEverythingLeft)
         WaitForEnd(fd);
     });
     TWSocket socket;
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     const std::vector<char> data(size_t{4} << 20, 'f');
     socket.Send(data.data(), static_cast<int>(data.size()));
     socket.Flush();
@@ -126,7 +126,7 @@ TEST(WSocketOperations, ConnectOptions_NoDelayKeepAliveAndLinger)
     PlainPeer peer(WaitForEnd);
     TWSocket socket;
     socket.SetComponentOptions(wsoTcpNoDelay);
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     EXPECT_EQ(IntOption(socket.HSocket(), IPPROTO_TCP, TCP_NODELAY), 1);
     EXPECT_EQ(IntOption(socket.HSocket(), SOL_SOCKET, SO_KEEPALIVE), 1);
     linger option{};
@@ -141,7 +141,7 @@ TEST(WSocketOperations, LocalAddress_IsBoundAndTheBoundPortReadBack)
     PlainPeer peer(WaitForEnd);
     TWSocket socket;
     socket.SetLocalAddr("127.0.0.1");
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     EXPECT_NE(socket.LocalPort(), QByteArray("0"));
     EXPECT_EQ(socket.LocalPort(), socket.BoundPort());
     EXPECT_EQ(socket.BoundAddr(), QByteArray("127.0.0.1"));
@@ -151,7 +151,7 @@ TEST(WSocketOperations, ConnectTwice_IsRefusedAsInUse)
 {
     PlainPeer peer(WaitForEnd);
     TWSocket socket;
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     EXPECT_EQ(RaisedSocketMessage([&] { socket.Connect(); }), QByteArray("Connect: Socket already in use"));
     EXPECT_EQ(socket.State(), wsConnected);
 }
@@ -184,7 +184,7 @@ TEST(WSocketOperations, ConnectionLossWhileSending_ClosesWithTheCodeInsteadOfRep
     int errors = 0;
     socket.OnSessionClosed = [&](TCustomWSocket*, quint16 error) { closedCodes.push_back(error); };
     socket.OnError = [&](TCustomWSocket*) { ++errors; };
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     // Paused, the socket cannot learn of the reset from a read notification:
     // the loss is met by the send itself.
     socket.PauseEvents();
@@ -217,7 +217,7 @@ TEST(WSocketOperations, PeerResetWhileIdle_ClosesWithTheResetCode)
         s->Receive(sink, sizeof sink);
     };
     socket.OnSessionClosed = [&](TCustomWSocket*, quint16 error) { closedCodes.push_back(error); };
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     go = true;
     ASSERT_TRUE(waitFor([&] { return socket.State() == wsClosed; }));
     EXPECT_EQ(closedCodes, std::vector<int>{10054});
@@ -227,7 +227,7 @@ TEST(WSocketOperations, ReceiveTextWithNothingWaiting_ReturnsEmptyWithWouldBlock
 {
     PlainPeer peer(WaitForEnd);
     TWSocket socket;
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     EXPECT_EQ(socket.ReceiveText(), QByteArray());
     EXPECT_EQ(socket.LastError(), 10035);
 }
@@ -244,7 +244,7 @@ TEST(WSocketOperations, HandlerThatDoesNotRead_IsNotOfferedTheSameBytesAgain)
     TWSocket socket;
     int calls = 0;
     socket.OnDataAvailable = [&](TCustomWSocket*, quint16) { ++calls; };
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     ASSERT_TRUE(waitFor([&] { return calls == 1; }));
     spinEventLoop(200);
     EXPECT_EQ(calls, 1);
@@ -261,7 +261,7 @@ TEST(WSocketOperations, IdleConnection_GetsOneWriteNotificationOnly)
     TWSocket socket;
     int dataSent = 0;
     socket.OnDataSent = [&](TCustomWSocket*, quint16) { ++dataSent; };
-    ConnectTo(socket, peer);
+    connectTo(socket, peer);
     ASSERT_TRUE(waitFor([&] { return dataSent == 1; }));
     spinEventLoop(200);
     EXPECT_EQ(dataSent, 1);

@@ -97,15 +97,18 @@ TEST(SimulatorProcess, ModernCalls_RingThePjsipPhoneAndEndWithHangupsInStateUp)
     }
 }
 
-TEST(SimulatorProcess, PlainLogin_FailsWithAWrongSecretThenSucceeds)
+TEST(SimulatorProcess, PlainLogin_WithAWrongSecretIsRefusedAndClosed_ANewSessionLogsIn)
 {
+    // As Asterisk does: the answer, then the end of the session.
     SimulatorProcess simulator(credentials);
     ASSERT_TRUE(simulator.start());
+    ManagerClient refused;
+    ASSERT_TRUE(refused.connectTo(simulator.port()));
+    refused.send("Action: Login\r\nUserName: admin\r\nSecret: wrong\r\nEvents: On\r\n\r\n");
+    ASSERT_TRUE(refused.waitFor("Response: Error\r\nMessage: Authentication failed\r\n\r\n"));
+    EXPECT_TRUE(refused.waitForClosed());
     ManagerClient client;
     ASSERT_TRUE(client.connectTo(simulator.port()));
-    client.send("Action: Login\r\nUserName: admin\r\nSecret: wrong\r\nEvents: On\r\n\r\n");
-    ASSERT_TRUE(client.waitFor("Response: Error\r\nMessage: Authentication failed\r\n\r\n"));
-    client.take();
     EXPECT_TRUE(client.login());
 }
 

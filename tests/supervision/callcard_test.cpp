@@ -21,7 +21,7 @@ protected:
                                   const QByteArray& channel, bool answered = false)
     {
         auto frame = std::make_unique<TFrame4>(agenda.get(), dial.get(), &list);
-        frame->Prepare(number, sda, key, channel, answered);
+        frame->prepare(number, sda, key, channel, answered);
         return frame;
     }
 };
@@ -75,10 +75,10 @@ TEST_F(CallCardTest, StateIcon_EnabledWhileRingingDisabledOnceAnswered_HintIsCha
 {
     const auto ringing = card("1", "2", "k1", "100-0000001a");
     EXPECT_TRUE(ringing->SpeedButton1->isEnabled());
-    EXPECT_FALSE(ringing->IsAnswered());
+    EXPECT_FALSE(ringing->isAnswered());
     EXPECT_EQ(ringing->SpeedButton1->toolTip(), QStringLiteral("100-0000001a"));
-    ringing->MarkAnswered();
-    EXPECT_TRUE(ringing->IsAnswered());
+    ringing->markAnswered();
+    EXPECT_TRUE(ringing->isAnswered());
     EXPECT_FALSE(card("1", "2", "k2", "c", true)->SpeedButton1->isEnabled());
 }
 
@@ -99,16 +99,16 @@ TEST_F(CallCardTest, PopupLines_RingingCardWithoutBlank_AnsweredCardWithBlank)
 
 TEST_F(CallCardTest, TalkTime_ShowsMinutesWithinTheHourAndSeconds)
 {
-    EXPECT_EQ(TFrame4::TalkTimeText(0), QStringLiteral("00:00"));
-    EXPECT_EQ(TFrame4::TalkTimeText(9'999), QStringLiteral("00:09"));
-    EXPECT_EQ(TFrame4::TalkTimeText((61 * 60 + 5) * 1000), QStringLiteral("01:05"));
-    EXPECT_EQ(TFrame4::TalkTimeText((59 * 60 + 59) * 1000 + 999), QStringLiteral("59:59"));
+    EXPECT_EQ(TFrame4::talkTimeText(0), QStringLiteral("00:00"));
+    EXPECT_EQ(TFrame4::talkTimeText(9'999), QStringLiteral("00:09"));
+    EXPECT_EQ(TFrame4::talkTimeText((61 * 60 + 5) * 1000), QStringLiteral("01:05"));
+    EXPECT_EQ(TFrame4::talkTimeText((59 * 60 + 59) * 1000 + 999), QStringLiteral("59:59"));
 }
 
 TEST_F(CallCardTest, TalkTime_ClockSetBackSinceCreation_ShowsZeroNotNegativeDigits)
 {
-    EXPECT_EQ(TFrame4::TalkTimeText(-5'000), QStringLiteral("00:00"));
-    EXPECT_EQ(TFrame4::TalkTimeText(-(61 * 60 + 5) * 1000), QStringLiteral("00:00"));
+    EXPECT_EQ(TFrame4::talkTimeText(-5'000), QStringLiteral("00:00"));
+    EXPECT_EQ(TFrame4::talkTimeText(-(61 * 60 + 5) * 1000), QStringLiteral("00:00"));
 }
 
 TEST_F(CallCardTest, TalkTimeCounter_RunsOnlyWhenTheOptionIsOn)
@@ -129,18 +129,18 @@ TEST_F(CallCardTest, TalkTimeCounter_RunsOnlyWhenTheOptionIsOn)
 
 TEST_F(CallCardTest, AgendaAddress_KeyedByBaseOrBySda)
 {
-    EXPECT_EQ(TFrame4::AgendaPageAddress(QStringLiteral("http://192.168.0.1"), false, "0140000000", "0601020304"),
+    EXPECT_EQ(TFrame4::agendaPageAddress(QStringLiteral("http://192.168.0.1"), false, "0140000000", "0601020304"),
               QStringLiteral("http://192.168.0.1/cgi-bin/agenda/frame.pl?base=0140000000&number=0601020304"));
-    EXPECT_EQ(TFrame4::AgendaPageAddress(QStringLiteral("http://192.168.0.1"), true, "0140000000", "0601020304"),
+    EXPECT_EQ(TFrame4::agendaPageAddress(QStringLiteral("http://192.168.0.1"), true, "0140000000", "0601020304"),
               QStringLiteral("http://192.168.0.1/cgi-bin/agenda/frame.pl?sda=0140000000&number=0601020304"));
 }
 
 TEST_F(CallCardTest, AgendaAddress_HostileValuesArePercentEncodedBaseStaysAsTyped)
 {
     EXPECT_EQ(
-        TFrame4::AgendaPageAddress(QStringLiteral("http://agenda/x"), false, "01 40&sda=9", "A&B #1?x=\xe9"),
+        TFrame4::agendaPageAddress(QStringLiteral("http://agenda/x"), false, "01 40&sda=9", "A&B #1?x=\xe9"),
         QStringLiteral("http://agenda/x/cgi-bin/agenda/frame.pl?base=01%2040%26sda%3D9&number=A%26B%20%231%3Fx%3D%E9"));
-    EXPECT_EQ(TFrame4::AgendaPageAddress(QStringLiteral("http://a"), true, "Az09-._~", ""),
+    EXPECT_EQ(TFrame4::agendaPageAddress(QStringLiteral("http://a"), true, "Az09-._~", ""),
               QStringLiteral("http://a/cgi-bin/agenda/frame.pl?sda=Az09-._~&number="));
 }
 
