@@ -88,6 +88,26 @@ TEST_P(CallFlowTest, Hangup_OfTheNamedChannel_GivesItsHangupEventWithItsUniqueid
     EXPECT_TRUE(pbx.channels().isEmpty()) << "the caller's trunk channel ends with the call";
 }
 
+TEST_P(CallFlowTest, Status_ListsEveryLiveChannelThenCompletes_ToTheAskingClientOnly)
+{
+    const QByteArray phone = ringingPhone(pbx, "0612345678", "0491234500");
+    ASSERT_FALSE(phone.isEmpty());
+    probe.send("Action: Events\r\nEventMask: off\r\n\r\n");
+    probe.take();
+    probe.send("Action: Status\r\nActionID: s1\r\n\r\n");
+    const QByteArray reply = probe.take();
+    EXPECT_TRUE(reply.startsWith("Response: Success\r\nActionID: s1\r\nMessage: Channel status will follow\r\n\r\n"));
+    const QList<ManagerMessage> listed = eventsIn(reply);
+    ASSERT_EQ(listed.size(), pbx.channels().size() + 1);
+    const QList<ManagerMessage> ofPhone = eventsOf(listed, phone);
+    ASSERT_EQ(ofPhone.size(), 1);
+    EXPECT_EQ(ofPhone[0].value("Event"), QByteArray("Status"));
+    EXPECT_EQ(ofPhone[0].value("Uniqueid"), pbx.find(phone)->uniqueId);
+    EXPECT_EQ(ofPhone[0].value("ActionID"), QByteArray("s1"));
+    EXPECT_EQ(listed.last().value("Event"), QByteArray("StatusComplete"));
+    EXPECT_EQ(listed.last().value("Items"), QByteArray::number(pbx.channels().size()));
+}
+
 TEST_P(CallFlowTest, Hangup_OfAnUnknownChannel_IsAnError)
 {
     probe.send("Action: Hangup\r\nChannel: SIP/100-deadbeef\r\n\r\n");

@@ -131,6 +131,25 @@ ManagerMessage EventWriter::newState(const Channel& channel) const
     return event;
 }
 
+ManagerMessage EventWriter::status(const Channel& channel) const
+{
+    // The same picture of the channel as a state change, under the list's name.
+    ManagerMessage event = start("Status");
+    const ManagerMessage state = newState(channel);
+    for (const auto& [name, value] : state.headers()) {
+        if (name != "Event" && name != "Privilege")
+            event.add(name, value);
+    }
+    return event;
+}
+
+ManagerMessage EventWriter::statusComplete(qsizetype items) const
+{
+    ManagerMessage event = start("StatusComplete");
+    event.add("Items", QByteArray::number(items));
+    return event;
+}
+
 ManagerMessage EventWriter::newExten(const Channel& channel, const QByteArray& application,
                                      const QByteArray& data) const
 {

@@ -44,6 +44,9 @@ public:
 
     ManagerMessage newChannel(const Channel& channel) const;
     ManagerMessage newState(const Channel& channel) const;
+    // The answer to the Status action: one event per live channel, then the end.
+    ManagerMessage status(const Channel& channel) const;
+    ManagerMessage statusComplete(qsizetype items) const;
     ManagerMessage newExten(const Channel& channel, const QByteArray& application, const QByteArray& data) const;
     ManagerMessage dialBegin(const Channel& source, const Channel& destination, const QByteArray& dialString) const;
     // Only the newer managers close a dial with an event of its own; the modern

@@ -97,6 +97,8 @@ void ManagerSession::handle(const ReceivedAction& received)
         hangup(action);
     } else if (name == "blindtransfer") {
         blindTransfer(action);
+    } else if (name == "status") {
+        status(action);
     } else {
         error(action, "Invalid/unknown command");
     }
@@ -205,6 +207,21 @@ bool ManagerSession::wants(const ManagerMessage& event) const
     const QByteArrayList classes = eventClasses(event);
     return std::any_of(classes.cbegin(), classes.cend(),
                        [&](const QByteArray& name) { return m_eventClasses.contains(name); });
+}
+
+void ManagerSession::status(const ManagerMessage& action)
+{
+    // The list goes to the client that asked, whatever its events setting.
+    success(action, "Channel status will follow");
+    const QList<Channel> channels = m_pbx.channels();
+    const auto withActionId = [&action](ManagerMessage event) {
+        if (action.has("ActionID"))
+            event.add("ActionID", action.value("ActionID"));
+        return event.toWire();
+    };
+    for (const Channel& channel : channels)
+        emit output(withActionId(m_pbx.writer().status(channel)));
+    emit output(withActionId(m_pbx.writer().statusComplete(channels.size())));
 }
 
 void ManagerSession::forward(const ManagerMessage& event)

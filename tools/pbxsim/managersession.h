@@ -63,6 +63,7 @@ private:
     void originate(const ManagerMessage& action);
     void redirect(const ManagerMessage& action);
     void hangup(const ManagerMessage& action);
+    void status(const ManagerMessage& action);
     void blindTransfer(const ManagerMessage& action);
     // The named channel of the action, or none after answering the error.
     QByteArray existingChannel(const ManagerMessage& action);
