@@ -76,9 +76,11 @@ Run receive(const QByteArray& stream, bool journal)
     TForm2* console = windows.form2();
     // The start-up connection would go to the saved host: this run connects itself.
     form1->Timer1->stop();
-    console->mode_as->setCurrentIndex(console->mode_as->findText(QStringLiteral("Moderne")));
+    // The console keeps these controls to itself: they are found by name.
+    auto* mode = console->findChild<QComboBox*>(QStringLiteral("mode_as"));
+    mode->setCurrentIndex(mode->findText(QStringLiteral("Moderne")));
     console->poste_as->setText(QString::fromLatin1(extension));
-    console->journal_enre->setChecked(journal);
+    console->findChild<QCheckBox*>(QStringLiteral("journal_enre"))->setChecked(journal);
     // An office's agenda: answered calls open their page (counted, never shown).
     windows.form3()->adresse_ob->setText(QStringLiteral("http://127.0.0.1/agenda"));
     ForwardingCardCounter cards(*form1, TFrame4::DisconnectionKey);
@@ -91,8 +93,8 @@ Run receive(const QByteArray& stream, bool journal)
         console->CallCards = form1;
         return run;
     }
-    console->HostEdit_as->setText(QStringLiteral("127.0.0.1"));
-    console->PortEdit_as->setText(QString::number(port));
+    console->findChild<QLineEdit*>(QStringLiteral("HostEdit_as"))->setText(QStringLiteral("127.0.0.1"));
+    console->findChild<QLineEdit*>(QStringLiteral("PortEdit_as"))->setText(QString::number(port));
 
     QEventLoop loop;
     QObject::connect(console, &TForm2::SessionShown, &loop, [&](bool connected) {

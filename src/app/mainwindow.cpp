@@ -34,30 +34,11 @@ void bringToFront(QWidget* window)
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::TForm1)
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TForm1>())
 {
     ui->setupUi(this);
     setWindowFlags(windowFlags() | Qt::Tool | Qt::WindowStaysOnTopHint);
-    Panel1 = ui->Panel1;
     Label3 = ui->Label3;
-    Image1 = ui->Image1;
-    Button1 = ui->Button1;
-    Panel2 = ui->Panel2;
-    Label1 = ui->Label1;
-    Edit1 = ui->Edit1;
-    Button3 = ui->Button3;
-    Label2 = ui->Label2;
-    TrackBar1 = ui->TrackBar1;
-    Panel3 = ui->Panel3;
-    MainMenu1 = ui->MainMenu1;
-    Configuration1 = ui->Configuration1;
-    Orbanel1 = ui->Orbanel1;
-    Asterisk1 = ui->Asterisk1;
-    Quitter1 = ui->Quitter1;
-    N1 = ui->N1;
-    Dmarrervotrenavigateur1 = ui->Dmarrervotrenavigateur1;
-    Simulerunappel1 = ui->Simulerunappel1;
-    Simulerunappel11 = ui->Simulerunappel11;
     m_answeredStack = ui->AnsweredStack;
     m_ringingStack = ui->RingingStack;
     m_removedCards = new QWidget(this);
@@ -74,22 +55,19 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(new Ui::TForm1)
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     Timer1->start();
 
-    Image1->installEventFilter(this);
-    connect(Edit1, &QLineEdit::textChanged, this, &TForm1::Edit1Change);
-    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
-    connect(TrackBar1, &QSlider::valueChanged, this, &TForm1::TrackBar1Change);
-    connect(Orbanel1, &QAction::triggered, this, &TForm1::Orbanel1Click);
-    connect(Asterisk1, &QAction::triggered, this, &TForm1::Asterisk1Click);
-    connect(Quitter1, &QAction::triggered, this, &TForm1::Quitter1Click);
-    connect(Dmarrervotrenavigateur1, &QAction::triggered, this, &TForm1::Dmarrervotrenavigateur1Click);
-    connect(Simulerunappel1, &QAction::triggered, this, &TForm1::Simulerunappel1Click);
-    connect(Simulerunappel11, &QAction::triggered, this, &TForm1::Simulerunappel11Click);
+    ui->Image1->installEventFilter(this);
+    connect(ui->Edit1, &QLineEdit::textChanged, this, &TForm1::Edit1Change);
+    connect(ui->Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    connect(ui->TrackBar1, &QSlider::valueChanged, this, &TForm1::TrackBar1Change);
+    connect(ui->Orbanel1, &QAction::triggered, this, &TForm1::Orbanel1Click);
+    connect(ui->Asterisk1, &QAction::triggered, this, &TForm1::Asterisk1Click);
+    connect(ui->Quitter1, &QAction::triggered, this, &TForm1::Quitter1Click);
+    connect(ui->Dmarrervotrenavigateur1, &QAction::triggered, this, &TForm1::Dmarrervotrenavigateur1Click);
+    connect(ui->Simulerunappel1, &QAction::triggered, this, &TForm1::Simulerunappel1Click);
+    connect(ui->Simulerunappel11, &QAction::triggered, this, &TForm1::Simulerunappel11Click);
 }
 
-TForm1::~TForm1()
-{
-    delete ui;
-}
+TForm1::~TForm1() = default;
 
 void TForm1::attachWindows(TForm2* console, TForm3* agenda, TForm5* dial)
 {
@@ -104,7 +82,7 @@ void TForm1::attachWindows(TForm2* console, TForm3* agenda, TForm5* dial)
         if (m_agendaAddressDue)
             showAgendaAddressNotice();
     });
-    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(ui->Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
 }
 
 void TForm1::AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
@@ -124,7 +102,7 @@ void TForm1::addCallCard(const QByteArray& number, const QByteArray& sda, const 
 {
     if (!m_cardList.addCard(number, sda, key, channel, answered))
         return;
-    auto* card = new TFrame4(m_agenda, m_dial, this, Panel3);
+    auto* card = new TFrame4(m_agenda, m_dial, this, ui->Panel3);
     card->prepare(number, sda, key, channel, answered);
     connect(card, &TFrame4::HangupRequested, m_console, &TForm2::HangupRequested);
     // The window grows before the card joins the layout: the other way round the
@@ -250,7 +228,7 @@ int TForm1::CallCardCount() const
 
 TFrame4* TForm1::findCallCard(const QByteArray& key) const
 {
-    for (QObject* child : Panel3->children()) {
+    for (QObject* child : ui->Panel3->children()) {
         auto* card = qobject_cast<TFrame4*>(child);
         if (card && card->Hint == key)
             return card;
@@ -295,7 +273,7 @@ void TForm1::Devant()
 void TForm1::Timer1Timer()
 {
     Timer1->stop();
-    Edit1->setText(m_console->poste_as->text());
+    ui->Edit1->setText(m_console->poste_as->text());
     // The connection cannot be up yet, so this login only notes that it is
     // not; the real one follows when the connection completes.
     m_console->ConnectButtonClick();
@@ -313,7 +291,7 @@ void TForm1::Button1Click()
 void TForm1::Edit1Change()
 {
     if (m_console)
-        m_console->poste_as->setText(Edit1->text());
+        m_console->poste_as->setText(ui->Edit1->text());
 }
 
 void TForm1::Button3Click()
@@ -322,12 +300,12 @@ void TForm1::Button3Click()
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
-    Configuration1->menuAction()->setVisible(false);
-    N1->menuAction()->setVisible(false);
-    MainMenu1->hide();
-    Panel3->show();
-    Panel2->hide();
-    Panel1->show();
+    ui->Configuration1->menuAction()->setVisible(false);
+    ui->N1->menuAction()->setVisible(false);
+    ui->MainMenu1->hide();
+    ui->Panel3->show();
+    ui->Panel2->hide();
+    ui->Panel1->show();
     setModeHeight();
 }
 
@@ -335,17 +313,17 @@ void TForm1::Image1Click()
 {
     m_compact = false;
     setPalette(QPalette());
-    Configuration1->menuAction()->setVisible(true);
-    N1->menuAction()->setVisible(true);
-    MainMenu1->show();
-    Panel2->show();
-    Panel1->hide();
+    ui->Configuration1->menuAction()->setVisible(true);
+    ui->N1->menuAction()->setVisible(true);
+    ui->MainMenu1->show();
+    ui->Panel2->show();
+    ui->Panel1->hide();
     setModeHeight();
 }
 
 void TForm1::TrackBar1Change()
 {
-    setWindowOpacity(TrackBar1->value() / 255.0);
+    setWindowOpacity(ui->TrackBar1->value() / 255.0);
 }
 
 void TForm1::Orbanel1Click()
@@ -394,7 +372,7 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Image1 && event->type() == QEvent::MouseButtonRelease &&
+    if (watched == ui->Image1 && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         Image1Click();
         return true;
@@ -404,8 +382,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 
 void TForm1::showSessionState(bool connected)
 {
-    Panel1->setFixedHeight(connected ? OpenStripHeight : ClosedStripHeight);
-    Button1->setVisible(!connected);
+    ui->Panel1->setFixedHeight(connected ? OpenStripHeight : ClosedStripHeight);
+    ui->Button1->setVisible(!connected);
 }
 
 void TForm1::setModeHeight()

@@ -4,14 +4,9 @@
 
 #include <QMainWindow>
 
-class QAction;
-class QFrame;
+#include <memory>
+
 class QLabel;
-class QLineEdit;
-class QMenu;
-class QMenuBar;
-class QPushButton;
-class QSlider;
 class QTimer;
 class QVBoxLayout;
 class TForm2;
@@ -45,31 +40,12 @@ public:
     // start-up timer fires.
     void attachWindows(TForm2* console, TForm3* agenda, TForm5* dial);
 
-    Ui::TForm1* ui;
     TSvgEditIni* SvgEditIni1;
     QTimer* Timer1;
 
-    // The controls, by their names (owned by the window).
-    QFrame* Panel1;
-    QLabel* Label3; // status: last forwarded text or last unhandled error; never shown
-    QLabel* Image1;
-    QPushButton* Button1; // "Connexion"
-    QFrame* Panel2;
-    QLabel* Label1;
-    QLineEdit* Edit1;
-    QPushButton* Button3; // "Ok"
-    QLabel* Label2;
-    QSlider* TrackBar1;
-    QFrame* Panel3; // the card list
-    QMenuBar* MainMenu1;
-    QMenu* Configuration1;
-    QAction* Orbanel1;
-    QAction* Asterisk1;
-    QAction* Quitter1;
-    QMenu* N1;
-    QAction* Dmarrervotrenavigateur1;
-    QAction* Simulerunappel1;
-    QAction* Simulerunappel11;
+    // The status: the last forwarded text or the last unhandled error; never
+    // shown. Public for the tests of the hand-over of links, which read it.
+    QLabel* Label3;
 
     // Card list.
     void AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
@@ -120,6 +96,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::unique_ptr<Ui::TForm1> ui;
+
     void addCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key, const QByteArray& channel,
                      bool answered);
     void openAgendaAutomatically(const QByteArray& key, const QByteArray& sda, const QByteArray& number);

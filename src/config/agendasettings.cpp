@@ -24,29 +24,19 @@ void reloadNameList(NameList& list, const QString& fileName)
 
 } // namespace
 
-TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(new Ui::TForm3)
+TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TForm3>())
 {
     ui->setupUi(this);
-    Label1 = ui->Label1;
     adresse_ob = ui->adresse_ob;
-    GroupBox1 = ui->GroupBox1;
     acces_auto = ui->acces_auto;
     sda_liaison = ui->sda_liaison;
-    GroupBox2 = ui->GroupBox2;
     Check_masque = ui->Check_masque;
     edit_3651 = ui->edit_3651;
     Check_0 = ui->Check_0;
     edit_zero = ui->edit_zero;
     Check_codea = ui->Check_codea;
-    GroupBox3 = ui->GroupBox3;
     num_app = ui->num_app;
     num_temps = ui->num_temps;
-    GroupBox4 = ui->GroupBox4;
-    exe_commande = ui->exe_commande;
-    Button2 = ui->Button2;
-    Button3 = ui->Button3;
-    Button4 = ui->Button4;
-    Button5 = ui->Button5;
 
     // A settings window never ends the program, even when it is the last one
     // shown: the settings are written only by the main window's close.
@@ -61,14 +51,11 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(new Ui::TForm3
     SvgEditIni1 = new TSvgEditIni(this);
     SvgEditIni1->Loaded();
 
-    connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
-    connect(Button5, &QPushButton::clicked, this, &TForm3::Button5Click);
+    connect(ui->Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
+    connect(ui->Button5, &QPushButton::clicked, this, &TForm3::Button5Click);
 }
 
-TForm3::~TForm3()
-{
-    delete ui;
-}
+TForm3::~TForm3() = default;
 
 void TForm3::reloadNameLists()
 {

@@ -4,11 +4,10 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class QCheckBox;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
-class QPushButton;
 class TSvgEditIni;
 
 namespace Ui {
@@ -28,30 +27,19 @@ public:
     explicit TForm3(QWidget* parent = nullptr);
     ~TForm3() override;
 
-    Ui::TForm3* ui;
     TSvgEditIni* SvgEditIni1;
 
-    // The controls, by their names (owned by the window).
-    QLabel* Label1;
+    // The controls the main window and the call cards read at the moment of use.
     QLineEdit* adresse_ob;
-    QGroupBox* GroupBox1; // "Agenda"
     QCheckBox* acces_auto;
     QCheckBox* sda_liaison;
-    QGroupBox* GroupBox2; // "Appel sortant"
     QCheckBox* Check_masque;
     QLineEdit* edit_3651;
     QCheckBox* Check_0;
     QLineEdit* edit_zero;
     QCheckBox* Check_codea;
-    QGroupBox* GroupBox3; // "Appel entrant"
     QCheckBox* num_app;
     QCheckBox* num_temps;
-    QGroupBox* GroupBox4; // "Commandes", hidden
-    QCheckBox* exe_commande;
-    QPushButton* Button2; // "Rafraichir SDA"
-    QPushButton* Button3; // hidden
-    QPushButton* Button4; // hidden
-    QPushButton* Button5; // "Fermer"
 
     // SDA number -> line label ("sda.ini") and telephone number -> name ("tel.ini").
     NameList ValueListEditor1;
@@ -65,4 +53,7 @@ public:
     // "Rafraichir SDA": the name lists come again from "sda.ini" and "tel.ini".
     void Button2Click();
     void Button5Click();
+
+private:
+    std::unique_ptr<Ui::TForm3> ui;
 };

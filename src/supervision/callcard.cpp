@@ -33,27 +33,16 @@ QByteArray bytes(const QLabel* label)
 } // namespace
 
 TFrame4::TFrame4(TForm3* agenda, TForm5* dial, CallCardOperations* list, QWidget* parent)
-    : QFrame(parent), ui(new Ui::TFrame4), m_agenda(agenda), m_dial(dial), m_list(list)
+    : QFrame(parent), ui(std::make_unique<Ui::TFrame4>()), m_agenda(agenda), m_dial(dial), m_list(list)
 {
     ui->setupUi(this);
     // Cards carry no object name, so that any number of them can sit side by side.
     setObjectName(QString());
-    Panel_Background = ui->Panel_Background;
-    SpeedButton2 = ui->SpeedButton2;
-    SpeedButton3 = ui->SpeedButton3;
-    SpeedButton1 = ui->SpeedButton1;
-    SpeedButton4 = ui->SpeedButton4;
-    id = ui->id;
-    sda = ui->sda;
-    number = ui->number;
-    channel = ui->channel;
-    Label1 = ui->Label1;
-    SpeedButton5 = ui->SpeedButton5;
 
     QIcon state;
     state.addFile(QStringLiteral(":/icons/ringing.png"), QSize(), QIcon::Normal);
     state.addFile(QStringLiteral(":/icons/answered.png"), QSize(), QIcon::Disabled);
-    SpeedButton1->setIcon(state);
+    ui->SpeedButton1->setIcon(state);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
@@ -73,23 +62,20 @@ TFrame4::TFrame4(TForm3* agenda, TForm5* dial, CallCardOperations* list, QWidget
     N3->setObjectName(QStringLiteral("N3"));
     N4->setObjectName(QStringLiteral("N4"));
 
-    for (QToolButton* button : {SpeedButton3, SpeedButton5}) {
+    for (QToolButton* button : {ui->SpeedButton3, ui->SpeedButton5}) {
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(button, &QToolButton::customContextMenuRequested, this,
                 [this, button](const QPoint& position) { showPopupMenu(button, position); });
     }
-    connect(SpeedButton3, &QToolButton::clicked, this, &TFrame4::SpeedButton3Click);
-    connect(SpeedButton4, &QPushButton::clicked, this, &TFrame4::SpeedButton4Click);
-    connect(SpeedButton5, &QToolButton::clicked, this, &TFrame4::SpeedButton5Click);
+    connect(ui->SpeedButton3, &QToolButton::clicked, this, &TFrame4::SpeedButton3Click);
+    connect(ui->SpeedButton4, &QPushButton::clicked, this, &TFrame4::SpeedButton4Click);
+    connect(ui->SpeedButton5, &QToolButton::clicked, this, &TFrame4::SpeedButton5Click);
     connect(Supprimercetappeldelaliste1, &QAction::triggered, this, &TFrame4::Supprimercetappeldelaliste1Click);
     connect(Raccrocher1, &QAction::triggered, this, &TFrame4::Raccrocher1Click);
     connect(Timer1, &QTimer::timeout, this, &TFrame4::Timer1Timer);
 }
 
-TFrame4::~TFrame4()
-{
-    delete ui;
-}
+TFrame4::~TFrame4() = default;
 
 void TFrame4::prepare(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& key,
                       const QByteArray& channelText, bool answered)
@@ -105,65 +91,65 @@ void TFrame4::prepare(const QByteArray& numberText, const QByteArray& sdaText, c
     }
 
     Hint = key;
-    id->setText(text(key));
-    sda->setText(text(sdaText));
-    number->setText(text(numberText));
-    channel->setText(text(channelText));
+    ui->id->setText(text(key));
+    ui->sda->setText(text(sdaText));
+    ui->number->setText(text(numberText));
+    ui->channel->setText(text(channelText));
     // The blank after the colon differs between ringing and answered cards; both
     // spellings are what users have always seen.
     N3->setText((answered ? QStringLiteral("Poste : ") : QStringLiteral("Poste :")) + text(channelText));
     N4->setText(QStringLiteral("Appel : ") + text(key));
     StartTime = QDateTime::currentDateTime();
     if (m_agenda->num_temps->isChecked()) {
-        Label1->setText(talkTimeText(0));
-        Label1->show();
+        ui->Label1->setText(talkTimeText(0));
+        ui->Label1->show();
         Timer1->start();
     }
     if (key == DisconnectionKey) {
-        SpeedButton1->hide();
-        SpeedButton4->setEnabled(false);
+        ui->SpeedButton1->hide();
+        ui->SpeedButton4->setEnabled(false);
     }
     if (known) {
-        SpeedButton2->show();
-        SpeedButton2->setToolTip(text(caller));
+        ui->SpeedButton2->show();
+        ui->SpeedButton2->setToolTip(text(caller));
     }
     if (m_agenda->num_app->isChecked())
-        SpeedButton4->setText(text(caller) + QStringLiteral(" / ") + text(lineLabel));
+        ui->SpeedButton4->setText(text(caller) + QStringLiteral(" / ") + text(lineLabel));
     else
-        SpeedButton4->setText(text(lineLabel));
+        ui->SpeedButton4->setText(text(lineLabel));
     if (answered)
         markAnswered();
-    SpeedButton1->setToolTip(text(channelText));
+    ui->SpeedButton1->setToolTip(text(channelText));
 }
 
 void TFrame4::markAnswered()
 {
-    SpeedButton1->setEnabled(false);
+    ui->SpeedButton1->setEnabled(false);
 }
 
 bool TFrame4::isAnswered() const
 {
-    return !SpeedButton1->isEnabled();
+    return !ui->SpeedButton1->isEnabled();
 }
 
 QByteArray TFrame4::sdaValue() const
 {
-    return bytes(sda);
+    return bytes(ui->sda);
 }
 
 QByteArray TFrame4::numberValue() const
 {
-    return bytes(number);
+    return bytes(ui->number);
 }
 
 QByteArray TFrame4::channelValue() const
 {
-    return bytes(channel);
+    return bytes(ui->channel);
 }
 
 void TFrame4::SpeedButton3Click()
 {
-    m_dial->transfert(SpeedButton4->text(), channel->text());
+    m_dial->transfert(ui->SpeedButton4->text(), ui->channel->text());
 }
 
 void TFrame4::SpeedButton4Click()
@@ -173,12 +159,12 @@ void TFrame4::SpeedButton4Click()
 
 void TFrame4::SpeedButton5Click()
 {
-    m_list->RemoveCallCard(bytes(id));
+    m_list->RemoveCallCard(bytes(ui->id));
 }
 
 void TFrame4::Supprimercetappeldelaliste1Click()
 {
-    m_list->RemoveCallCard(bytes(id));
+    m_list->RemoveCallCard(bytes(ui->id));
 }
 
 void TFrame4::Raccrocher1Click()
@@ -188,7 +174,7 @@ void TFrame4::Raccrocher1Click()
 
 void TFrame4::Timer1Timer()
 {
-    Label1->setText(talkTimeText(StartTime.msecsTo(QDateTime::currentDateTime())));
+    ui->Label1->setText(talkTimeText(StartTime.msecsTo(QDateTime::currentDateTime())));
 }
 
 QString TFrame4::talkTimeText(qint64 elapsedMs)

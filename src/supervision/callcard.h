@@ -4,11 +4,11 @@
 #include <QDateTime>
 #include <QFrame>
 
+#include <memory>
+
 class CallCardOperations;
 class QAction;
-class QLabel;
 class QMenu;
-class QPushButton;
 class QTimer;
 class QToolButton;
 class TForm3;
@@ -36,21 +36,6 @@ public:
     // selections and list removes the card on request; all outlive the card.
     TFrame4(TForm3* agenda, TForm5* dial, CallCardOperations* list, QWidget* parent = nullptr);
     ~TFrame4() override;
-
-    Ui::TFrame4* ui;
-
-    // The controls, by their names (owned by the card).
-    QFrame* Panel_Background;
-    QToolButton* SpeedButton2; // client, shown for a caller found in the name list
-    QToolButton* SpeedButton3; // transfer selection
-    QToolButton* SpeedButton1; // state: enabled = ringing, disabled = answered
-    QPushButton* SpeedButton4; // caption; opens the agenda page
-    QLabel* id;
-    QLabel* sda;
-    QLabel* number;
-    QLabel* channel;
-    QLabel* Label1;            // talk time
-    QToolButton* SpeedButton5; // remove
 
     QTimer* Timer1;
     QMenu* PopupMenu1;
@@ -105,6 +90,8 @@ signals:
     void HangupRequested(const QByteArray& channel);
 
 private:
+    std::unique_ptr<Ui::TFrame4> ui;
+
     void showPopupMenu(QToolButton* button, const QPoint& position);
 
     TForm3* m_agenda;

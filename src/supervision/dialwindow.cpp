@@ -27,58 +27,35 @@ const QByteArray TwoCallTarget = QByteArrayLiteral("680");
 
 } // namespace
 
-TForm5::TForm5(QWidget* parent) : QWidget(parent), ui(new Ui::TForm5)
+TForm5::TForm5(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm5>())
 {
     ui->setupUi(this);
-    Panel1 = ui->Panel1;
-    GroupBox1 = ui->GroupBox1;
-    Image2 = ui->Image2;
     Edit1 = ui->Edit1;
-    Button1 = ui->Button1;
-    GroupBox3 = ui->GroupBox3;
-    Image3 = ui->Image3;
-    Label6 = ui->Label6;
     Edit2 = ui->Edit2;
-    Button3 = ui->Button3;
-    Label1 = ui->Label1;
-    GroupBox2 = ui->GroupBox2;
-    Image1 = ui->Image1;
-    Image4 = ui->Image4;
-    Label4 = ui->Label4;
-    Label5 = ui->Label5;
-    Label2 = ui->Label2;
-    Label3 = ui->Label3;
-    SpeedButton5 = ui->SpeedButton5;
-    Button4 = ui->Button4;
-    Panel2 = ui->Panel2;
-    Button2 = ui->Button2;
 
-    connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
-    connect(Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
-    connect(Button4, &QPushButton::clicked, this, &TForm5::Button4Click);
-    connect(SpeedButton5, &QToolButton::clicked, this, &TForm5::SpeedButton5Click);
-    connect(Button2, &QPushButton::clicked, this, &TForm5::Button2Click);
+    connect(ui->Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
+    connect(ui->Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
+    connect(ui->Button4, &QPushButton::clicked, this, &TForm5::Button4Click);
+    connect(ui->SpeedButton5, &QToolButton::clicked, this, &TForm5::SpeedButton5Click);
+    connect(ui->Button2, &QPushButton::clicked, this, &TForm5::Button2Click);
 }
 
-TForm5::~TForm5()
-{
-    delete ui;
-}
+TForm5::~TForm5() = default;
 
 void TForm5::transfert(const QString& display, const QString& channel)
 {
-    Label1->setText(channel);
-    Label6->setText(display);
-    Button3->setEnabled(true);
-    if (Label2->text().isEmpty()) {
-        Label2->setText(channel);
-        Label4->setText(display);
+    ui->Label1->setText(channel);
+    ui->Label6->setText(display);
+    ui->Button3->setEnabled(true);
+    if (ui->Label2->text().isEmpty()) {
+        ui->Label2->setText(channel);
+        ui->Label4->setText(display);
     } else {
-        Label3->setText(channel);
-        Label5->setText(display);
+        ui->Label3->setText(channel);
+        ui->Label5->setText(display);
     }
-    if (!Label2->text().isEmpty() && !Label3->text().isEmpty())
-        Button4->setEnabled(true);
+    if (!ui->Label2->text().isEmpty() && !ui->Label3->text().isEmpty())
+        ui->Button4->setEnabled(true);
     // The user has just pressed a card's transfer button: the window comes
     // forward even when it was already open behind others or minimized.
     if (isMinimized())
@@ -108,7 +85,7 @@ void TForm5::Button1Click()
 
 void TForm5::Button3Click()
 {
-    if (Label1->text().isEmpty()) {
+    if (ui->Label1->text().isEmpty()) {
         ShowMessage(QStringLiteral("Cliquer sur l'appel a transférer"));
         return;
     }
@@ -117,7 +94,7 @@ void TForm5::Button3Click()
     // Redirecting the user's own phone would leave the caller alone in the
     // bridge, and the exchange would hang up on them; a manager that has
     // BlindTransfer moves the caller instead and frees the phone.
-    const QByteArray channel = Console->managerChannel(bytes(Label1));
+    const QByteArray channel = Console->managerChannel(bytes(ui->Label1));
     const QByteArray context = bytes(Console->code_soc);
     const QByteArray action = Console->blindTransferAvailable() ? ManagerAction("BlindTransfer")
                                                                       .header("Channel", channel)
@@ -140,7 +117,7 @@ void TForm5::Button3Click()
 
 void TForm5::Button4Click()
 {
-    if (Label2->text().isEmpty() || Label3->text().isEmpty()) {
+    if (ui->Label2->text().isEmpty() || ui->Label3->text().isEmpty()) {
         ShowMessage(QStringLiteral("Cliquer sur les appels a transférer"));
         return;
     }
@@ -148,11 +125,11 @@ void TForm5::Button4Click()
         return;
     const QByteArray context = bytes(Console->code_soc);
     const QByteArray action = ManagerAction("Redirect")
-                                  .header("Channel", Console->managerChannel(bytes(Label2)))
+                                  .header("Channel", Console->managerChannel(bytes(ui->Label2)))
                                   .header("Context", context)
                                   .header("Exten", TwoCallTarget)
                                   .header("Priority", "1")
-                                  .header("ExtraChannel", Console->managerChannel(bytes(Label3)))
+                                  .header("ExtraChannel", Console->managerChannel(bytes(ui->Label3)))
                                   .header("ExtraContext", context)
                                   .header("ExtraExten", TwoCallTarget)
                                   .header("ExtraPriority", "1")
@@ -184,18 +161,18 @@ bool TForm5::sendWithLogin(const QByteArray& action)
 
 void TForm5::clearSelectedChannels()
 {
-    Label1->clear();
-    Label2->clear();
-    Label3->clear();
+    ui->Label1->clear();
+    ui->Label2->clear();
+    ui->Label3->clear();
 }
 
 void TForm5::SpeedButton5Click()
 {
-    Label2->clear();
-    Label3->clear();
-    Label4->clear();
-    Label5->clear();
-    Button4->setEnabled(false);
+    ui->Label2->clear();
+    ui->Label3->clear();
+    ui->Label4->clear();
+    ui->Label5->clear();
+    ui->Button4->setEnabled(false);
 }
 
 void TForm5::Button2Click()
@@ -211,8 +188,8 @@ void TForm5::closeEvent(QCloseEvent* event)
 
 void TForm5::FormCloseQuery()
 {
-    for (QLabel* label : {Label1, Label2, Label3, Label4, Label5, Label6})
+    for (QLabel* label : {ui->Label1, ui->Label2, ui->Label3, ui->Label4, ui->Label5, ui->Label6})
         label->clear();
-    Button3->setEnabled(false);
-    Button4->setEnabled(false);
+    ui->Button3->setEnabled(false);
+    ui->Button4->setEnabled(false);
 }

@@ -2,12 +2,9 @@
 
 #include <QWidget>
 
-class QFrame;
-class QGroupBox;
-class QLabel;
+#include <memory>
+
 class QLineEdit;
-class QPushButton;
-class QToolButton;
 class TForm2;
 
 namespace Ui {
@@ -29,31 +26,9 @@ public:
     explicit TForm5(QWidget* parent = nullptr);
     ~TForm5() override;
 
-    Ui::TForm5* ui;
-
-    // The controls, by their names (owned by the window).
-    QFrame* Panel1;
-    QGroupBox* GroupBox1; // "Appel"
-    QLabel* Image2;
+    // The two number fields, which the main window fills from a forwarded link.
     QLineEdit* Edit1;
-    QPushButton* Button1; // "Appeler"
-    QGroupBox* GroupBox3; // "Transfert"
-    QLabel* Image3;
-    QLabel* Label6;
     QLineEdit* Edit2;
-    QPushButton* Button3; // "Transfert"
-    QLabel* Label1;
-    QGroupBox* GroupBox2; // "Transfert <->", never shown
-    QLabel* Image1;
-    QLabel* Image4;
-    QLabel* Label4;
-    QLabel* Label5;
-    QLabel* Label2;
-    QLabel* Label3;
-    QToolButton* SpeedButton5; // "Reset"
-    QPushButton* Button4;      // two-call "Transfert"
-    QFrame* Panel2;
-    QPushButton* Button2; // "Fermer"
 
     // The manager console whose login fields, extension, context and session
     // the calls and transfers use, read at the moment of sending; set once both
@@ -82,6 +57,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    std::unique_ptr<Ui::TForm5> ui;
+
     void FormCloseQuery();
     // Sends the login block (with "Events: off") and then the action, when the
     // session is open. False when a send failed; true also when nothing was

@@ -54,41 +54,14 @@ const QByteArray NoAnswerLine = QByteArrayLiteral("*** PAS DE REPONSE ***");
 } // namespace
 
 TForm2::TForm2(QWidget* parent)
-    : QWidget(parent), ui(new Ui::TForm2),
-      m_login([this] { return field(action_as); }, [this] { return field(username_as); },
-              [this] { return field(secret_as); }, [this] { return field(events_as); })
+    : QWidget(parent), ui(std::make_unique<Ui::TForm2>()),
+      m_login([this] { return field(ui->action_as); }, [this] { return field(ui->username_as); },
+              [this] { return field(ui->secret_as); }, [this] { return field(ui->events_as); })
 {
     ui->setupUi(this);
-    Panel1 = ui->Panel1;
-    GroupBox1 = ui->GroupBox1;
-    HostEdit_as = ui->HostEdit_as;
-    PortEdit_as = ui->PortEdit_as;
-    ConnectButton = ui->ConnectButton;
-    DisconnectButton = ui->DisconnectButton;
     code_soc = ui->code_soc;
-    md5_s = ui->md5_s;
-    RadioButton1 = ui->RadioButton1;
-    RadioButton2 = ui->RadioButton2;
-    RadioButton3 = ui->RadioButton3;
-    GroupBox2 = ui->GroupBox2;
     poste_as = ui->poste_as;
-    action_as = ui->action_as;
-    username_as = ui->username_as;
-    secret_as = ui->secret_as;
-    events_as = ui->events_as;
-    SendButton = ui->SendButton;
-    GroupBox3 = ui->GroupBox3;
-    caction_m = ui->caction_m;
-    cpara_m = ui->cpara_m;
-    Spin_Edit1 = ui->Spin_Edit1;
-    GroupBox4 = ui->GroupBox4;
-    mode_as = ui->mode_as;
-    techno_as = ui->techno_as;
-    DisplayMemo = ui->DisplayMemo;
-    m_output = std::make_unique<ConsoleOutput>(DisplayMemo, ManagerJournal);
-    Panel2 = ui->Panel2;
-    journal_enre = ui->journal_enre;
-    Button1 = ui->Button1;
+    m_output = std::make_unique<ConsoleOutput>(ui->DisplayMemo, ManagerJournal);
 
     TnCnx = new TTnCnx(this);
     m_hostLookup = new HostLookup(this);
@@ -108,7 +81,7 @@ TForm2::TForm2(QWidget* parent)
     Timer1 = new QTimer(this);
     Timer1->setInterval(TickMsPerUnit);
     connect(Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);
-    connect(Spin_Edit1, &QSpinBox::valueChanged, this, &TForm2::Spin_Edit1Change);
+    connect(ui->Spin_Edit1, &QSpinBox::valueChanged, this, &TForm2::Spin_Edit1Change);
 
     // The radio buttons only fill code_soc, which is what gets kept; they are
     // left out of the settings file on purpose.
@@ -126,19 +99,20 @@ TForm2::TForm2(QWidget* parent)
     m_classic = std::make_unique<ManagerEventInterpreter>(m_cards, extension, challenge);
     m_modern = std::make_unique<ModernEventInterpreter>(m_cards, extension, challenge);
     // What the other mode left half read means nothing to this one.
-    connect(mode_as, &QComboBox::currentIndexChanged, this, [this] { m_modern->reset(); });
+    connect(ui->mode_as, &QComboBox::currentIndexChanged, this, [this] { m_modern->reset(); });
 
-    connect(ConnectButton, &QPushButton::clicked, this, &TForm2::ConnectButtonClick);
-    connect(DisconnectButton, &QPushButton::clicked, this, &TForm2::DisconnectButtonClick);
-    connect(SendButton, &QPushButton::clicked, this, &TForm2::SendButtonClick);
+    connect(ui->ConnectButton, &QPushButton::clicked, this, &TForm2::ConnectButtonClick);
+    connect(ui->DisconnectButton, &QPushButton::clicked, this, &TForm2::DisconnectButtonClick);
+    connect(ui->SendButton, &QPushButton::clicked, this, &TForm2::SendButtonClick);
     connect(this, &TForm2::HangupRequested, this, &TForm2::sendHangup);
-    connect(RadioButton1, &QRadioButton::clicked, this, &TForm2::RadioButton1Click);
-    connect(RadioButton2, &QRadioButton::clicked, this, &TForm2::RadioButton2Click);
-    connect(RadioButton3, &QRadioButton::clicked, this, &TForm2::RadioButton3Click);
-    connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    connect(ui->RadioButton1, &QRadioButton::clicked, this, &TForm2::RadioButton1Click);
+    connect(ui->RadioButton2, &QRadioButton::clicked, this, &TForm2::RadioButton2Click);
+    connect(ui->RadioButton3, &QRadioButton::clicked, this, &TForm2::RadioButton3Click);
+    connect(ui->Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
     // The secret shows only while its button is held.
-    connect(ui->RevealSecret, &QToolButton::pressed, this, [this] { secret_as->setEchoMode(QLineEdit::Normal); });
-    connect(ui->RevealSecret, &QToolButton::released, this, [this] { secret_as->setEchoMode(QLineEdit::Password); });
+    connect(ui->RevealSecret, &QToolButton::pressed, this, [this] { ui->secret_as->setEchoMode(QLineEdit::Normal); });
+    connect(ui->RevealSecret, &QToolButton::released, this,
+            [this] { ui->secret_as->setEchoMode(QLineEdit::Password); });
     Timer1->start();
 }
 
@@ -152,12 +126,11 @@ TForm2::~TForm2()
     TnCnx->OnDisplay = nullptr;
     delete TnCnx;
     m_output.reset();
-    delete ui;
 }
 
 void TForm2::ConnectButtonClick()
 {
-    if (HostEdit_as->text().isEmpty())
+    if (ui->HostEdit_as->text().isEmpty())
         return;
     // A new session starts from nothing: no half message, no banner yet.
     m_assembler.takePending();
@@ -166,7 +139,7 @@ void TForm2::ConnectButtonClick()
     m_bannerRead = false;
     m_managerVersion = 0;
     m_watch.reset();
-    const QByteArray host = field(HostEdit_as);
+    const QByteArray host = field(ui->HostEdit_as);
     if (IsDottedIP(host)) {
         connectTo(host);
         return;
@@ -184,7 +157,7 @@ void TForm2::ConnectButtonClick()
 void TForm2::connectTo(const QByteArray& address)
 {
     TnCnx->SetHost(address);
-    TnCnx->SetPort(field(PortEdit_as));
+    TnCnx->SetPort(field(ui->PortEdit_as));
     TnCnx->SetTermType(QByteArrayLiteral("VT100"));
     TnCnx->SetLocalEcho(false);
     TnCnx->Connect();
@@ -198,7 +171,7 @@ void TForm2::DisconnectButtonClick()
 
 void TForm2::SendButtonClick()
 {
-    if (HostEdit_as->text().isEmpty())
+    if (ui->HostEdit_as->text().isEmpty())
         return;
     ManagerChallenge.clear();
     QByteArray login = m_login.plainText();
@@ -206,7 +179,7 @@ void TForm2::SendButtonClick()
         addMemoLine(Cp1252::toUnicode(NotConnectedLine));
         return;
     }
-    if (md5_s->isChecked()) {
+    if (ui->md5_s->isChecked()) {
         sendToManager(ManagerAction("Challenge").header("AuthType", "MD5").text());
         awaitChallenge();
         // Data handled during the pause may have ended the session; the next
@@ -221,11 +194,12 @@ void TForm2::SendButtonClick()
     sendToManager(login);
     m_watch.loginSent();
     // The memo shows the plain form whichever form went out, never the key.
-    addMemoLine(QStringLiteral("Action: ") + action_as->text());
-    addMemoLine(QStringLiteral("UserName: ") + username_as->text());
+    addMemoLine(QStringLiteral("Action: ") + ui->action_as->text());
+    addMemoLine(QStringLiteral("UserName: ") + ui->username_as->text());
     // Never the secret itself: it opens the whole exchange to whoever reads it.
-    addMemoLine(QStringLiteral("Secret: ") + (secret_as->text().isEmpty() ? QString() : QStringLiteral("********")));
-    addMemoLine(QStringLiteral("Events: ") + events_as->text());
+    addMemoLine(QStringLiteral("Secret: ") +
+                (ui->secret_as->text().isEmpty() ? QString() : QStringLiteral("********")));
+    addMemoLine(QStringLiteral("Events: ") + ui->events_as->text());
     addMemoLine(QString());
 }
 
@@ -239,7 +213,7 @@ void TForm2::Timer1Timer()
             TnCnx->Close();
             return;
         }
-        sendToManager(ManagerAction(field(caction_m)).header("Parameters", field(cpara_m)).text());
+        sendToManager(ManagerAction(field(ui->caction_m)).header("Parameters", field(ui->cpara_m)).text());
         return;
     }
     DisconnectButtonClick();
@@ -249,7 +223,7 @@ void TForm2::Timer1Timer()
 
 void TForm2::Spin_Edit1Change()
 {
-    Timer1->setInterval(std::max(1, Spin_Edit1->value()) * TickMsPerUnit);
+    Timer1->setInterval(std::max(1, ui->Spin_Edit1->value()) * TickMsPerUnit);
 }
 
 void TForm2::TnCnxSessionConnected(QObject*, quint16 Error)
@@ -259,10 +233,10 @@ void TForm2::TnCnxSessionConnected(QObject*, quint16 Error)
         return;
     }
     m_output->clearMemo();
-    DisplayMemo->setEnabled(true);
-    ConnectButton->setEnabled(false);
-    DisconnectButton->setEnabled(true);
-    DisplayMemo->setFocus();
+    ui->DisplayMemo->setEnabled(true);
+    ui->ConnectButton->setEnabled(false);
+    ui->DisconnectButton->setEnabled(true);
+    ui->DisplayMemo->setFocus();
     // The kernel gives up on a peer that acknowledges nothing within two
     // keep-alive periods, even while nothing is being sent.
     if (TWSocket* socket = TnCnx->Socket())
@@ -308,10 +282,10 @@ void TForm2::TnCnxSessionClosed(QObject*, quint16)
     if (const QByteArray rest = m_assembler.takePending(); !rest.isEmpty())
         handOver(rest);
     m_modern->reset();
-    DisplayMemo->setEnabled(false);
-    ConnectButton->setEnabled(true);
-    DisconnectButton->setEnabled(false);
-    ConnectButton->setFocus();
+    ui->DisplayMemo->setEnabled(false);
+    ui->ConnectButton->setEnabled(true);
+    ui->DisconnectButton->setEnabled(false);
+    ui->ConnectButton->setFocus();
     // A refusal stays shown: it says more than the disconnection that follows it.
     if (!CallCards || !CallCards->HasCallCard(TFrame4::DisconnectionKey))
         showSessionCard(DisconnectedSda);
@@ -393,7 +367,7 @@ EventInterpretation& TForm2::currentInterpretation() const
 
 bool TForm2::isModernMode() const
 {
-    return mode_as->currentText() == ModernModeText;
+    return ui->mode_as->currentText() == ModernModeText;
 }
 
 QByteArray TForm2::managerChannel(const QByteArray& cardChannel) const
@@ -403,7 +377,7 @@ QByteArray TForm2::managerChannel(const QByteArray& cardChannel) const
 
 QByteArray TForm2::phoneChannel() const
 {
-    const QByteArray technology = isModernMode() ? field(techno_as) : QByteArrayLiteral("SIP");
+    const QByteArray technology = isModernMode() ? field(ui->techno_as) : QByteArrayLiteral("SIP");
     return technology + '/' + field(poste_as);
 }
 
@@ -445,8 +419,8 @@ void TForm2::handOver(const QByteArray& text)
     case ManagerSessionWatch::LoginAnswer::None:
         break;
     }
-    MemoAddLines(DisplayMemo, text);
-    if (!journal_enre->isChecked())
+    MemoAddLines(ui->DisplayMemo, text);
+    if (!ui->journal_enre->isChecked())
         return;
     m_output->showText(text);
     m_output->journal(text);
@@ -475,7 +449,7 @@ void TForm2::noteBanner(const QByteArray& text)
 
 void TForm2::TnCnxDisplay(QObject*, const QByteArray& Str)
 {
-    if (!journal_enre->isChecked())
+    if (!ui->journal_enre->isChecked())
         return;
     m_output->journal(QByteArrayLiteral("CGI \r\n") + Str);
     m_output->showText(Str);

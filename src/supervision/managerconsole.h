@@ -16,16 +16,9 @@ class EventInterpretation;
 class HostLookup;
 class ManagerEventInterpreter;
 class ModernEventInterpreter;
-class QCheckBox;
-class QComboBox;
 class QEventLoop;
-class QFrame;
-class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
-class QPushButton;
-class QRadioButton;
-class QSpinBox;
 class QTimer;
 class TSvgEditIni;
 class TTnCnx;
@@ -60,39 +53,12 @@ public:
     explicit TForm2(QWidget* parent = nullptr);
     ~TForm2() override;
 
-    Ui::TForm2* ui;
     TSvgEditIni* SvgEditIni1;
 
-    // The controls, by their names (owned by the window).
-    QFrame* Panel1;
-    QGroupBox* GroupBox1; // "Connexion / Poste"
-    QLineEdit* HostEdit_as;
-    QLineEdit* PortEdit_as;
-    QPushButton* ConnectButton;
-    QPushButton* DisconnectButton;
+    // The controls other windows read at the moment of use: the extension
+    // (main window, dial window) and the dial-plan context (dial window).
     QLineEdit* code_soc;
-    QCheckBox* md5_s;
-    QRadioButton* RadioButton1;
-    QRadioButton* RadioButton2;
-    QRadioButton* RadioButton3;
-    QGroupBox* GroupBox2; // "Login"
     QLineEdit* poste_as;
-    QLineEdit* action_as;
-    QLineEdit* username_as;
-    QLineEdit* secret_as;
-    QLineEdit* events_as;
-    QPushButton* SendButton;
-    QGroupBox* GroupBox3; // "Maintenir la connexion"
-    QLineEdit* caction_m;
-    QLineEdit* cpara_m;
-    QSpinBox* Spin_Edit1;
-    QGroupBox* GroupBox4; // "Asterisk"
-    QComboBox* mode_as;   // "Moderne" or "Classique"
-    QComboBox* techno_as; // "SIP" or "PJSIP"
-    QPlainTextEdit* DisplayMemo;
-    QFrame* Panel2;
-    QCheckBox* journal_enre;
-    QPushButton* Button1; // "Fermer"
 
     // The manager session. Host, port, terminal type and local echo are set
     // again at every connect.
@@ -173,6 +139,8 @@ signals:
     void ReceivedTextHandled();
 
 private:
+    std::unique_ptr<Ui::TForm2> ui;
+
     // The card's "Raccrocher": "Action: Hangup" for the card's channel, sent only
     // while the session is open; a failed send is not reported.
     void sendHangup(const QByteArray& channel);

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -14,6 +15,7 @@
 #include <QSlider>
 #include <QToolButton>
 
+#include "control.h"
 #include "waitfor.h"
 
 #include <stdexcept>
@@ -45,8 +47,8 @@ TEST_F(MainWindowTest, StartsAsAnAlwaysOnTopToolWindowInOptionsMode)
     EXPECT_TRUE(form1->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(form1->height(), 163);
     EXPECT_FALSE(form1->isCompact());
-    EXPECT_FALSE(form1->Panel1->isVisibleTo(form1));
-    EXPECT_TRUE(form1->Panel2->isVisibleTo(form1));
+    EXPECT_FALSE(control<QFrame>(form1, "Panel1")->isVisibleTo(form1));
+    EXPECT_TRUE(control<QFrame>(form1, "Panel2")->isVisibleTo(form1));
     EXPECT_FALSE(form1->Label3->isVisibleTo(form1));
     EXPECT_EQ(form1->CallCardCount(), 0);
 }
@@ -90,30 +92,30 @@ TEST_F(MainWindowTest, CompactMode_HidesMenuAndOptions_OptionsModeBringsThemBack
 {
     form1->Button3Click();
     EXPECT_TRUE(form1->isCompact());
-    EXPECT_FALSE(form1->Configuration1->menuAction()->isVisible());
-    EXPECT_FALSE(form1->N1->menuAction()->isVisible());
-    EXPECT_FALSE(form1->MainMenu1->isVisibleTo(form1));
-    EXPECT_TRUE(form1->Panel1->isVisibleTo(form1));
-    EXPECT_FALSE(form1->Panel2->isVisibleTo(form1));
+    EXPECT_FALSE(control<QMenu>(form1, "Configuration1")->menuAction()->isVisible());
+    EXPECT_FALSE(control<QMenu>(form1, "N1")->menuAction()->isVisible());
+    EXPECT_FALSE(control<QMenuBar>(form1, "MainMenu1")->isVisibleTo(form1));
+    EXPECT_TRUE(control<QFrame>(form1, "Panel1")->isVisibleTo(form1));
+    EXPECT_FALSE(control<QFrame>(form1, "Panel2")->isVisibleTo(form1));
     EXPECT_EQ(form1->palette().color(QPalette::Window), QColor(Qt::white));
 
     form1->Image1Click();
-    EXPECT_TRUE(form1->Configuration1->menuAction()->isVisible());
-    EXPECT_TRUE(form1->N1->menuAction()->isVisible());
-    EXPECT_TRUE(form1->MainMenu1->isVisibleTo(form1));
-    EXPECT_FALSE(form1->Panel1->isVisibleTo(form1));
-    EXPECT_TRUE(form1->Panel2->isVisibleTo(form1));
+    EXPECT_TRUE(control<QMenu>(form1, "Configuration1")->menuAction()->isVisible());
+    EXPECT_TRUE(control<QMenu>(form1, "N1")->menuAction()->isVisible());
+    EXPECT_TRUE(control<QMenuBar>(form1, "MainMenu1")->isVisibleTo(form1));
+    EXPECT_FALSE(control<QFrame>(form1, "Panel1")->isVisibleTo(form1));
+    EXPECT_TRUE(control<QFrame>(form1, "Panel2")->isVisibleTo(form1));
 }
 
 TEST_F(MainWindowTest, MenuItems_InOrderWithTheirCaptions)
 {
-    const QList<QAction*> configuration = form1->Configuration1->actions();
+    const QList<QAction*> configuration = control<QMenu>(form1, "Configuration1")->actions();
     ASSERT_EQ(configuration.size(), 4);
-    EXPECT_EQ(configuration[0], form1->Orbanel1);
-    EXPECT_EQ(configuration[1], form1->Asterisk1);
+    EXPECT_EQ(configuration[0], control<QAction>(form1, "Orbanel1"));
+    EXPECT_EQ(configuration[1], control<QAction>(form1, "Asterisk1"));
     EXPECT_TRUE(configuration[2]->isSeparator());
     EXPECT_EQ(configuration[3]->text(), QStringLiteral("Quitter"));
-    const QList<QAction*> menu = form1->N1->actions();
+    const QList<QAction*> menu = control<QMenu>(form1, "N1")->actions();
     ASSERT_EQ(menu.size(), 4);
     EXPECT_EQ(menu[0]->text(), QStringLiteral("Lancer Orbanel sur votre navigateur"));
     EXPECT_TRUE(menu[1]->isSeparator());
@@ -124,12 +126,12 @@ TEST_F(MainWindowTest, MenuItems_InOrderWithTheirCaptions)
 TEST_F(MainWindowTest, SimulateCommands_EachShowsItsCardOnce)
 {
     const int start = form1->height();
-    form1->Simulerunappel1->trigger();
-    form1->Simulerunappel1->trigger();
+    control<QAction>(form1, "Simulerunappel1")->trigger();
+    control<QAction>(form1, "Simulerunappel1")->trigger();
     EXPECT_EQ(form1->CallCardCount(), 1);
     EXPECT_EQ(form1->height(), start + 32);
-    form1->Simulerunappel11->trigger();
-    form1->Simulerunappel11->trigger();
+    control<QAction>(form1, "Simulerunappel11")->trigger();
+    control<QAction>(form1, "Simulerunappel11")->trigger();
     EXPECT_EQ(form1->CallCardCount(), 2);
     EXPECT_EQ(form1->height(), start + 64);
 
@@ -157,8 +159,8 @@ TEST_F(MainWindowTest, ShowConnectedCall_OnARingingCard_KeepsOneCardAndMovesItTo
     testsupport::spinEventLoop(50);
     EXPECT_EQ(form1->CallCardCount(), 2);
     EXPECT_EQ(form1->height(), height);
-    EXPECT_FALSE(second->SpeedButton1->isEnabled());
-    EXPECT_TRUE(first->SpeedButton1->isEnabled());
+    EXPECT_FALSE(control<QToolButton>(second, "SpeedButton1")->isEnabled());
+    EXPECT_TRUE(control<QToolButton>(first, "SpeedButton1")->isEnabled());
     EXPECT_LT(second->y(), first->y());
 }
 
@@ -196,7 +198,7 @@ TEST_F(MainWindowTest, MissingAgendaAddress_IsAskedForOnceTheReceivedTextIsHandl
     form3->acces_auto->setChecked(true);
     form3->adresse_ob->clear();
     form2->poste_as->setText(QStringLiteral("100"));
-    form2->mode_as->setCurrentText(QStringLiteral("Moderne"));
+    control<QComboBox>(form2, "mode_as")->setCurrentText(QStringLiteral("Moderne"));
     bool hangupHandledFirst = false;
     SetMessageSinkForTests([&](const QString& text) {
         messages.append(text);
@@ -298,7 +300,7 @@ TEST_F(MainWindowTest, RemovingACardFromItsOwnButton_FreesItAfterTheClick)
     addCards(1);
     QPointer<TFrame4> card = form1->findCallCard("key0");
     ASSERT_FALSE(card.isNull());
-    card->SpeedButton5->click();
+    control<QToolButton>(card, "SpeedButton5")->click();
     EXPECT_EQ(form1->CallCardCount(), 0);
     EXPECT_FALSE(card.isNull()); // still inside its click when the list let it go
     EXPECT_TRUE(testsupport::waitFor([&] { return card.isNull(); }, 5000));
@@ -329,11 +331,11 @@ TEST_F(MainWindowTest, DisconnectionCard_ComesOnceAndGoesWithItsKey)
 TEST_F(MainWindowTest, SessionState_ShowsOrHidesTheConnectButtonStrip)
 {
     emit form2->SessionShown(false);
-    EXPECT_EQ(form1->Panel1->height(), 25);
-    EXPECT_TRUE(form1->Button1->isVisibleTo(form1->Panel1));
+    EXPECT_EQ(control<QFrame>(form1, "Panel1")->height(), 25);
+    EXPECT_TRUE(control<QPushButton>(form1, "Button1")->isVisibleTo(control<QFrame>(form1, "Panel1")));
     emit form2->SessionShown(true);
-    EXPECT_EQ(form1->Panel1->maximumHeight(), 14);
-    EXPECT_FALSE(form1->Button1->isVisibleTo(form1->Panel1));
+    EXPECT_EQ(control<QFrame>(form1, "Panel1")->maximumHeight(), 14);
+    EXPECT_FALSE(control<QPushButton>(form1, "Button1")->isVisibleTo(control<QFrame>(form1, "Panel1")));
 }
 
 TEST_F(MainWindowTest, HangUpItemOfACard_ReachesTheManagerConsole)
@@ -357,7 +359,7 @@ TEST_F(MainWindowTest, HangupDeliveredWhileItsRingingCardIsCreated_LeavesNoCard)
     const QByteArray hangup = "Event: Hangup\r\nChannel: SIP/100-0a\r\nUniqueid: 77.5\r\n\r\n";
     form2->poste_as->setText(QStringLiteral("100"));
     for (const QString& mode : {QStringLiteral("Classique"), QStringLiteral("Moderne")}) {
-        form2->mode_as->setCurrentText(mode);
+        control<QComboBox>(form2, "mode_as")->setCurrentText(mode);
         bool hungUp = false;
         QTimer::singleShot(0, form1, [&] {
             form2->TnCnxDataAvailable(nullptr, hangup.constData(), hangup.size());
@@ -372,17 +374,17 @@ TEST_F(MainWindowTest, HangupDeliveredWhileItsRingingCardIsCreated_LeavesNoCard)
 
 TEST_F(MainWindowTest, ExtensionField_FollowsIntoTheConsole)
 {
-    form1->Edit1->setText(QStringLiteral("104"));
+    control<QLineEdit>(form1, "Edit1")->setText(QStringLiteral("104"));
     EXPECT_EQ(form2->poste_as->text(), QStringLiteral("104"));
 }
 
 TEST_F(MainWindowTest, StartUpTimer_FiresOnceCopiesTheExtensionAndSetsTheModeHeight)
 {
-    form1->Edit1->clear();
+    control<QLineEdit>(form1, "Edit1")->clear();
     form2->poste_as->setText(QStringLiteral("105"));
     form1->Timer1->start();
     ASSERT_TRUE(testsupport::waitFor([&] { return !form1->Timer1->isActive(); }, 5000));
-    EXPECT_EQ(form1->Edit1->text(), QStringLiteral("105"));
+    EXPECT_EQ(control<QLineEdit>(form1, "Edit1")->text(), QStringLiteral("105"));
     EXPECT_EQ(form1->height(), 125);
 }
 
@@ -395,36 +397,36 @@ TEST_F(MainWindowTest, StartUpTimer_KeepsRoomForCardsAlreadyShown)
 
 TEST_F(MainWindowTest, TransparencySlider_SetsTheWindowOpacity)
 {
-    EXPECT_EQ(form1->TrackBar1->minimum(), 60);
-    EXPECT_EQ(form1->TrackBar1->maximum(), 255);
-    EXPECT_EQ(form1->TrackBar1->value(), 255);
-    form1->TrackBar1->setValue(60);
+    EXPECT_EQ(control<QSlider>(form1, "TrackBar1")->minimum(), 60);
+    EXPECT_EQ(control<QSlider>(form1, "TrackBar1")->maximum(), 255);
+    EXPECT_EQ(control<QSlider>(form1, "TrackBar1")->value(), 255);
+    control<QSlider>(form1, "TrackBar1")->setValue(60);
     EXPECT_NEAR(form1->windowOpacity(), 60 / 255.0, 0.01);
-    form1->TrackBar1->setValue(255);
+    control<QSlider>(form1, "TrackBar1")->setValue(255);
     EXPECT_NEAR(form1->windowOpacity(), 1.0, 0.01);
 }
 
 TEST_F(MainWindowTest, AgendaHomePage_OpensUnderTheAddressOrAsksForIt)
 {
     form3->adresse_ob->clear();
-    form1->Dmarrervotrenavigateur1->trigger();
+    control<QAction>(form1, "Dmarrervotrenavigateur1")->trigger();
     EXPECT_TRUE(pages.isEmpty());
     EXPECT_EQ(messages, QStringList{QStringLiteral("Indiquer l'adresse d'Orbanel")});
     form3->adresse_ob->setText(QStringLiteral("http://192.168.0.1"));
-    form1->Dmarrervotrenavigateur1->trigger();
+    control<QAction>(form1, "Dmarrervotrenavigateur1")->trigger();
     EXPECT_EQ(pages, QStringList{QStringLiteral("http://192.168.0.1/cgi-bin/agenda/bon.pl")});
 }
 
 TEST_F(MainWindowTest, ConfigurationItems_ShowTheirWindows_QuitClosesTheProgram)
 {
-    form1->Orbanel1->trigger();
+    control<QAction>(form1, "Orbanel1")->trigger();
     EXPECT_TRUE(form3->isVisible());
-    form1->Asterisk1->trigger();
+    control<QAction>(form1, "Asterisk1")->trigger();
     EXPECT_TRUE(form2->isVisible());
     int closed = 0;
     QObject::connect(form1, &TForm1::Closed, [&closed] { ++closed; });
     form1->show();
-    form1->Quitter1->trigger();
+    control<QAction>(form1, "Quitter1")->trigger();
     EXPECT_EQ(closed, 1);
     EXPECT_FALSE(form1->isVisible());
 }

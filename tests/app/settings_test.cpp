@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
+#include "control.h"
 #include "waitfor.h"
 
 namespace {
@@ -14,18 +15,19 @@ TEST_F(WindowSettingsTest, FirstRun_ShowsEveryKeptCheckBoxCheckedAndDesignedDefa
 {
     ASSERT_FALSE(QFile::exists(settingsPath()));
     for (const QCheckBox* box :
-         {form2->md5_s, form2->journal_enre, form3->Check_codea, form3->Check_masque, form3->Check_0, form3->acces_auto,
-          form3->sda_liaison, form3->num_app, form3->num_temps, form3->exe_commande})
+         {control<QCheckBox>(form2, "md5_s"), control<QCheckBox>(form2, "journal_enre"), form3->Check_codea,
+          form3->Check_masque, form3->Check_0, form3->acces_auto, form3->sda_liaison, form3->num_app, form3->num_temps,
+          control<QCheckBox>(form3, "exe_commande")})
         EXPECT_TRUE(box->isChecked()) << box->objectName().toStdString();
-    EXPECT_EQ(form2->Spin_Edit1->value(), 1);
-    EXPECT_EQ(form2->PortEdit_as->text(), QStringLiteral("5038"));
+    EXPECT_EQ(control<QSpinBox>(form2, "Spin_Edit1")->value(), 1);
+    EXPECT_EQ(control<QLineEdit>(form2, "PortEdit_as")->text(), QStringLiteral("5038"));
 }
 
 TEST_F(WindowSettingsTest, ClosingTheMainWindow_WritesConsoleAndAgendaSectionsOnly)
 {
-    form2->HostEdit_as->setText(QStringLiteral("127.0.0.1"));
+    control<QLineEdit>(form2, "HostEdit_as")->setText(QStringLiteral("127.0.0.1"));
     form3->adresse_ob->setText(QStringLiteral("http://agenda"));
-    form1->Edit1->setText(QStringLiteral("104"));
+    control<QLineEdit>(form1, "Edit1")->setText(QStringLiteral("104"));
     form1->show();
     form1->close();
     QFile file(settingsPath());
@@ -43,9 +45,9 @@ TEST_F(WindowSettingsTest, ClosingTheMainWindow_WritesConsoleAndAgendaSectionsOn
 
 TEST_F(WindowSettingsTest, SettingsWrittenOnClose_ComeBackAtTheNextStart)
 {
-    form2->HostEdit_as->setText(QStringLiteral("pbx.example"));
-    form2->md5_s->setChecked(false);
-    form2->Spin_Edit1->setValue(7);
+    control<QLineEdit>(form2, "HostEdit_as")->setText(QStringLiteral("pbx.example"));
+    control<QCheckBox>(form2, "md5_s")->setChecked(false);
+    control<QSpinBox>(form2, "Spin_Edit1")->setValue(7);
     form3->num_app->setChecked(false);
     form1->close();
 
@@ -53,9 +55,9 @@ TEST_F(WindowSettingsTest, SettingsWrittenOnClose_ComeBackAtTheNextStart)
     TSvgEditIni::ResetForTests();
     windows = std::make_unique<ApplicationWindows>();
     windows->form1()->Timer1->stop();
-    EXPECT_EQ(windows->form2()->HostEdit_as->text(), QStringLiteral("pbx.example"));
-    EXPECT_FALSE(windows->form2()->md5_s->isChecked());
-    EXPECT_EQ(windows->form2()->Spin_Edit1->value(), 7);
+    EXPECT_EQ(control<QLineEdit>(windows->form2(), "HostEdit_as")->text(), QStringLiteral("pbx.example"));
+    EXPECT_FALSE(control<QCheckBox>(windows->form2(), "md5_s")->isChecked());
+    EXPECT_EQ(control<QSpinBox>(windows->form2(), "Spin_Edit1")->value(), 7);
     EXPECT_FALSE(windows->form3()->num_app->isChecked());
 }
 

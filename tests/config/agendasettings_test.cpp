@@ -1,6 +1,7 @@
 #include "config/agendasettings.h"
 #include "config/messagebox.h"
 #include "config/svgeditini.h"
+#include "control.h"
 #include "tempdatafolder.h"
 
 #include <QCheckBox>
@@ -34,7 +35,7 @@ protected:
     QList<QCheckBox*> checkBoxes(const TForm3& form) const
     {
         return {form.acces_auto,  form.sda_liaison, form.Check_masque, form.Check_0,
-                form.Check_codea, form.num_app,     form.num_temps,    form.exe_commande};
+                form.Check_codea, form.num_app,     form.num_temps,    control<QCheckBox>(&form, "exe_commande")};
     }
 
     // The key names of one section of "serie.ini", in file order.
@@ -64,11 +65,12 @@ TEST_F(AgendaSettingsTest, Window_CarriesItsNameCaptionSizeAndFrenchTexts)
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Orbanel"));
     EXPECT_EQ(form.size(), QSize(377, 432));
     EXPECT_TRUE(form.isWindow());
-    EXPECT_EQ(form.Label1->text(), QStringLiteral("Adresse IP Orbanel (exemple :  http://192.168.0.1)"));
-    EXPECT_EQ(form.GroupBox1->title(), QStringLiteral("Agenda"));
-    EXPECT_EQ(form.GroupBox2->title(), QStringLiteral("Appel sortant"));
-    EXPECT_EQ(form.GroupBox3->title(), QStringLiteral("Appel entrant"));
-    EXPECT_EQ(form.GroupBox4->title(), QStringLiteral("Commandes"));
+    EXPECT_EQ(control<QLabel>(&form, "Label1")->text(),
+              QStringLiteral("Adresse IP Orbanel (exemple :  http://192.168.0.1)"));
+    EXPECT_EQ(control<QGroupBox>(&form, "GroupBox1")->title(), QStringLiteral("Agenda"));
+    EXPECT_EQ(control<QGroupBox>(&form, "GroupBox2")->title(), QStringLiteral("Appel sortant"));
+    EXPECT_EQ(control<QGroupBox>(&form, "GroupBox3")->title(), QStringLiteral("Appel entrant"));
+    EXPECT_EQ(control<QGroupBox>(&form, "GroupBox4")->title(), QStringLiteral("Commandes"));
     EXPECT_EQ(form.acces_auto->text(), QStringLiteral("Accès automatique à l'agenda client"));
     EXPECT_EQ(form.sda_liaison->text(), QStringLiteral("Liaison sur SDA"));
     EXPECT_EQ(form.Check_masque->text(), QStringLiteral("Masquer le numéro (appel patient)"));
@@ -78,29 +80,30 @@ TEST_F(AgendaSettingsTest, Window_CarriesItsNameCaptionSizeAndFrenchTexts)
     EXPECT_EQ(form.Check_codea->text(), QStringLiteral("Ajout du code affaire"));
     EXPECT_EQ(form.num_app->text(), QStringLiteral("Afficher le numéro de l'appelant"));
     EXPECT_EQ(form.num_temps->text(), QStringLiteral("Afficher le temps de communication"));
-    EXPECT_EQ(form.exe_commande->text(), QStringLiteral("Exécuter les commandes"));
-    EXPECT_EQ(form.Button2->text(), QStringLiteral("Rafraichir SDA"));
-    EXPECT_EQ(form.Button2->toolTip(), QStringLiteral("Charger les Noms depuis le fichier sda.ini"));
-    EXPECT_EQ(form.Button5->text(), QStringLiteral("Fermer"));
+    EXPECT_EQ(control<QCheckBox>(&form, "exe_commande")->text(), QStringLiteral("Exécuter les commandes"));
+    EXPECT_EQ(control<QPushButton>(&form, "Button2")->text(), QStringLiteral("Rafraichir SDA"));
+    EXPECT_EQ(control<QPushButton>(&form, "Button2")->toolTip(),
+              QStringLiteral("Charger les Noms depuis le fichier sda.ini"));
+    EXPECT_EQ(control<QPushButton>(&form, "Button5")->text(), QStringLiteral("Fermer"));
 }
 
 TEST_F(AgendaSettingsTest, Controls_SitInTheirGroupsAndTheCommandsAndDownloadButtonsAreHidden)
 {
     TForm3 form;
-    EXPECT_EQ(form.acces_auto->parentWidget(), form.GroupBox1);
-    EXPECT_EQ(form.sda_liaison->parentWidget(), form.GroupBox1);
-    for (QWidget* control : {static_cast<QWidget*>(form.Check_masque), static_cast<QWidget*>(form.edit_3651),
-                             static_cast<QWidget*>(form.Check_0), static_cast<QWidget*>(form.edit_zero),
-                             static_cast<QWidget*>(form.Check_codea)})
-        EXPECT_EQ(control->parentWidget(), form.GroupBox2) << control->objectName().toStdString();
-    EXPECT_EQ(form.num_app->parentWidget(), form.GroupBox3);
-    EXPECT_EQ(form.num_temps->parentWidget(), form.GroupBox3);
-    EXPECT_EQ(form.exe_commande->parentWidget(), form.GroupBox4);
-    EXPECT_TRUE(form.GroupBox4->isHidden());
-    EXPECT_TRUE(form.Button3->isHidden());
-    EXPECT_TRUE(form.Button4->isHidden());
-    EXPECT_FALSE(form.Button2->isHidden());
-    EXPECT_FALSE(form.Button5->isHidden());
+    EXPECT_EQ(form.acces_auto->parentWidget(), control<QGroupBox>(&form, "GroupBox1"));
+    EXPECT_EQ(form.sda_liaison->parentWidget(), control<QGroupBox>(&form, "GroupBox1"));
+    for (QWidget* widget : {static_cast<QWidget*>(form.Check_masque), static_cast<QWidget*>(form.edit_3651),
+                            static_cast<QWidget*>(form.Check_0), static_cast<QWidget*>(form.edit_zero),
+                            static_cast<QWidget*>(form.Check_codea)})
+        EXPECT_EQ(widget->parentWidget(), control<QGroupBox>(&form, "GroupBox2")) << widget->objectName().toStdString();
+    EXPECT_EQ(form.num_app->parentWidget(), control<QGroupBox>(&form, "GroupBox3"));
+    EXPECT_EQ(form.num_temps->parentWidget(), control<QGroupBox>(&form, "GroupBox3"));
+    EXPECT_EQ(control<QCheckBox>(&form, "exe_commande")->parentWidget(), control<QGroupBox>(&form, "GroupBox4"));
+    EXPECT_TRUE(control<QGroupBox>(&form, "GroupBox4")->isHidden());
+    EXPECT_TRUE(control<QPushButton>(&form, "Button3")->isHidden());
+    EXPECT_TRUE(control<QPushButton>(&form, "Button4")->isHidden());
+    EXPECT_FALSE(control<QPushButton>(&form, "Button2")->isHidden());
+    EXPECT_FALSE(control<QPushButton>(&form, "Button5")->isHidden());
 }
 
 TEST_F(AgendaSettingsTest, FirstRun_EveryCheckBoxCheckedAndEditsKeepTheirDesignedTexts)
@@ -148,7 +151,7 @@ TEST_F(AgendaSettingsTest, FermerButton_HidesTheWindowWithoutEndingTheProgram)
     TForm3 form;
     form.show();
     ASSERT_TRUE(form.isVisible());
-    form.Button5->click();
+    control<QPushButton>(&form, "Button5")->click();
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(form.testAttribute(Qt::WA_DeleteOnClose));
     EXPECT_FALSE(form.testAttribute(Qt::WA_QuitOnClose));
@@ -183,11 +186,11 @@ TEST_F(AgendaSettingsTest, RafraichirButton_ReloadsTheNameListsFromTheDataFolder
     TForm3 form;
     ASSERT_TRUE(folder.write(QStringLiteral("sda.ini"), QByteArrayLiteral("0123=Accueil\r\n")));
     ASSERT_TRUE(folder.write(QStringLiteral("tel.ini"), QByteArrayLiteral("0601020304=Martin\r\n")));
-    form.Button2->click();
+    control<QPushButton>(&form, "Button2")->click();
     EXPECT_EQ(form.ValueListEditor1.value("0123"), QByteArrayLiteral("Accueil"));
     EXPECT_EQ(form.ValueListEditor2.value("0601020304"), QByteArrayLiteral("Martin"));
     ASSERT_TRUE(folder.write(QStringLiteral("sda.ini"), QByteArrayLiteral("0123=Standard\r\n")));
-    form.Button2->click();
+    control<QPushButton>(&form, "Button2")->click();
     EXPECT_EQ(form.ValueListEditor1.value("0123"), QByteArrayLiteral("Standard"));
     EXPECT_TRUE(messages.isEmpty());
 }

@@ -3,6 +3,7 @@
 #include "app/applicationwindows.h"
 #include "app/mainwindow.h"
 #include "config/agendasettings.h"
+#include "control.h"
 #include "net/tncnx.h"
 #include "supervision/callcard.h"
 #include "supervision/dialwindow.h"
@@ -11,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFrame>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -113,19 +115,19 @@ bool CorvalineOnLoopback::waitForCards(int count, int timeoutMs)
 QString CorvalineOnLoopback::memo() const
 {
     QCoreApplication::sendPostedEvents();
-    return form2->DisplayMemo->toPlainText();
+    return control<QPlainTextEdit>(form2, "DisplayMemo")->toPlainText();
 }
 
 int CorvalineOnLoopback::memoLines() const
 {
     QCoreApplication::sendPostedEvents();
-    return form2->DisplayMemo->blockCount();
+    return control<QPlainTextEdit>(form2, "DisplayMemo")->blockCount();
 }
 
 QList<TFrame4*> CorvalineOnLoopback::cards() const
 {
     QList<TFrame4*> found;
-    for (QObject* child : form1->Panel3->children()) {
+    for (QObject* child : control<QFrame>(form1, "Panel3")->children()) {
         if (auto* card = qobject_cast<TFrame4*>(child))
             found.append(card);
     }

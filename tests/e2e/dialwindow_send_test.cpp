@@ -3,6 +3,7 @@
 #include "corvalinefixture.h"
 
 #include "app/mainwindow.h"
+#include "control.h"
 #include "net/tncnx.h"
 #include "supervision/callcard.h"
 #include "supervision/dialwindow.h"
@@ -43,7 +44,7 @@ protected:
     {
         if (!testsupport::waitFor([&] { return onlyCard() && onlyCard()->isAnswered(); }))
             return nullptr;
-        onlyCard()->SpeedButton3->click();
+        control<QToolButton>(onlyCard(), "SpeedButton3")->click();
         return onlyCard();
     }
 };
@@ -52,7 +53,7 @@ TEST_F(DialWindowSends, Appeler_SendsTheLoginBlockThenTheOriginate)
 {
     start();
     form5->Edit1->setText(QStringLiteral("0123456789"));
-    form5->Button1->click();
+    control<QPushButton>(form5, "Button1")->click();
     ASSERT_TRUE(simulator->waitForLog(originate("0123456789")));
     EXPECT_EQ(simulator->log(), StartLogin + DialLogin + originate("0123456789"));
     ASSERT_TRUE(waitForReceived("Message: Originate successfully queued\r\n"));
@@ -88,25 +89,25 @@ TEST_F(DialWindowSends, Transfert_SendsTheRedirectOfTheSelectedCall)
     TFrame4* card = selectAnsweredCall();
     ASSERT_NE(card, nullptr);
     const QByteArray channel = card->channelValue();
-    EXPECT_EQ(form5->Label1->text(), QString::fromLatin1(channel));
+    EXPECT_EQ(control<QLabel>(form5, "Label1")->text(), QString::fromLatin1(channel));
     EXPECT_TRUE(form5->isVisible());
     const QByteArray before = simulator->log();
 
     form5->Edit2->setText(QStringLiteral("201"));
-    form5->Button3->click();
+    control<QPushButton>(form5, "Button3")->click();
     const QByteArray redirect = "Action: Redirect\r\nChannel: SIP/" + channel +
                                 "\r\nContext: from-internal\r\nExten: 201\r\nPriority: 1\r\n\r\n";
     ASSERT_TRUE(simulator->waitForLog(redirect));
     EXPECT_EQ(simulator->log(), before + DialLogin + redirect);
     ASSERT_TRUE(waitForReceived("Message: Redirect successful\r\n"));
     // The hidden channels are cleared; what the window shows stays.
-    EXPECT_TRUE(form5->Label1->text().isEmpty());
-    EXPECT_TRUE(form5->Label2->text().isEmpty());
-    EXPECT_FALSE(form5->Label6->text().isEmpty());
+    EXPECT_TRUE(control<QLabel>(form5, "Label1")->text().isEmpty());
+    EXPECT_TRUE(control<QLabel>(form5, "Label2")->text().isEmpty());
+    EXPECT_FALSE(control<QLabel>(form5, "Label6")->text().isEmpty());
     EXPECT_TRUE(messages.isEmpty());
 
     // Pressed again, nothing is selected any more.
-    form5->Button3->click();
+    control<QPushButton>(form5, "Button3")->click();
     EXPECT_EQ(messages, QStringList{QStringLiteral("Cliquer sur l'appel a transférer")});
 }
 
@@ -129,8 +130,8 @@ TEST_F(DialWindowSends, TwoCallTransfert_SendsOneRedirectOfBothChannelsTo680)
     start(OneScriptedCall("new", "0.3", "60"));
     TFrame4* card = selectAnsweredCall();
     ASSERT_NE(card, nullptr);
-    card->SpeedButton3->click();
-    ASSERT_TRUE(form5->Button4->isEnabled());
+    control<QToolButton>(card, "SpeedButton3")->click();
+    ASSERT_TRUE(control<QPushButton>(form5, "Button4")->isEnabled());
     const QByteArray channel = card->channelValue();
     const QByteArray before = simulator->log();
 
@@ -141,8 +142,8 @@ TEST_F(DialWindowSends, TwoCallTransfert_SendsOneRedirectOfBothChannelsTo680)
                                 "\r\nExtraContext: from-internal\r\nExtraExten: 680\r\nExtraPriority: 1\r\n\r\n";
     ASSERT_TRUE(simulator->waitForLog(redirect));
     EXPECT_EQ(simulator->log(), before + DialLogin + redirect);
-    EXPECT_TRUE(form5->Label2->text().isEmpty());
-    EXPECT_TRUE(form5->Label3->text().isEmpty());
+    EXPECT_TRUE(control<QLabel>(form5, "Label2")->text().isEmpty());
+    EXPECT_TRUE(control<QLabel>(form5, "Label3")->text().isEmpty());
 }
 
 TEST_F(DialWindowSends, WhileTheSessionIsClosed_NothingIsSentAndNoMessageShown)
@@ -160,7 +161,7 @@ TEST_F(DialWindowSends, WhileTheSessionIsClosed_NothingIsSentAndNoMessageShown)
     EXPECT_EQ(simulator->log(), before);
     EXPECT_TRUE(messages.isEmpty());
     // The transfer still let go of its selection.
-    EXPECT_TRUE(form5->Label1->text().isEmpty());
+    EXPECT_TRUE(control<QLabel>(form5, "Label1")->text().isEmpty());
 }
 
 TEST_F(DialWindowSends, SendFailure_ShowsTheErrorOfTheCall)
@@ -181,13 +182,13 @@ TEST_F(DialWindowSends, TransferSendFailure_NamesTheTargetAndKeepsTheSelection)
     start(OneScriptedCall("new", "0.3", "60"));
     TFrame4* card = selectAnsweredCall();
     ASSERT_NE(card, nullptr);
-    const QString channel = form5->Label1->text();
+    const QString channel = control<QLabel>(form5, "Label1")->text();
     ASSERT_TRUE(simulator->kill());
     form5->Edit1->setText(QStringLiteral("0123456789"));
     form5->Edit2->setText(QStringLiteral("201"));
     form5->Button3Click();
     EXPECT_EQ(messages, QStringList{QStringLiteral("Erreur sur transfert 201")});
-    EXPECT_EQ(form5->Label1->text(), channel);
+    EXPECT_EQ(control<QLabel>(form5, "Label1")->text(), channel);
 }
 
 } // namespace

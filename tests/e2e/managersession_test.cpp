@@ -3,12 +3,14 @@
 #include "corvalinefixture.h"
 
 #include "app/mainwindow.h"
+#include "control.h"
 #include "net/tncnx.h"
 #include "supervision/callcard.h"
 #include "supervision/managerconsole.h"
 #include "waitfor.h"
 
 #include <QCheckBox>
+#include <QFrame>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -84,7 +86,7 @@ TEST_F(ManagerSession, ConsoleClosedWithFermer_KeepsTheSessionAndTheKeepAlive)
     createWindows();
     ASSERT_TRUE(startUpAndLogIn());
     form2->show();
-    form2->Button1->click();
+    control<QPushButton>(form2, "Button1")->click();
     EXPECT_FALSE(form2->isVisible());
     testsupport::spinEventLoop(100);
     EXPECT_TRUE(form2->TnCnx->SessionOpen());
@@ -100,18 +102,18 @@ TEST_F(ManagerSession, DisconnectButton_ClosesTheSessionAndShowsTheDisconnection
     writeSettings(false);
     createWindows();
     ASSERT_TRUE(startUpAndLogIn());
-    EXPECT_FALSE(form2->ConnectButton->isEnabled());
-    form2->DisconnectButton->click();
+    EXPECT_FALSE(control<QPushButton>(form2, "ConnectButton")->isEnabled());
+    control<QPushButton>(form2, "DisconnectButton")->click();
     ASSERT_TRUE(waitForCards(1));
     EXPECT_NE(form1->findCallCard(TFrame4::DisconnectionKey), nullptr);
-    EXPECT_TRUE(form2->ConnectButton->isEnabled());
-    EXPECT_FALSE(form2->DisconnectButton->isEnabled());
+    EXPECT_TRUE(control<QPushButton>(form2, "ConnectButton")->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(form2, "DisconnectButton")->isEnabled());
     // A second close request finds no session and changes nothing.
     form2->DisconnectButtonClick();
     testsupport::spinEventLoop(100);
     EXPECT_EQ(form1->CallCardCount(), 1);
 
-    form2->ConnectButton->click();
+    control<QPushButton>(form2, "ConnectButton")->click();
     ASSERT_TRUE(waitForReceived("Message: Authentication accepted\r\n", 2));
     ASSERT_TRUE(waitForCards(0));
 }
@@ -145,7 +147,7 @@ TEST_F(ManagerSession, EmptyHost_ConnectAndLoginDoNothing)
     startSimulator();
     writeSettings(false, {"HostEdit_as="});
     createWindows();
-    EXPECT_TRUE(form2->HostEdit_as->text().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>(form2, "HostEdit_as")->text().isEmpty());
     form2->Timer1Timer();
     EXPECT_TRUE(memo().isEmpty());
     testsupport::spinEventLoop(200);
@@ -158,11 +160,11 @@ TEST_F(ManagerSession, TimerPeriod_IsSixSecondsPerUnitOfTheSpinEdit)
     startSimulator();
     writeSettings(false, {"Spin_Edit1=3"});
     createWindows();
-    EXPECT_EQ(form2->Spin_Edit1->value(), 3);
+    EXPECT_EQ(control<QSpinBox>(form2, "Spin_Edit1")->value(), 3);
     EXPECT_EQ(form2->Timer1->interval(), 18000);
-    form2->Spin_Edit1->setValue(30);
+    control<QSpinBox>(form2, "Spin_Edit1")->setValue(30);
     EXPECT_EQ(form2->Timer1->interval(), 180000);
-    form2->Spin_Edit1->setValue(1);
+    control<QSpinBox>(form2, "Spin_Edit1")->setValue(1);
     EXPECT_EQ(form2->Timer1->interval(), 6000);
 }
 
@@ -193,7 +195,7 @@ TEST_F(ManagerSession, TickWhileAnAttemptIsPending_ClosesItShowsOneCardAndTriesA
         EXPECT_EQ(form2->TnCnx->State(), wsConnecting);
         ASSERT_TRUE(waitForCards(1));
         EXPECT_NE(form1->findCallCard(TFrame4::DisconnectionKey), nullptr);
-        EXPECT_TRUE(form1->Button1->isVisibleTo(form1->Panel1));
+        EXPECT_TRUE(control<QPushButton>(form1, "Button1")->isVisibleTo(control<QFrame>(form1, "Panel1")));
     }
     EXPECT_EQ(memo().count(QStringLiteral("*** NOT CONNECTED ***")), 3);
 }
@@ -244,8 +246,8 @@ TEST_F(ManagerSession, SessionLostDuringTheChallengePause_SendsNoLoginAndStaysSh
     // close report showed.
     testsupport::spinEventLoop(100);
     EXPECT_EQ(form1->CallCardCount(), 1);
-    EXPECT_TRUE(form1->Button1->isVisibleTo(form1->Panel1));
-    EXPECT_EQ(form1->Panel1->maximumHeight(), 25);
+    EXPECT_TRUE(control<QPushButton>(form1, "Button1")->isVisibleTo(control<QFrame>(form1, "Panel1")));
+    EXPECT_EQ(control<QFrame>(form1, "Panel1")->maximumHeight(), 25);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "corvalinefixture.h"
 
 #include "app/mainwindow.h"
+#include "control.h"
 #include "supervision/callcard.h"
 #include "supervision/dialwindow.h"
 #include "waitfor.h"
@@ -123,7 +124,7 @@ TEST_P(ModernCalls, Appeler_CallsFromThePhonesTechnology)
     createWindows();
     ASSERT_TRUE(startUpAndLogIn());
     form5->Edit1->setText(QStringLiteral("0123456789"));
-    form5->Button1->click();
+    control<QPushButton>(form5, "Button1")->click();
     ASSERT_TRUE(simulator->waitForLog("Action: Originate\r\nChannel: " + technology() + "/100\r\n"));
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -134,11 +135,11 @@ TEST_P(ModernCalls, Transfert_HandsTheCallerOnWithBlindTransfer)
     TFrame4* card = answeredCard();
     ASSERT_NE(card, nullptr);
     const QByteArray channel = card->channelValue();
-    card->SpeedButton3->click();
-    EXPECT_EQ(form5->Label1->text(), QString::fromLatin1(channel));
+    control<QToolButton>(card, "SpeedButton3")->click();
+    EXPECT_EQ(control<QLabel>(form5, "Label1")->text(), QString::fromLatin1(channel));
     form5->Edit2->setText(QStringLiteral("201"));
     const qsizetype before = received.size();
-    form5->Button3->click();
+    control<QPushButton>(form5, "Button3")->click();
 
     ASSERT_TRUE(simulator->waitForLog("Action: BlindTransfer\r\nChannel: " + channel +
                                       "\r\nContext: from-internal\r\nExten: 201\r\n\r\n"));

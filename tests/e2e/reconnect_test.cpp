@@ -4,11 +4,13 @@
 #include "corvalinefixture.h"
 
 #include "app/mainwindow.h"
+#include "control.h"
 #include "net/tncnx.h"
 #include "supervision/callcard.h"
 #include "supervision/managerconsole.h"
 #include "waitfor.h"
 
+#include <QFrame>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
@@ -32,9 +34,11 @@ protected:
     bool connectedState() const
     {
         return form2->TnCnx->SessionOpen() && form1->CallCardCount() == 0 && form1->height() == TForm1::OptionsHeight &&
-               !form1->Button1->isVisibleTo(form1->Panel1) && form1->Panel1->maximumHeight() == 14 &&
-               !form2->ConnectButton->isEnabled() && form2->DisconnectButton->isEnabled() &&
-               form2->DisplayMemo->isEnabled();
+               !control<QPushButton>(form1, "Button1")->isVisibleTo(control<QFrame>(form1, "Panel1")) &&
+               control<QFrame>(form1, "Panel1")->maximumHeight() == 14 &&
+               !control<QPushButton>(form2, "ConnectButton")->isEnabled() &&
+               control<QPushButton>(form2, "DisconnectButton")->isEnabled() &&
+               control<QPlainTextEdit>(form2, "DisplayMemo")->isEnabled();
     }
 
     bool disconnectedState() const
@@ -42,9 +46,11 @@ protected:
         return !form2->TnCnx->SessionOpen() && form1->CallCardCount() == 1 &&
                form1->findCallCard(TFrame4::DisconnectionKey) != nullptr &&
                form1->height() == TForm1::OptionsHeight + TForm1::CardHeight &&
-               form1->Button1->isVisibleTo(form1->Panel1) && form1->Panel1->maximumHeight() == 25 &&
-               form2->ConnectButton->isEnabled() && !form2->DisconnectButton->isEnabled() &&
-               !form2->DisplayMemo->isEnabled();
+               control<QPushButton>(form1, "Button1")->isVisibleTo(control<QFrame>(form1, "Panel1")) &&
+               control<QFrame>(form1, "Panel1")->maximumHeight() == 25 &&
+               control<QPushButton>(form2, "ConnectButton")->isEnabled() &&
+               !control<QPushButton>(form2, "DisconnectButton")->isEnabled() &&
+               !control<QPlainTextEdit>(form2, "DisplayMemo")->isEnabled();
     }
 
     // Kills the simulator and waits for the program to show the loss.
@@ -69,8 +75,8 @@ TEST_F(Reconnection, KilledSimulator_ShowsOneDisconnectionCardAndTheConnectButto
     start();
     killSimulator();
     const TFrame4* card = form1->findCallCard(TFrame4::DisconnectionKey);
-    EXPECT_FALSE(card->SpeedButton1->isVisibleTo(card));
-    EXPECT_FALSE(card->SpeedButton4->isEnabled());
+    EXPECT_FALSE(control<QToolButton>(card, "SpeedButton1")->isVisibleTo(card));
+    EXPECT_FALSE(control<QPushButton>(card, "SpeedButton4")->isEnabled());
     EXPECT_EQ(card->sdaValue(), QByteArrayLiteral("/ Attention D\xe9"
                                                   "connect\xe9"));
 }
@@ -118,7 +124,7 @@ TEST_F(Reconnection, ConnexionButton_ConnectsAndLogsInAgain)
     start();
     killSimulator();
     ASSERT_TRUE(simulator->start());
-    form1->Button1->click();
+    control<QPushButton>(form1, "Button1")->click();
     ASSERT_TRUE(waitForReceived(Accepted, 2));
     ASSERT_TRUE(testsupport::waitFor([&] { return connectedState(); }));
 }

@@ -3,12 +3,14 @@
 #include "corvalinefixture.h"
 
 #include "app/mainwindow.h"
+#include "control.h"
 #include "net/tncnx.h"
 #include "supervision/callcard.h"
 #include "supervision/managerconsole.h"
 #include "supervision/md5.h"
 #include "waitfor.h"
 
+#include <QFrame>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -37,7 +39,7 @@ TEST_F(StartUpLogin, StartUpTimer_ConnectsAndLogsInWithThePlainForm)
     EXPECT_TRUE(form2->TnCnx->SessionOpen());
     EXPECT_EQ(simulator->log(),
               QByteArrayLiteral("Action: Login\r\nUserName: demo\r\nSecret: demo\r\nEvents: On\r\n\r\n"));
-    EXPECT_EQ(form1->Edit1->text(), QStringLiteral("100"));
+    EXPECT_EQ(control<QLineEdit>(form1, "Edit1")->text(), QStringLiteral("100"));
 }
 
 TEST_F(StartUpLogin, StartUpSequence_LogsInOnlyOnceTheConnectionIsUp)
@@ -112,7 +114,8 @@ TEST_F(StartUpLogin, WrongSecret_ShowsTheRefusalWithoutFlickerAndRetriesAtTheKee
     ASSERT_NE(card, nullptr);
     EXPECT_EQ(card->sdaValue(), QByteArrayLiteral("/ Attention Acc\xe8s refus\xe9"));
     EXPECT_TRUE(memo().contains(QStringLiteral("*** CONNEXION REFUSEE ***")));
-    EXPECT_TRUE(form1->Button1->isVisibleTo(form1->Panel1)) << "the Connexion strip stays";
+    EXPECT_TRUE(control<QPushButton>(form1, "Button1")->isVisibleTo(control<QFrame>(form1, "Panel1")))
+        << "the Connexion strip stays";
 
     // Nothing is tried before the next keep-alive tick; the tick's retry is
     // refused again and the very same card stays.

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "control.h"
 #include "waitfor.h"
 
 namespace {
@@ -30,33 +31,35 @@ TEST_F(CallCardTest, KnownCallerOnLabelledLine_ShowsNameAndLabelAndClientButton)
 {
     agenda->num_app->setChecked(true);
     const auto frame = card("0601020304", "0140000000", "1700000000.12", "100-0000001a");
-    EXPECT_EQ(frame->SpeedButton4->text(), QStringLiteral("Dupont / Accueil"));
-    EXPECT_TRUE(frame->SpeedButton2->isVisibleTo(frame.get()));
-    EXPECT_EQ(frame->SpeedButton2->toolTip(), QStringLiteral("Dupont"));
+    EXPECT_EQ(control<QPushButton>(frame.get(), "SpeedButton4")->text(), QStringLiteral("Dupont / Accueil"));
+    EXPECT_TRUE(control<QToolButton>(frame.get(), "SpeedButton2")->isVisibleTo(frame.get()));
+    EXPECT_EQ(control<QToolButton>(frame.get(), "SpeedButton2")->toolTip(), QStringLiteral("Dupont"));
 }
 
 TEST_F(CallCardTest, CallerNumberOff_ShowsLineLabelAlone)
 {
     agenda->num_app->setChecked(false);
     const auto frame = card("0601020304", "0140000000", "k1", "100-1");
-    EXPECT_EQ(frame->SpeedButton4->text(), QStringLiteral("Accueil"));
+    EXPECT_EQ(control<QPushButton>(frame.get(), "SpeedButton4")->text(), QStringLiteral("Accueil"));
 }
 
 TEST_F(CallCardTest, UnknownCallerOnUnlabelledLine_ShowsRawTextsWithoutClientButton)
 {
     agenda->num_app->setChecked(true);
     const auto frame = card("0299887766", "0149999999", "k1", "100-1");
-    EXPECT_EQ(frame->SpeedButton4->text(), QStringLiteral("0299887766 / 0149999999"));
-    EXPECT_FALSE(frame->SpeedButton2->isVisibleTo(frame.get()));
+    EXPECT_EQ(control<QPushButton>(frame.get(), "SpeedButton4")->text(), QStringLiteral("0299887766 / 0149999999"));
+    EXPECT_FALSE(control<QToolButton>(frame.get(), "SpeedButton2")->isVisibleTo(frame.get()));
     agenda->num_app->setChecked(false);
-    EXPECT_EQ(card("0299887766", "0149999999", "k2", "100-1")->SpeedButton4->text(), QStringLiteral("0149999999"));
+    EXPECT_EQ(control<QPushButton>(card("0299887766", "0149999999", "k2", "100-1").get(), "SpeedButton4")->text(),
+              QStringLiteral("0149999999"));
 }
 
 TEST_F(CallCardTest, LookupsIgnoreLetterCaseOfTheKeys)
 {
     agenda->ValueListEditor2.load(QByteArrayLiteral("abc=Martin\r\n"));
     agenda->num_app->setChecked(true);
-    EXPECT_EQ(card("ABC", "0140000000", "k1", "c")->SpeedButton4->text(), QStringLiteral("Martin / Accueil"));
+    EXPECT_EQ(control<QPushButton>(card("ABC", "0140000000", "k1", "c").get(), "SpeedButton4")->text(),
+              QStringLiteral("Martin / Accueil"));
 }
 
 TEST_F(CallCardTest, DisconnectionCard_HasNoStateIconAndCannotBeClicked)
@@ -66,20 +69,20 @@ TEST_F(CallCardTest, DisconnectionCard_HasNoStateIconAndCannotBeClicked)
                             "/ Attention D\xe9"
                             "connect\xe9",
                             TFrame4::DisconnectionKey, "00");
-    EXPECT_FALSE(frame->SpeedButton1->isVisibleTo(frame.get()));
-    EXPECT_FALSE(frame->SpeedButton4->isEnabled());
-    EXPECT_EQ(frame->SpeedButton4->text(), QStringLiteral(" / / Attention Déconnecté"));
+    EXPECT_FALSE(control<QToolButton>(frame.get(), "SpeedButton1")->isVisibleTo(frame.get()));
+    EXPECT_FALSE(control<QPushButton>(frame.get(), "SpeedButton4")->isEnabled());
+    EXPECT_EQ(control<QPushButton>(frame.get(), "SpeedButton4")->text(), QStringLiteral(" / / Attention Déconnecté"));
 }
 
 TEST_F(CallCardTest, StateIcon_EnabledWhileRingingDisabledOnceAnswered_HintIsChannel)
 {
     const auto ringing = card("1", "2", "k1", "100-0000001a");
-    EXPECT_TRUE(ringing->SpeedButton1->isEnabled());
+    EXPECT_TRUE(control<QToolButton>(ringing.get(), "SpeedButton1")->isEnabled());
     EXPECT_FALSE(ringing->isAnswered());
-    EXPECT_EQ(ringing->SpeedButton1->toolTip(), QStringLiteral("100-0000001a"));
+    EXPECT_EQ(control<QToolButton>(ringing.get(), "SpeedButton1")->toolTip(), QStringLiteral("100-0000001a"));
     ringing->markAnswered();
     EXPECT_TRUE(ringing->isAnswered());
-    EXPECT_FALSE(card("1", "2", "k2", "c", true)->SpeedButton1->isEnabled());
+    EXPECT_FALSE(control<QToolButton>(card("1", "2", "k2", "c", true).get(), "SpeedButton1")->isEnabled());
 }
 
 TEST_F(CallCardTest, PopupLines_RingingCardWithoutBlank_AnsweredCardWithBlank)
@@ -115,16 +118,16 @@ TEST_F(CallCardTest, TalkTimeCounter_RunsOnlyWhenTheOptionIsOn)
 {
     agenda->num_temps->setChecked(false);
     const auto silent = card("1", "2", "k1", "c");
-    EXPECT_FALSE(silent->Label1->isVisibleTo(silent.get()));
+    EXPECT_FALSE(control<QLabel>(silent.get(), "Label1")->isVisibleTo(silent.get()));
     EXPECT_FALSE(silent->Timer1->isActive());
 
     agenda->num_temps->setChecked(true);
     const auto counting = card("1", "2", "k2", "c");
-    EXPECT_TRUE(counting->Label1->isVisibleTo(counting.get()));
+    EXPECT_TRUE(control<QLabel>(counting.get(), "Label1")->isVisibleTo(counting.get()));
     EXPECT_TRUE(counting->Timer1->isActive());
     counting->StartTime = QDateTime::currentDateTime().addSecs(-(61 * 60 + 5));
     counting->Timer1Timer();
-    EXPECT_EQ(counting->Label1->text(), QStringLiteral("01:05"));
+    EXPECT_EQ(control<QLabel>(counting.get(), "Label1")->text(), QStringLiteral("01:05"));
 }
 
 TEST_F(CallCardTest, AgendaAddress_KeyedByBaseOrBySda)
@@ -150,7 +153,7 @@ TEST_F(CallCardTest, MainButton_OpensTheAgendaPageWhateverAutomaticAccess)
     agenda->acces_auto->setChecked(false);
     agenda->sda_liaison->setChecked(false);
     const auto frame = card("0601020304", "0140000000", "k1", "c");
-    frame->SpeedButton4->click();
+    control<QPushButton>(frame.get(), "SpeedButton4")->click();
     ASSERT_EQ(pages.size(), 1);
     EXPECT_EQ(pages[0],
               QStringLiteral("http://127.0.0.1:8080/cgi-bin/agenda/frame.pl?base=0140000000&number=0601020304"));
@@ -161,7 +164,7 @@ TEST_F(CallCardTest, MainButton_WithoutAgendaAddress_AsksForItAndOpensNothing)
 {
     agenda->adresse_ob->clear();
     const auto frame = card("0601020304", "0140000000", "k1", "c");
-    frame->SpeedButton4->click();
+    control<QPushButton>(frame.get(), "SpeedButton4")->click();
     EXPECT_TRUE(pages.isEmpty());
     EXPECT_EQ(messages, QStringList{QStringLiteral("Indiquer l'adresse d'Orbanel")});
 }
@@ -170,17 +173,17 @@ TEST_F(CallCardTest, TransferButton_SelectsTheCardInTheDialWindow)
 {
     agenda->num_app->setChecked(true);
     const auto frame = card("0601020304", "0140000000", "k1", "100-0000001a");
-    frame->SpeedButton3->click();
-    EXPECT_EQ(dial->Label1->text(), QStringLiteral("100-0000001a"));
-    EXPECT_EQ(dial->Label6->text(), QStringLiteral("Dupont / Accueil"));
-    EXPECT_TRUE(dial->Button3->isEnabled());
+    control<QToolButton>(frame.get(), "SpeedButton3")->click();
+    EXPECT_EQ(control<QLabel>(dial.get(), "Label1")->text(), QStringLiteral("100-0000001a"));
+    EXPECT_EQ(control<QLabel>(dial.get(), "Label6")->text(), QStringLiteral("Dupont / Accueil"));
+    EXPECT_TRUE(control<QPushButton>(dial.get(), "Button3")->isEnabled());
     EXPECT_TRUE(dial->isVisible());
 }
 
 TEST_F(CallCardTest, RemoveButtonAndMenuItem_AskTheListToRemoveTheirKey)
 {
     const auto frame = card("1", "2", "1700000000.12", "c");
-    frame->SpeedButton5->click();
+    control<QToolButton>(frame.get(), "SpeedButton5")->click();
     frame->Supprimercetappeldelaliste1->trigger();
     EXPECT_EQ(list.calls(), (QByteArrayList{"RemoveCallCard|1700000000.12", "RemoveCallCard|1700000000.12"}));
 }

@@ -1,4 +1,5 @@
 #include "cardrecorder.h"
+#include "control.h"
 #include "supervision/managerconsole.h"
 #include "tempdatafolder.h"
 
@@ -30,7 +31,7 @@ protected:
         console = std::make_unique<TForm2>();
         console->CallCards = &cards;
         console->poste_as->setText(QStringLiteral("100"));
-        console->mode_as->setCurrentText(QStringLiteral("Classique"));
+        control<QComboBox>(console.get(), "mode_as")->setCurrentText(QStringLiteral("Classique"));
     }
     void TearDown() override
     {
@@ -54,7 +55,7 @@ protected:
     QString memo() const
     {
         settle();
-        return console->DisplayMemo->toPlainText();
+        return control<QPlainTextEdit>(console.get(), "DisplayMemo")->toPlainText();
     }
 
     TempDataFolder dataDir;
@@ -64,8 +65,8 @@ protected:
 
 TEST_F(ConsoleReceive, JournalOff_InterpretsButLeavesMemoEmptyAndWritesNoFile)
 {
-    console->journal_enre->setChecked(false);
-    console->DisplayMemo->setPlainText(QStringLiteral("previous"));
+    control<QCheckBox>(console.get(), "journal_enre")->setChecked(false);
+    control<QPlainTextEdit>(console.get(), "DisplayMemo")->setPlainText(QStringLiteral("previous"));
     deliver(ringing);
     EXPECT_EQ(cards.calls().size(), 2);
     EXPECT_TRUE(memo().isEmpty());
@@ -75,7 +76,7 @@ TEST_F(ConsoleReceive, JournalOff_InterpretsButLeavesMemoEmptyAndWritesNoFile)
 
 TEST_F(ConsoleReceive, JournalOn_ShowsOnlyTheLatestBlockAndJournalsEachBlock)
 {
-    console->journal_enre->setChecked(true);
+    control<QCheckBox>(console.get(), "journal_enre")->setChecked(true);
     deliver(ringing);
     deliver(hangup);
     EXPECT_EQ(memo(), QStringLiteral("Event: Hangup\nChannel: SIP/100-2\nUniqueid: 2.2\n\n"));
@@ -84,7 +85,7 @@ TEST_F(ConsoleReceive, JournalOn_ShowsOnlyTheLatestBlockAndJournalsEachBlock)
 
 TEST_F(ConsoleReceive, TextEndsAtNulAndNeverReadsPastLength)
 {
-    console->journal_enre->setChecked(true);
+    control<QCheckBox>(console.get(), "journal_enre")->setChecked(true);
     const QByteArray buffer = hangup + QByteArray("\0Event: Hangup\r\nChannel: SIP/100-3\r\nUniqueid: 3.3\r\n", 52);
     console->TnCnxDataAvailable(nullptr, buffer.constData(), buffer.size());
     // A block without its NUL: only Len bytes count.
@@ -96,7 +97,7 @@ TEST_F(ConsoleReceive, TextEndsAtNulAndNeverReadsPastLength)
 
 TEST_F(ConsoleReceive, MessageCutAcrossBlocks_IsInterpretedWhole_AndAClosedSessionHandsOverTheRest)
 {
-    console->journal_enre->setChecked(true);
+    control<QCheckBox>(console.get(), "journal_enre")->setChecked(true);
     // Cut inside the key: each piece alone would make a card keyed "1." and
     // then a line "1" that matches nothing.
     const qsizetype cut = ringing.indexOf("1.1") + 2;
@@ -127,7 +128,7 @@ TEST_F(ConsoleReceive, ChallengeAndExtensionAreTakenFromTheConsole)
 
 TEST_F(ConsoleReceive, BlockDeliveredDuringCardCreation_MemoAndJournalInNestedOrder)
 {
-    console->journal_enre->setChecked(true);
+    control<QCheckBox>(console.get(), "journal_enre")->setChecked(true);
     bool delivered = false;
     cards.setAddRingingCardHook([&] {
         if (delivered)
@@ -150,7 +151,7 @@ TEST_F(ConsoleReceive, BlockDeliveredDuringCardCreation_MemoAndJournalInNestedOr
 
 TEST_F(ConsoleReceive, UnwritableJournal_CardsAndMemoStillUpdated)
 {
-    console->journal_enre->setChecked(true);
+    control<QCheckBox>(console.get(), "journal_enre")->setChecked(true);
     ASSERT_TRUE(QDir().mkpath(console->ManagerJournal.currentFilePath()));
     deliver(ringing);
     EXPECT_EQ(cards.calls().size(), 2);
@@ -160,13 +161,13 @@ TEST_F(ConsoleReceive, UnwritableJournal_CardsAndMemoStillUpdated)
 TEST_F(ConsoleReceive, StatusText_JournaledWithPrefixAndShown_OnlyWhileJournalOn)
 {
     const QByteArray status = QByteArrayLiteral("\r\n**** Remote has closed ****\r\n");
-    console->journal_enre->setChecked(false);
+    control<QCheckBox>(console.get(), "journal_enre")->setChecked(false);
     console->TnCnxDisplay(nullptr, status);
     EXPECT_TRUE(memo().isEmpty());
     settle();
     EXPECT_FALSE(QFile::exists(console->ManagerJournal.currentFilePath()));
 
-    console->journal_enre->setChecked(true);
+    control<QCheckBox>(console.get(), "journal_enre")->setChecked(true);
     console->TnCnxDisplay(nullptr, status);
     EXPECT_EQ(journalContents(), QByteArrayLiteral("CGI \r\n") + status + "\r\n");
     EXPECT_TRUE(memo().contains(QStringLiteral("**** Remote has closed ****")));
@@ -174,7 +175,7 @@ TEST_F(ConsoleReceive, StatusText_JournaledWithPrefixAndShown_OnlyWhileJournalOn
 
 TEST_F(ConsoleReceive, StatusTextWithUnwritableJournal_IsStillShown)
 {
-    console->journal_enre->setChecked(true);
+    control<QCheckBox>(console.get(), "journal_enre")->setChecked(true);
     ASSERT_TRUE(QDir().mkpath(console->ManagerJournal.currentFilePath()));
     console->TnCnxDisplay(nullptr, QByteArrayLiteral("**** Remote has closed ****"));
     EXPECT_EQ(memo(), QStringLiteral("**** Remote has closed ****"));
