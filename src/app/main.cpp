@@ -39,10 +39,11 @@ int main(int argc, char** argv)
     // being created waits in the event loop for the main window.
     TerminationWatcher termination;
     SingleInstance instance;
-    // Another instance runs (it may have become the first one meanwhile): a
-    // link goes to it, and this instance ends whether or not it was taken.
+    // Another instance runs or is starting (it may have become the first one
+    // meanwhile): a link goes to it once it listens, and this instance ends
+    // whether or not it was taken.
     if (!instance.listen() && !forwarded.isEmpty())
-        return SingleInstance::forward(forwarded) ? 0 : 1;
+        return SingleInstance::forward(forwarded, 10000, true) ? 0 : 1;
 
     ApplicationWindows windows;
     TForm1* mainWindow = windows.form1();

@@ -1,9 +1,12 @@
 #include "app/singleinstance.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
+#include <QThread>
 #include <QTimer>
 #include <QVariant>
 #include <QtEndian>
@@ -14,6 +17,7 @@ namespace {
 
 constexpr qsizetype HeaderSize = 4;
 constexpr int StalledConnectionMs = 5000;
+constexpr int ListenerRetryMs = 50;
 constexpr char Taken = '1';
 constexpr char Refused = '0';
 const char* const PendingProperty = "corvalineHandled";
@@ -33,7 +37,11 @@ SingleInstance::SingleInstance(QObject* parent) : QObject(parent), m_server(new 
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::accept);
 }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance()
+{
+    // The name goes before the lock: the next instance must find both free.
+    m_server->close();
+}
 
 QString SingleInstance::serverName()
 {
@@ -45,15 +53,20 @@ QString SingleInstance::serverName()
     return name;
 }
 
-bool SingleInstance::forward(const QByteArray& text, int timeoutMs)
+bool SingleInstance::forward(const QByteArray& text, int timeoutMs, bool waitForListener)
 {
     QElapsedTimer clock;
     clock.start();
     const auto remaining = [&] { return int(qMax<qint64>(0, timeoutMs - clock.elapsed())); };
     QLocalSocket socket;
-    socket.connectToServer(serverName());
-    if (!socket.waitForConnected(remaining()))
-        return false;
+    for (;;) {
+        socket.connectToServer(serverName());
+        if (socket.waitForConnected(remaining()))
+            break;
+        if (!waitForListener || remaining() < ListenerRetryMs)
+            return false;
+        QThread::msleep(ListenerRetryMs);
+    }
     socket.write(header(text.size()) + text);
     while (socket.bytesToWrite() > 0)
         if (!socket.waitForBytesWritten(remaining()))
@@ -68,6 +81,12 @@ bool SingleInstance::forward(const QByteArray& text, int timeoutMs)
 bool SingleInstance::listen()
 {
     const QString name = serverName();
+    auto lock = std::make_unique<QLockFile>(QDir::temp().filePath(name + QStringLiteral(".lock")));
+    // Only an owner that no longer runs frees the lock, however long ago it
+    // was taken.
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0))
+        return false;
     // With access options Qt builds the socket aside and renames it over the
     // name, so listen() alone would quietly take the name from a live first
     // instance (and remove it when this one ends). Look first: a name that
@@ -80,7 +99,10 @@ bool SingleInstance::listen()
         return false;
     }
     QLocalServer::removeServer(name);
-    return m_server->listen(name);
+    if (!m_server->listen(name))
+        return false;
+    m_lock = std::move(lock);
+    return true;
 }
 
 bool SingleInstance::isListening() const

@@ -4,13 +4,18 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class QLocalServer;
+class QLockFile;
 class QLocalSocket;
 
 // Makes one running instance per user (and per data folder) the receiver of
-// click-to-dial links. The first instance listens on a local socket; a later
-// instance started with a link connects, hands the text over and waits until
-// the first one has handled it.
+// click-to-dial links. The first instance holds a lock file for its whole life
+// and listens on a local socket; a later instance started with a link connects,
+// hands the text over and waits until the first one has handled it. The lock
+// makes the choice of the first instance atomic: two starts at once, or a link
+// clicked while the first instance is still starting, never make two.
 //
 // On the wire: the text's length as 4 bytes, big-endian, then the text (the
 // concatenated arguments, CP1252 bytes); the first instance answers one byte
@@ -31,11 +36,13 @@ public:
     static QString serverName();
 
     // Hands text to the first instance; true once it acknowledged. False when
-    // no first instance answers within timeoutMs.
-    static bool forward(const QByteArray& text, int timeoutMs = 10000);
+    // no first instance answers within timeoutMs. Until a first instance
+    // listens, the attempt is repeated within the time when waitForListener is
+    // set (one is starting), and given up at once otherwise.
+    static bool forward(const QByteArray& text, int timeoutMs = 10000, bool waitForListener = false);
 
-    // Becomes the first instance. A name left behind by a crashed instance is
-    // removed and taken over; false when another live instance holds it.
+    // Becomes the first instance. A name or a lock left behind by a crashed
+    // instance is taken over; false when another live instance holds either.
     bool listen();
     bool isListening() const;
 
@@ -51,4 +58,5 @@ private:
     void finish(QLocalSocket* socket, bool taken);
 
     QLocalServer* m_server;
+    std::unique_ptr<QLockFile> m_lock;
 };
