@@ -128,7 +128,9 @@ TEST(ModernCallFlow, EveryChannelEvent_CarriesTheSnapshotAndTheLinkedidOfTheCall
     const QByteArray linkedId = exchange.pbx.find(trunk)->uniqueId;
     const QList<ManagerMessage> events = eventsIn(exchange.probe.all());
 
-    const ManagerMessage* ringing = firstEvent(eventsOf(events, phone), "Newstate");
+    // Kept: the event found points into this list.
+    const QList<ManagerMessage> phoneEvents = eventsOf(events, phone);
+    const ManagerMessage* ringing = firstEvent(phoneEvents, "Newstate");
     ASSERT_NE(ringing, nullptr);
     EXPECT_EQ(headerNames(*ringing),
               QByteArrayList({"Event", "Privilege", "Channel", "ChannelState", "ChannelStateDesc", "CallerIDNum",
