@@ -41,3 +41,8 @@ QByteArray ForwardingCardCounter::callCardKeyForChannel(const QByteArray& channe
 {
     return m_cards.callCardKeyForChannel(channel);
 }
+
+QByteArrayList ForwardingCardCounter::callCardKeys() const
+{
+    return m_cards.callCardKeys();
+}

@@ -20,6 +20,7 @@ public:
     void RemoveCallCard(const QByteArray& key) override;
     bool HasCallCard(const QByteArray& key) const override;
     QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
+    QByteArrayList callCardKeys() const override;
 
     qsizetype operations() const { return m_ringing + m_answered + m_agendas + m_removals; }
     qsizetype ringing() const { return m_ringing; }

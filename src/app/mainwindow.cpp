@@ -221,6 +221,11 @@ QByteArray TForm1::callCardKeyForChannel(const QByteArray& channel) const
     return m_cardList.callCardKeyForChannel(channel);
 }
 
+QByteArrayList TForm1::callCardKeys() const
+{
+    return m_cardList.callCardKeys();
+}
+
 int TForm1::CallCardCount() const
 {
     return int(m_cardList.cards().size());

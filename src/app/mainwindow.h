@@ -59,6 +59,7 @@ public:
     void RemoveCallCard(const QByteArray& key) override;
     bool HasCallCard(const QByteArray& key) const override;
     QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
+    QByteArrayList callCardKeys() const override;
     int CallCardCount() const;
     TFrame4* findCallCard(const QByteArray& key) const;
 

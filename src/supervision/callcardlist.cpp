@@ -21,6 +21,15 @@ QByteArray CallCardList::callCardKeyForChannel(const QByteArray& channel) const
     return it == m_cards.end() ? QByteArray() : it->key;
 }
 
+QByteArrayList CallCardList::callCardKeys() const
+{
+    QByteArrayList keys;
+    keys.reserve(qsizetype(m_cards.size()));
+    for (const CallCard& card : m_cards)
+        keys.append(card.key);
+    return keys;
+}
+
 bool CallCardList::addCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                            const QByteArray& channel, bool answered)
 {

@@ -32,6 +32,7 @@ public:
 
     bool HasCallCard(const QByteArray& key) const override;
     QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
+    QByteArrayList callCardKeys() const override;
     const std::vector<CallCard>& cards() const { return m_cards; }
 
     // The rules themselves; each says whether it changed the list.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 
 // The card-list operations that the manager event interpretation drives. The
 // main window implements them with real cards; tools and tests implement them
@@ -20,4 +21,6 @@ public:
     virtual bool HasCallCard(const QByteArray& key) const = 0;
     // The key of the card that shows the channel, empty when none does.
     virtual QByteArray callCardKeyForChannel(const QByteArray& channel) const = 0;
+    // The keys of all cards, in the order they were created.
+    virtual QByteArrayList callCardKeys() const = 0;
 };

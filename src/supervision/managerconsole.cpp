@@ -139,6 +139,7 @@ void TForm2::ConnectButtonClick()
     m_bannerRead = false;
     m_managerVersion = 0;
     m_watch.reset();
+    m_liveChannels.reset();
     const QByteArray host = field(ui->HostEdit_as);
     if (IsDottedIP(host)) {
         connectTo(host);
@@ -251,8 +252,33 @@ void TForm2::loginAccepted()
     // its close report has shown the card and the "Connexion" button again.
     if (CallCards)
         CallCards->RemoveCallCard(TFrame4::DisconnectionKey);
-    if (TnCnx->SessionOpen())
-        emit SessionShown(true);
+    if (!TnCnx->SessionOpen())
+        return;
+    emit SessionShown(true);
+    m_liveChannels.requested();
+    sendToManager(LiveChannelList::actionText());
+}
+
+void TForm2::removeEndedCalls()
+{
+    if (!CallCards)
+        return;
+    QSet<QByteArray> live = m_liveChannels.keys();
+    // Older managers give a masqueraded channel a new Uniqueid: a card whose
+    // channel lives on stays.
+    for (const QByteArray& channel : m_liveChannels.channels())
+        live.insert(CallCards->callCardKeyForChannel(cardChannel(channel)));
+    for (const QByteArray& key : CallCards->callCardKeys()) {
+        if (key != TFrame4::DisconnectionKey && !live.contains(key))
+            CallCards->RemoveCallCard(key);
+    }
+}
+
+QByteArray TForm2::cardChannel(const QByteArray& managerChannel) const
+{
+    if (isModernMode())
+        return managerChannel.left(managerChannel.indexOf(';'));
+    return managerChannel.startsWith("SIP/") ? managerChannel.mid(4) : managerChannel;
 }
 
 void TForm2::loginRefused()
@@ -282,6 +308,7 @@ void TForm2::TnCnxSessionClosed(QObject*, quint16)
     if (const QByteArray rest = m_assembler.takePending(); !rest.isEmpty())
         handOver(rest);
     m_modern->reset();
+    m_liveChannels.reset();
     ui->DisplayMemo->setEnabled(false);
     ui->ConnectButton->setEnabled(true);
     ui->DisconnectButton->setEnabled(false);
@@ -419,7 +446,12 @@ void TForm2::handOver(const QByteArray& text)
     case ManagerSessionWatch::LoginAnswer::None:
         break;
     }
+    // Read before the interpretation runs the event loop: a nested hand-over
+    // holds later text.
+    const bool liveChannelsListed = m_liveChannels.read(text);
     MemoAddLines(ui->DisplayMemo, text);
+    if (liveChannelsListed)
+        removeEndedCalls();
     if (!ui->journal_enre->isChecked())
         return;
     m_output->showText(text);
@@ -489,4 +521,9 @@ bool TForm2::AttachedCallCards::HasCallCard(const QByteArray& key) const
 QByteArray TForm2::AttachedCallCards::callCardKeyForChannel(const QByteArray& channel) const
 {
     return m_console.CallCards ? m_console.CallCards->callCardKeyForChannel(channel) : QByteArray();
+}
+
+QByteArrayList TForm2::AttachedCallCards::callCardKeys() const
+{
+    return m_console.CallCards ? m_console.CallCards->callCardKeys() : QByteArrayList();
 }

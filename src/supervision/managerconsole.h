@@ -2,6 +2,7 @@
 
 #include "supervision/callcardoperations.h"
 #include "supervision/journal.h"
+#include "supervision/livechannellist.h"
 #include "supervision/managerlogin.h"
 #include "supervision/managermessageassembler.h"
 #include "supervision/managersessionwatch.h"
@@ -45,6 +46,10 @@ class TForm2;
 // PJSIP, the default) or the classic one (Asterisk 1.4 to 11, SIP). In modern
 // mode the cards keep whole channel names, and calls are placed from the
 // technology chosen in techno_as.
+//
+// After every accepted login the console asks the manager for its live
+// channels: the cards of calls that ended while the session was down go, and
+// in modern mode the live calls of the phone that have no card get one.
 class TForm2 : public QWidget
 {
     Q_OBJECT
@@ -159,6 +164,11 @@ private:
     void loginRefused();
     // The card of the session's state (disconnected, refused), with its key.
     void showSessionCard(const QByteArray& sda);
+    // Once the manager has listed its live channels: the cards of calls that
+    // are not among them ended while the session was down, and go.
+    void removeEndedCalls();
+    // The channel as a card of the current mode names it.
+    QByteArray cardChannel(const QByteArray& managerChannel) const;
     // Shows, interprets and journals one hand-over of whole messages.
     void handOver(const QByteArray& text);
     void noteBanner(const QByteArray& text);
@@ -178,6 +188,7 @@ private:
         void RemoveCallCard(const QByteArray& key) override;
         bool HasCallCard(const QByteArray& key) const override;
         QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
+        QByteArrayList callCardKeys() const override;
 
     private:
         const TForm2& m_console;
@@ -195,6 +206,7 @@ private:
     bool m_bannerRead = false;
     int m_managerVersion = 0;
     ManagerSessionWatch m_watch;
+    LiveChannelList m_liveChannels;
     HostLookup* m_hostLookup;
     int m_handOverDepth = 0;
     QByteArray m_sessionCardSda; // what the session's card says

@@ -234,7 +234,9 @@ void ModernEventInterpreter::collectSteps(const Message& message)
         return;
     }
     const std::string_view event = message.value(Event);
-    const bool channelEvent = equalsNoCase(event, "Newchannel"sv) || equalsNoCase(event, "Newstate"sv);
+    // The manager's list of live channels (Status) reports a state too.
+    const bool channelEvent =
+        equalsNoCase(event, "Newchannel"sv) || equalsNoCase(event, "Newstate"sv) || equalsNoCase(event, "Status"sv);
     const bool answeredDial = equalsNoCase(event, "DialEnd"sv) && message.value(DialStatus) == "ANSWER"sv;
     const bool hangup = equalsNoCase(event, "Hangup"sv);
     if (!channelEvent && !answeredDial && !hangup)

@@ -25,8 +25,9 @@
 // Only the Channel header names the user's channel (TECH/extension or
 // TECH/extension-..., TECH one of the given technologies), its Uniqueid is the
 // card's key, and:
-// - Newchannel or Newstate ringing adds a ringing card;
-// - Newchannel or Newstate up, or DialEnd ANSWER, answers the card and opens
+// - Newchannel, Newstate or Status (a line of the live channel list) ringing
+//   adds a ringing card;
+// - the same up, or DialEnd ANSWER, answers the card and opens
 //   the caller's agenda once per key; without a card it creates one only when
 //   the other party is known, so that the dialplan answering the phone's own
 //   leg on an outgoing call shows nothing yet;

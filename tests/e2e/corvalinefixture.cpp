@@ -99,7 +99,15 @@ void CorvalineOnLoopback::createWindows()
 bool CorvalineOnLoopback::startUpAndLogIn()
 {
     form1->Timer1Timer();
-    return waitForReceived("Message: Authentication accepted\r\n");
+    return waitForLoggedIn();
+}
+
+bool CorvalineOnLoopback::waitForLoggedIn(qsizetype count)
+{
+    // A session is up once the login is accepted and the live channels that
+    // follow it are listed.
+    return waitForReceived("Message: Authentication accepted\r\n", count) &&
+           waitForReceived("Event: StatusComplete\r\n", count);
 }
 
 bool CorvalineOnLoopback::waitForReceived(const QByteArray& text, qsizetype count, int timeoutMs)
@@ -142,6 +150,7 @@ TFrame4* CorvalineOnLoopback::onlyCard() const
 
 QByteArray CorvalineOnLoopback::journal() const
 {
+    QCoreApplication::sendPostedEvents();
     QByteArray text;
     for (const QString& name : QDir(dataDir.path()).entryList({QStringLiteral("*.log")}, QDir::Files, QDir::Name))
         text += dataDir.read(name);

@@ -51,22 +51,25 @@ protected:
     void writeSettings(bool md5, const QByteArrayList& consoleLines = {}, quint16 port = 0);
     // Creates the windows, which read "serie.ini", and taps the session.
     void createWindows();
-    // Runs the main window's start-up sequence and waits for the manager's
-    // answer to the login.
+    // Runs the main window's start-up sequence and waits until the session is
+    // logged in.
     bool startUpAndLogIn();
+    // Waits for the count-th accepted login and the list of live channels
+    // that the console asks for after it.
+    bool waitForLoggedIn(qsizetype count = 1);
 
     // Bounded waits on the event loop.
     bool waitForReceived(const QByteArray& text, qsizetype count = 1, int timeoutMs = 10000);
     bool waitForCards(int count, int timeoutMs = 10000);
 
-    // The console's memo, once what waits for the next turn of the event loop
-    // is shown.
+    // The console's memo and journal, once what waits for the next turn of
+    // the event loop is written.
     QString memo() const;
     int memoLines() const;
+    QByteArray journal() const;
 
     QList<TFrame4*> cards() const;
     TFrame4* onlyCard() const;
-    QByteArray journal() const;
 
     std::unique_ptr<SimulatorProcess> simulator;
     std::unique_ptr<ApplicationWindows> windows;

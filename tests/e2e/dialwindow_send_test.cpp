@@ -7,6 +7,7 @@
 #include "net/tncnx.h"
 #include "supervision/callcard.h"
 #include "supervision/dialwindow.h"
+#include "supervision/livechannellist.h"
 #include "supervision/managerconsole.h"
 #include "waitfor.h"
 
@@ -55,7 +56,7 @@ TEST_F(DialWindowSends, Appeler_SendsTheLoginBlockThenTheOriginate)
     form5->Edit1->setText(QStringLiteral("0123456789"));
     control<QPushButton>(form5, "Button1")->click();
     ASSERT_TRUE(simulator->waitForLog(originate("0123456789")));
-    EXPECT_EQ(simulator->log(), StartLogin + DialLogin + originate("0123456789"));
+    EXPECT_EQ(simulator->log(), StartLogin + LiveChannelList::actionText() + DialLogin + originate("0123456789"));
     ASSERT_TRUE(waitForReceived("Message: Originate successfully queued\r\n"));
     EXPECT_TRUE(received.contains("Message: Already authenticated\r\n"));
     EXPECT_TRUE(messages.isEmpty());

@@ -6,6 +6,7 @@
 #include "control.h"
 #include "net/tncnx.h"
 #include "supervision/callcard.h"
+#include "supervision/livechannellist.h"
 #include "supervision/managerconsole.h"
 #include "supervision/md5.h"
 #include "waitfor.h"
@@ -34,11 +35,11 @@ TEST_F(StartUpLogin, StartUpTimer_ConnectsAndLogsInWithThePlainForm)
     writeSettings(false);
     createWindows();
     form1->Timer1->start();
-    ASSERT_TRUE(waitForReceived("Message: Authentication accepted\r\n"));
+    ASSERT_TRUE(waitForLoggedIn());
     EXPECT_FALSE(form1->Timer1->isActive());
     EXPECT_TRUE(form2->TnCnx->SessionOpen());
     EXPECT_EQ(simulator->log(),
-              QByteArrayLiteral("Action: Login\r\nUserName: demo\r\nSecret: demo\r\nEvents: On\r\n\r\n"));
+              "Action: Login\r\nUserName: demo\r\nSecret: demo\r\nEvents: On\r\n\r\n" + LiveChannelList::actionText());
     EXPECT_EQ(control<QLineEdit>(form1, "Edit1")->text(), QStringLiteral("100"));
 }
 
@@ -70,7 +71,7 @@ TEST_F(StartUpLogin, Md5Checked_LogsInWithTheKeyOfTheChallengeAndNeverTheSecret)
     const QByteArray key = DigestHex(TextDigest(challenge + Secret));
     EXPECT_EQ(simulator->log(), "Action: Challenge\r\nAuthType: MD5\r\n\r\n"
                                 "Action: Login\r\nAuthType: MD5\r\nUserName: demo\r\nKey: " +
-                                    key + "\r\nEvents: On\r\n\r\n");
+                                    key + "\r\nEvents: On\r\n\r\n" + LiveChannelList::actionText());
     EXPECT_FALSE(simulator->log().contains("Secret"));
 }
 

@@ -28,6 +28,7 @@ public:
     {
         return m_list.callCardKeyForChannel(channel);
     }
+    QByteArrayList callCardKeys() const override { return m_list.callCardKeys(); }
 
     void challengeRecorded(const QByteArray& value);
 

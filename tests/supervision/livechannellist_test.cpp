@@ -1,0 +1,52 @@
+// The list of live channels that follows a login: complete only at the end
+// that answers the console's own Status action.
+#include "supervision/livechannellist.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray status(const char* channel, const char* key, const char* actionId = "corvaline-status")
+{
+    return QByteArray("Event: Status\r\nChannel: ") + channel + "\r\nUniqueid: " + key + "\r\nActionID: " + actionId +
+           "\r\n\r\n";
+}
+
+QByteArray complete(const char* actionId = "corvaline-status")
+{
+    return QByteArray("Event: StatusComplete\r\nItems: 1\r\nActionID: ") + actionId + "\r\n\r\n";
+}
+
+TEST(LiveChannelList, CompleteAtItsOwnEnd_WithTheChannelsListedAndTheCallsReportedMeanwhile)
+{
+    LiveChannelList list;
+    EXPECT_FALSE(list.read(status("SIP/100-01", "1.1") + complete())) << "nothing was asked";
+
+    list.requested();
+    EXPECT_FALSE(list.read(status("SIP/100-01", "1.1")));
+    EXPECT_FALSE(list.read(complete("someone-else")));
+    // A call that starts while the list comes in is live too.
+    EXPECT_FALSE(list.read("Event: Newchannel\r\nChannel: PJSIP/100-02\r\nUniqueid: 1.2\r\n\r\n"));
+    EXPECT_TRUE(list.read(complete()));
+    EXPECT_EQ(list.keys(), (QSet<QByteArray>{"1.1", "1.2"}));
+    EXPECT_EQ(list.channels(), (QSet<QByteArray>{"SIP/100-01", "PJSIP/100-02"}));
+    EXPECT_FALSE(list.read(complete())) << "one list per request";
+
+    list.requested();
+    EXPECT_TRUE(list.read(complete()));
+    EXPECT_TRUE(list.keys().isEmpty()) << "an empty list empties the last one";
+}
+
+TEST(LiveChannelList, ErrorAnswerOrClosedSession_EndTheWaitWithoutAList)
+{
+    LiveChannelList list;
+    list.requested();
+    EXPECT_FALSE(list.read("Response: Error\r\nActionID: corvaline-status\r\nMessage: Permission denied\r\n\r\n"));
+    EXPECT_FALSE(list.read(complete()));
+
+    list.requested();
+    list.reset();
+    EXPECT_FALSE(list.read(complete()));
+}
+
+} // namespace
