@@ -195,6 +195,10 @@ protected:
     virtual int RawReceiveFrom(void* buffer, int size, sockaddr_in& from, int& fromLen);
 
     void ReportWinsockError(const char* function, int code);
+    // The next Connect goes to this address and port (both in network order)
+    // instead of resolving Addr and Port: a proxy layer connects to its proxy
+    // and names the target itself.
+    void SetConnectEndpoint(in_addr_t address, quint16 port);
     void EnterState(TSocketState newState);
     void DiscardSendBuffer();
     void TryToSend();

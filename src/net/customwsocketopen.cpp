@@ -140,6 +140,14 @@ int TCustomWSocket::RcvdCount()
 
 // ---- opening ----
 
+void TCustomWSocket::SetConnectEndpoint(in_addr_t address, quint16 port)
+{
+    m_sin.sin_addr.s_addr = address;
+    m_sin.sin_port = port;
+    m_addrResolved = true;
+    m_portResolved = true;
+}
+
 bool TCustomWSocket::ResolveAddress(const char* prefix, bool withLocalPort)
 {
     try {
