@@ -1,29 +1,17 @@
+// The core of TCustomWSocket: its life, the dispatch of readiness and posted
+// messages to the protocol steps, the send chain and closing.
 #include "net/customwsocket.h"
 
 #include "net/esocketexception.h"
+#include "net/socketcalls.h"
 #include "net/socketnotifywindow.h"
 #include "net/winsockerror.h"
-#include "net/wsocketresolve.h"
 
 #include <QCoreApplication>
-#include <arpa/inet.h>
-#include <cerrno>
-#include <cstdio>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr int SendBufferBlockSize = 1460;
-constexpr int ProtocolTcp = 6;
-
-int LastSystemError()
-{
-    return WinsockErrorFromPosix(errno);
-}
 
 bool IsConnectionLoss(int code)
 {
@@ -53,11 +41,6 @@ TCustomWSocket::~TCustomWSocket()
     m_window.release()->Release();
 }
 
-bool TCustomWSocket::SameConnection(const QPointer<TCustomWSocket>& self, quintptr generation)
-{
-    return !self.isNull() && self->m_generation == generation && self->m_hSocket != INVALID_SOCKET;
-}
-
 // ---- lifecycle ----
 
 void TCustomWSocket::ResetToDefaults()
@@ -72,7 +55,7 @@ void TCustomWSocket::ResetToDefaults()
     m_protoResolved = false;
     m_localPortResolved = false;
     m_protoAssigned = true;
-    m_proto = ProtocolTcp;
+    m_proto = IPPROTO_TCP;
     m_protoStr = QByteArrayLiteral("tcp");
     m_type = SOCK_STREAM;
     m_localPortStr = QByteArrayLiteral("0");
@@ -105,7 +88,7 @@ void TCustomWSocket::ReleaseHandle()
     if (m_hSocket == INVALID_SOCKET)
         return;
     m_window->Unwatch();
-    ::close(m_hSocket);
+    SocketCalls::close(m_hSocket);
     m_hSocket = INVALID_SOCKET;
 }
 
@@ -135,131 +118,6 @@ void TCustomWSocket::EnterState(TSocketState newState)
     const TSocketState oldState = m_state;
     m_state = newState;
     DoChangeState(oldState, newState);
-}
-
-// ---- events ----
-
-bool TCustomWSocket::DoDataAvailable(int error)
-{
-    if (!OnDataAvailable)
-        return false;
-    OnDataAvailable(this, static_cast<quint16>(error));
-    return true;
-}
-
-void TCustomWSocket::DoSessionAvailable(int error)
-{
-    if (OnSessionAvailable)
-        OnSessionAvailable(this, static_cast<quint16>(error));
-}
-
-void TCustomWSocket::DoSessionConnected(int error)
-{
-    if (OnSessionConnected)
-        OnSessionConnected(this, static_cast<quint16>(error));
-}
-
-void TCustomWSocket::DoSessionClosed(int error)
-{
-    if (OnSessionClosed)
-        OnSessionClosed(this, static_cast<quint16>(error));
-}
-
-void TCustomWSocket::DoDataSent(int error)
-{
-    if (OnDataSent)
-        OnDataSent(this, static_cast<quint16>(error));
-}
-
-void TCustomWSocket::DoChangeState(TSocketState oldState, TSocketState newState)
-{
-    if (OnChangeState)
-        OnChangeState(this, oldState, newState);
-}
-
-void TCustomWSocket::DoDnsLookupDone(int error)
-{
-    if (OnDnsLookupDone)
-        OnDnsLookupDone(this, static_cast<quint16>(error));
-}
-
-void TCustomWSocket::DoError()
-{
-    if (OnError)
-        OnError(this);
-}
-
-// ---- errors ----
-
-void TCustomWSocket::ReportError(const QByteArray& text)
-{
-    if (OnError) {
-        DoError();
-        return;
-    }
-    throw ESocketException(text);
-}
-
-void TCustomWSocket::ReportErrorFmt(const char* format, int code)
-{
-    char text[128];
-    std::snprintf(text, sizeof text, format, code);
-    ReportError(QByteArray(text));
-}
-
-void TCustomWSocket::ReportWinsockError(const char* function, int code)
-{
-    const QByteArray text =
-        "Error " + QByteArray::number(code) + " in function " + function + "\r\n" + WinsockErrorText(code);
-    if (code == WSAECONNRESET || code == WSAENOTCONN) {
-        QPointer<TCustomWSocket> self(this);
-        ReleaseHandle();
-        if (m_state != wsClosed && !m_closeInvoked) {
-            m_closeInvoked = true;
-            DoSessionClosed(code);
-            if (!self)
-                return;
-        }
-        EnterState(wsClosed);
-        if (!self)
-            return;
-    }
-    m_lastError = code;
-    ReportError(text);
-}
-
-void TCustomWSocket::HandleBgException(const std::exception& e)
-{
-    QPointer<TCustomWSocket> self(this);
-    bool canClose = true;
-    if (OnBgException) {
-        try {
-            OnBgException(this, e, canClose);
-        } catch (...) {
-            // An exception from the exception handler itself has nowhere left to go.
-        }
-    }
-    if (self && canClose) {
-        try {
-            Abort();
-        } catch (...) {
-            // Aborting is the last resort; its own failure is not reported.
-        }
-    }
-}
-
-void TCustomWSocket::Protected(const std::function<void()>& fn)
-{
-    QPointer<TCustomWSocket> self(this);
-    try {
-        fn();
-    } catch (const std::exception& e) {
-        if (self)
-            HandleBgException(e);
-    } catch (...) {
-        if (self)
-            HandleBgException(ESocketException("Unknown exception"));
-    }
 }
 
 // ---- message dispatch ----
@@ -305,17 +163,18 @@ void TCustomWSocket::HandleReadReady()
         events = FD_ACCEPT;
     } else if (m_type == SOCK_STREAM) {
         int pending = 0;
-        if (::ioctl(m_hSocket, FIONREAD, &pending) < 0 || pending == 0) {
+        if (SocketCalls::bytesWaiting(m_hSocket, pending) < 0 || pending == 0) {
             // Readable with nothing to read: the peer closed or the connection failed.
             char probe = 0;
-            const ssize_t result = ::recv(m_hSocket, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-            if (result < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            const ssize_t result = SocketCalls::receive(m_hSocket, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+            const int code = result < 0 ? SocketCalls::lastError() : 0;
+            if (code == WSAEWOULDBLOCK) {
                 RearmRead();
                 return;
             }
             if (result <= 0) {
                 events = FD_CLOSE;
-                error = result < 0 ? LastSystemError() : 0;
+                error = code;
                 m_readClosed = true;
             }
         }
@@ -334,11 +193,8 @@ void TCustomWSocket::HandleWriteReady()
     int error = 0;
     if (m_connectPending) {
         m_connectPending = false;
-        int soError = 0;
-        socklen_t length = sizeof soError;
-        ::getsockopt(m_hSocket, SOL_SOCKET, SO_ERROR, &soError, &length);
         events = FD_CONNECT;
-        error = WinsockErrorFromPosix(soError);
+        error = SocketCalls::pendingError(m_hSocket);
         if (error == 0) {
             // Winsock follows an established connection with one write notification.
             StartWatching(true);
@@ -350,15 +206,15 @@ void TCustomWSocket::HandleWriteReady()
 
 void TCustomWSocket::DispatchNetworkEvents(quintptr generation, int events, int error)
 {
-    QPointer<TCustomWSocket> self(this);
-    if (!SameConnection(self, generation) || m_paused)
+    const HandlerGuard guard(this, generation);
+    if (!guard.connectionOpen() || m_paused)
         return;
     if ((events & FD_CONNECT) != 0 && m_state != wsConnected) {
         EnterState(wsConnected);
-        if (!SameConnection(self, generation))
+        if (!guard.connectionOpen())
             return;
         DoSessionConnected(error);
-        if (!SameConnection(self, generation))
+        if (!guard.connectionOpen())
             return;
         if (error != 0) {
             if (m_state != wsClosed)
@@ -369,132 +225,44 @@ void TCustomWSocket::DispatchNetworkEvents(quintptr generation, int events, int 
     if ((events & FD_READ) != 0) {
         if (m_state != wsConnected) {
             EnterState(wsConnected);
-            if (!SameConnection(self, generation))
+            if (!guard.connectionOpen())
                 return;
             DoSessionConnected(error);
-            if (!SameConnection(self, generation))
+            if (!guard.connectionOpen())
                 return;
         }
         ReceiveLoop(error, m_options, false);
-        if (!SameConnection(self, generation))
+        if (!guard.connectionOpen())
             return;
     }
     if ((events & FD_WRITE) != 0) {
         TryToSend();
-        if (!SameConnection(self, generation))
+        if (!guard.connectionOpen())
             return;
         if (m_allSent) {
             DoDataSent(error);
-            if (!SameConnection(self, generation))
+            if (!guard.connectionOpen())
                 return;
         }
     }
     if ((events & FD_ACCEPT) != 0) {
         DoSessionAvailable(error);
-        if (!SameConnection(self, generation))
+        if (!guard.connectionOpen())
             return;
     }
     if ((events & FD_CLOSE) != 0 && m_state != wsConnecting) {
         ReceiveLoop(0, m_options & ~TWSocketOptions(wsoNoReceiveLoop), true);
-        if (!SameConnection(self, generation))
+        if (!guard.connectionOpen())
             return;
         if (!m_closeInvoked) {
             m_closeInvoked = true;
             DoSessionClosed(error);
-            if (!SameConnection(self, generation))
+            if (!guard.connectionOpen())
                 return;
         }
         if (m_state != wsClosed)
             Close();
     }
-}
-
-// ---- receiving ----
-
-void TCustomWSocket::ReceiveLoop(int error, TWSocketOptions options, bool toTheEnd)
-{
-    QPointer<TCustomWSocket> self(this);
-    const quintptr generation = m_generation;
-    // A peer that sends as fast as the handler reads would keep the loop, and
-    // with it the whole interface thread, going for as long as it sends. After
-    // a bounded number of passes the loop yields; the read notification, armed
-    // again by every receive, brings it back on the next turn of the event loop.
-    // The close path reads to the end: nothing comes after it.
-    for (int pass = 1;; ++pass) {
-        try {
-            m_lastError = 0;
-            const quint64 callsBefore = m_receiveCalls;
-            if (!DoDataAvailable(error)) {
-                if (!SameConnection(self, generation))
-                    return;
-                char discard[1024];
-                if (RawReceive(discard, sizeof discard, 0) < 0 && WinsockError() == WSAEWOULDBLOCK) {
-                    m_lastError = 0;
-                    return;
-                }
-            }
-            if (!SameConnection(self, generation))
-                return;
-            if (options.testFlag(wsoNoReceiveLoop) || m_lastError != 0)
-                return;
-            int count = 0;
-            if (::ioctl(m_hSocket, FIONREAD, &count) < 0) {
-                m_lastError = LastSystemError();
-                return;
-            }
-            // A handler that reads nothing would otherwise be offered the same bytes forever.
-            if (count == 0 || m_receiveCalls == callsBefore)
-                return;
-            if (!toTheEnd && pass >= MaxReceivePasses)
-                return;
-        } catch (...) {
-            // Exceptions of one pass end the loop and go no further, by design of the receive path.
-            return;
-        }
-    }
-}
-
-int TCustomWSocket::RawReceive(void* buffer, int size, int flags)
-{
-    if (m_hSocket == INVALID_SOCKET) {
-        SetWinsockError(WSAENOTSOCK);
-        return -1;
-    }
-    ++m_receiveCalls;
-    ssize_t result;
-    do {
-        result = ::recv(m_hSocket, buffer, static_cast<size_t>(qMax(size, 0)), flags);
-    } while (result < 0 && errno == EINTR);
-    if (result < 0)
-        SetWinsockError(LastSystemError());
-    // As with Winsock, each recv re-enables the read notification.
-    RearmRead();
-    return static_cast<int>(result);
-}
-
-int TCustomWSocket::Receive(void* buffer, int size)
-{
-    const int result = RawReceive(buffer, size, 0);
-    if (result < 0)
-        m_lastError = WinsockError();
-    else
-        m_readCount += result;
-    return result;
-}
-
-QByteArray TCustomWSocket::ReceiveText()
-{
-    int size = RcvdCount();
-    if (size < 0)
-        return QByteArray();
-    if (size == 0)
-        size = 255;
-    QByteArray text(size, Qt::Uninitialized);
-    const int count = Receive(text.data(), size);
-    if (count <= 0)
-        return QByteArray();
-    text.truncate(count);
-    return text;
 }
 
 // ---- sending ----
@@ -511,12 +279,11 @@ int TCustomWSocket::Send(const void* data, int len)
         AppendToSendBuffer(static_cast<const char*>(data), len);
         result = len;
     }
-    QPointer<TCustomWSocket> self(this);
-    const quintptr generation = m_generation;
+    const HandlerGuard guard(this);
     TryToSend();
     // When everything left at once, OnDataSent still comes from the loop, never from
     // inside Send. A write notification already on its way stands for it.
-    if (SameConnection(self, generation) && m_allSent && !m_writeWanted)
+    if (guard.connectionOpen() && m_allSent && !m_writeWanted)
         PostMessage(MsgAsyncSelect, m_generation, FD_WRITE);
     return result;
 }
@@ -552,8 +319,7 @@ void TCustomWSocket::TryToSend()
         m_allSent = true;
         return;
     }
-    QPointer<TCustomWSocket> self(this);
-    const quintptr generation = m_generation;
+    const HandlerGuard guard(this);
     for (;;) {
         TBuffer& block = *m_sendBuffer.front();
         const auto [data, length] = block.Peek();
@@ -566,14 +332,14 @@ void TCustomWSocket::TryToSend()
             continue;
         }
         const int sent = RawSend(data, length);
-        if (!SameConnection(self, generation))
+        if (!guard.connectionOpen())
             return;
         if (sent < 0) {
             const int code = WinsockError();
             if (IsConnectionLoss(code)) {
                 m_closeInvoked = true;
                 Close();
-                if (self)
+                if (guard.alive())
                     DoSessionClosed(code);
             } else if (code == WSAEWOULDBLOCK) {
                 ArmWrite();
@@ -593,32 +359,17 @@ void TCustomWSocket::TryToSend()
 
 int TCustomWSocket::RawSend(const char* data, int len)
 {
-    ssize_t result;
-    do {
-        if (m_type == SOCK_DGRAM) {
-            result = ::sendto(m_hSocket, data, static_cast<size_t>(len), m_sendFlags | MSG_NOSIGNAL,
-                              reinterpret_cast<const sockaddr*>(&m_sin), sizeof m_sin);
-        } else {
-            result = ::send(m_hSocket, data, static_cast<size_t>(len), m_sendFlags | MSG_NOSIGNAL);
-        }
-    } while (result < 0 && errno == EINTR);
+    const size_t length = static_cast<size_t>(len);
+    const ssize_t result = m_type == SOCK_DGRAM
+                               ? SocketCalls::sendTo(m_hSocket, data, length, m_sendFlags, m_sin, sizeof m_sin)
+                               : SocketCalls::send(m_hSocket, data, length, m_sendFlags);
     if (result < 0) {
-        SetWinsockError(LastSystemError());
+        SetWinsockError(SocketCalls::lastError());
         return -1;
     }
     if (result > 0 && OnSendData)
         OnSendData(this, static_cast<int>(result));
     return static_cast<int>(result);
-}
-
-void TCustomWSocket::Flush()
-{
-    QPointer<TCustomWSocket> self(this);
-    while (self && m_hSocket != INVALID_SOCKET && !m_allSent) {
-        TryToSend();
-        if (self)
-            PumpMessages();
-    }
 }
 
 // ---- closing ----
@@ -642,7 +393,7 @@ void TCustomWSocket::Abort()
 {
     CancelDnsLookup();
     DiscardSendBuffer();
-    if (m_state == wsConnected && m_proto == ProtocolTcp) {
+    if (m_state == wsConnected && m_proto == IPPROTO_TCP) {
         m_lingerOnOff = wsLingerOff;
         ApplyLinger();
     }
@@ -652,16 +403,16 @@ void TCustomWSocket::Abort()
 void TCustomWSocket::Shutdown(int how)
 {
     if (m_hSocket != INVALID_SOCKET)
-        ::shutdown(m_hSocket, how);
+        SocketCalls::shutdown(m_hSocket, how);
 }
 
 void TCustomWSocket::DoClose(bool halfClose, int error)
 {
-    QPointer<TCustomWSocket> self(this);
     if (m_hSocket == INVALID_SOCKET) {
         if (m_state != wsClosed) {
+            const HandlerGuard guard(this);
             EnterState(wsClosed);
-            if (self)
+            if (guard.alive())
                 ResetToDefaults();
         }
         return;
@@ -673,23 +424,17 @@ void TCustomWSocket::DoClose(bool halfClose, int error)
     }
     if (halfClose)
         Shutdown(SHUT_WR);
-    m_window->Unwatch();
-    const int closed = ::close(m_hSocket);
-    const int closeError = errno;
-    m_hSocket = INVALID_SOCKET;
-    if (closed < 0 && closeError != EINTR) {
-        ReportWinsockError("Disconnect (closesocket)", WinsockErrorFromPosix(closeError));
+    if (!CloseHandle("Disconnect (closesocket)"))
         return;
-    }
-    const quintptr generation = m_generation;
+    const HandlerGuard guard(this);
     EnterState(wsClosed);
-    if (!self || m_generation != generation)
+    if (!guard.sameConnection())
         return;
     if (!m_destroying && !m_closeInvoked) {
         m_closeInvoked = true;
         DoSessionClosed(error);
         // The handler may have destroyed the socket or started a new connection.
-        if (!self || m_generation != generation)
+        if (!guard.sameConnection())
             return;
     }
     try {
@@ -699,86 +444,13 @@ void TCustomWSocket::DoClose(bool halfClose, int error)
     }
 }
 
-void TCustomWSocket::WaitUntilClosed()
+bool TCustomWSocket::CloseHandle(const char* function)
 {
-    QPointer<TCustomWSocket> self(this);
-    while (self && m_hSocket != INVALID_SOCKET && m_state != wsClosed) {
-        PumpMessages();
-        if (!self || m_hSocket == INVALID_SOCKET)
-            return;
-        int count = 0;
-        if (::ioctl(m_hSocket, FIONREAD, &count) < 0)
-            return;
-        if (count > 0) {
-            DoDataAvailable(0);
-            if (!self || m_hSocket == INVALID_SOCKET)
-                return;
-        }
-        // Winsock's zero-length recv tells "still open" (would block) from "closed";
-        // a one-byte peek does that here.
-        char probe = 0;
-        const int result = RawReceive(&probe, 1, MSG_PEEK | MSG_DONTWAIT);
-        if (result == 0 || (result < 0 && WinsockError() != WSAEWOULDBLOCK))
-            return;
-        PumpMessages();
-    }
-}
-
-// ---- pausing and pumping ----
-
-int TCustomWSocket::PauseEvents()
-{
-    m_paused = true;
-    m_window->SetReadEnabled(false);
-    m_window->SetWriteEnabled(false);
-    return 0;
-}
-
-int TCustomWSocket::ResumeEvents()
-{
-    m_paused = false;
-    RearmRead();
-    if (m_writeWanted)
-        m_window->SetWriteEnabled(true);
-    return 0;
-}
-
-void TCustomWSocket::PumpMessages()
-{
-    // Both settings pump the creating thread's own queue: Qt keeps one per thread.
-    QCoreApplication::processEvents();
-}
-
-// ---- linger and options ----
-
-bool TCustomWSocket::SetUserTimeout(int milliseconds)
-{
-    const unsigned int timeout = static_cast<unsigned int>(qMax(milliseconds, 0));
-    return m_hSocket != INVALID_SOCKET &&
-           ::setsockopt(m_hSocket, IPPROTO_TCP, TCP_USER_TIMEOUT, &timeout, sizeof timeout) == 0;
-}
-
-bool TCustomWSocket::ApplyLinger()
-{
-    if (m_lingerOnOff == wsLingerNoSet)
+    m_window->Unwatch();
+    const int closed = SocketCalls::close(m_hSocket);
+    m_hSocket = INVALID_SOCKET;
+    if (closed == 0)
         return true;
-    if (m_hSocket == INVALID_SOCKET) {
-        ReportError("Cannot set linger option at this time");
-        return false;
-    }
-    linger option{};
-    option.l_onoff = m_lingerOnOff == wsLingerOn ? 1 : 0;
-    option.l_linger = static_cast<quint16>(m_lingerTimeout);
-    if (::setsockopt(m_hSocket, SOL_SOCKET, SO_LINGER, &option, sizeof option) == 0)
-        return true;
-    ReportWinsockError("setsockopt(SO_LINGER)", LastSystemError());
-    return false;
-}
-
-bool TCustomWSocket::SetIntOption(int level, int option, int value, const char* function)
-{
-    if (::setsockopt(m_hSocket, level, option, &value, sizeof value) == 0)
-        return true;
-    ReportWinsockError(function, LastSystemError());
+    ReportWinsockError(function, SocketCalls::lastError());
     return false;
 }

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 class TSocketMessage;
 class TSocketNotifyWindow;
@@ -210,9 +211,28 @@ protected:
     // The Winsock code of the last failed system call of this socket (WSAGetLastError).
     int WinsockError() const { return m_winsockError; }
     void SetWinsockError(int code) { m_winsockError = code; }
-    // True while the socket still exists and holds the connection of that generation:
-    // the check to make after every call into a user handler.
-    static bool SameConnection(const QPointer<TCustomWSocket>& self, quintptr generation);
+
+    // Taken before a call into a user handler, which may delete the socket,
+    // close it or open a new connection on it: the socket asks the guard
+    // before it touches itself again.
+    class HandlerGuard
+    {
+    public:
+        explicit HandlerGuard(TCustomWSocket* socket) : HandlerGuard(socket, socket->m_generation) {}
+        // For the connection a message was posted for.
+        HandlerGuard(TCustomWSocket* socket, quintptr generation) : m_socket(socket), m_generation(generation) {}
+
+        // The socket still exists.
+        bool alive() const { return !m_socket.isNull(); }
+        // It still exists and holds the same connection, open or not.
+        bool sameConnection() const { return alive() && m_socket->m_generation == m_generation; }
+        // It still exists and the same connection is still open.
+        bool connectionOpen() const { return sameConnection() && m_socket->m_hSocket != INVALID_SOCKET; }
+
+    private:
+        QPointer<TCustomWSocket> m_socket;
+        quintptr m_generation;
+    };
 
 private:
     friend class TSocketNotifyWindow;
@@ -223,6 +243,8 @@ private:
     void AdoptHandle(TSocket handle);
     void ReleaseHandle();
     void ConnectDatagram();
+    bool JoinMulticastGroup();
+    bool CloseHandle(const char* function);
     void StartWatching(bool armWrite);
     void RearmRead();
     void ArmWrite();
@@ -245,7 +267,7 @@ private:
     QByteArray m_addrStr;
     bool m_addrAssigned = false;
     bool m_addrResolved = false;
-    int m_proto = 6;
+    int m_proto = IPPROTO_TCP;
     bool m_protoAssigned = true;
     bool m_protoResolved = false;
     QByteArray m_protoStr = QByteArrayLiteral("tcp");
@@ -257,7 +279,7 @@ private:
     bool m_localPortResolved = false;
     quint16 m_localPortNum = 0;
     QByteArray m_localAddr = QByteArrayLiteral("0.0.0.0");
-    int m_type = 1;
+    int m_type = SOCK_STREAM;
     TSocketLingerOnOff m_lingerOnOff = wsLingerOn;
     int m_lingerTimeout = 0;
     bool m_allSent = true;

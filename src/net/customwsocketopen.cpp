@@ -1,49 +1,30 @@
-// How a TCustomWSocket is set up and gets its handle: property setters, Connect,
-// Listen, Accept, Dup, datagram transfers, asynchronous name lookups and address
-// queries. The notification, send and close machinery lives in customwsocket.cpp.
+// How a TCustomWSocket is set up and gets its handle: property setters,
+// Connect, Listen, Accept, Dup and the socket options.
 #include "net/customwsocket.h"
 
 #include "net/esocketexception.h"
+#include "net/socketcalls.h"
 #include "net/socketnotifywindow.h"
 #include "net/winsockerror.h"
 #include "net/wsocketresolve.h"
 
-#include <QHostAddress>
-#include <QHostInfo>
 #include <arpa/inet.h>
-#include <cerrno>
-#include <fcntl.h>
 #include <netinet/tcp.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
-constexpr int ProtocolUdp = 17;
-
-int LastSystemError()
-{
-    return WinsockErrorFromPosix(errno);
-}
-
 // A connect() refused or reset on the spot is, for Winsock, the outcome of the
 // attempt: it arrives later as the connect notification, not as a failure of Connect.
-bool IsAsynchronousConnectFailure(int error)
+bool IsAsynchronousConnectFailure(int code)
 {
-    return error == ECONNREFUSED || error == ETIMEDOUT || error == ECONNRESET;
+    return code == WSAECONNREFUSED || code == WSAETIMEDOUT || code == WSAECONNRESET;
 }
 
 int SocketTypeOf(int protocol)
 {
-    if (protocol == 6)
+    if (protocol == IPPROTO_TCP)
         return SOCK_STREAM;
-    return protocol == ProtocolUdp ? SOCK_DGRAM : SOCK_RAW;
-}
-
-int LookupError(const QHostInfo& info)
-{
-    return info.error() == QHostInfo::HostNotFound ? WSAHOST_NOT_FOUND : WSANO_RECOVERY;
+    return protocol == IPPROTO_UDP ? SOCK_DGRAM : SOCK_RAW;
 }
 
 } // namespace
@@ -128,16 +109,6 @@ void TCustomWSocket::SetSendFlags(TSocketSendFlags value)
         ReportError("Invalid SendFlags");
 }
 
-int TCustomWSocket::RcvdCount()
-{
-    int count = 0;
-    if (m_hSocket == INVALID_SOCKET || ::ioctl(m_hSocket, FIONREAD, &count) < 0) {
-        ReportWinsockError("ioctlSocket", m_hSocket == INVALID_SOCKET ? WSAENOTSOCK : LastSystemError());
-        return -1;
-    }
-    return count;
-}
-
 // ---- opening ----
 
 void TCustomWSocket::SetConnectEndpoint(in_addr_t address, quint16 port)
@@ -197,19 +168,18 @@ void TCustomWSocket::Connect()
     if (!ResolveAddress("connect: ", true))
         return;
     DiscardSendBuffer();
-    const int handle = ::socket(AF_INET, m_type | SOCK_NONBLOCK | SOCK_CLOEXEC, m_proto);
+    const int handle = SocketCalls::open(m_type, m_proto);
     if (handle < 0) {
-        ReportWinsockError("Connect (socket)", LastSystemError());
+        ReportWinsockError("Connect (socket)", SocketCalls::lastError());
         return;
     }
     ReleaseHandle();
     AdoptHandle(handle);
-    QPointer<TCustomWSocket> self(this);
-    const quintptr generation = m_generation;
+    const HandlerGuard guard(this);
     EnterState(wsOpened);
-    if (!self)
+    if (!guard.alive())
         return;
-    if (m_state != wsOpened || m_generation != generation) {
+    if (m_state != wsOpened || !guard.sameConnection()) {
         ReportWinsockError("Connect (Invalid operation in OnChangeState)", WSAEINVAL);
         return;
     }
@@ -229,43 +199,23 @@ void TCustomWSocket::Connect()
             return;
     }
     m_eventMask = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
-    const int started = ::connect(m_hSocket, reinterpret_cast<const sockaddr*>(&m_sin), sizeof m_sin);
-    const int connectError = started == 0 ? 0 : errno;
-    if (started == 0 || connectError == EINPROGRESS || connectError == EINTR) {
+    if (SocketCalls::connect(m_hSocket, m_sin) == 0) {
         // Completion shows as writability; reading waits until the connection is up.
         m_connectPending = true;
         ArmWrite();
         EnterState(wsConnecting);
         return;
     }
-    const int code = WinsockErrorFromPosix(connectError);
-    if (IsAsynchronousConnectFailure(connectError)) {
+    const int code = SocketCalls::lastError();
+    if (IsAsynchronousConnectFailure(code)) {
+        const quintptr generation = m_generation;
         EnterState(wsConnecting);
-        if (SameConnection(self, generation))
+        if (guard.connectionOpen())
             PostMessage(MsgAsyncSelect, generation, FD_CONNECT | (code << 16));
         return;
     }
     m_lastError = code;
     ReportWinsockError("Connect", code);
-}
-
-void TCustomWSocket::ConnectDatagram()
-{
-    if (!BindLocal())
-        return;
-    if (m_multiCast && m_multiCastIpTTL != 1 &&
-        !SetIntOption(IPPROTO_IP, IP_MULTICAST_TTL, m_multiCastIpTTL, "setsockopt(IP_MULTICAST_TTL)"))
-        return;
-    if (m_sin.sin_addr.s_addr == INADDR_BROADCAST &&
-        !SetIntOption(SOL_SOCKET, SO_BROADCAST, 1, "setsockopt(SO_BROADCAST)"))
-        return;
-    m_eventMask = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
-    StartWatching(true);
-    QPointer<TCustomWSocket> self(this);
-    const quintptr generation = m_generation;
-    EnterState(wsConnected);
-    if (SameConnection(self, generation))
-        DoSessionConnected(0);
 }
 
 bool TCustomWSocket::BindLocal()
@@ -279,13 +229,13 @@ bool TCustomWSocket::BindLocal()
         return false;
     }
     local.sin_port = htons(m_localPortNum);
-    if (::bind(m_hSocket, reinterpret_cast<const sockaddr*>(&local), sizeof local) < 0) {
-        ReportErrorFmt("winsock.bind failed, error #%d", LastSystemError());
+    if (SocketCalls::bind(m_hSocket, local) < 0) {
+        ReportErrorFmt("winsock.bind failed, error #%d", SocketCalls::lastError());
         return false;
     }
     socklen_t length = sizeof local;
-    if (::getsockname(m_hSocket, reinterpret_cast<sockaddr*>(&local), &length) < 0) {
-        ReportErrorFmt("winsock.getsockname failed, error #%d", LastSystemError());
+    if (SocketCalls::localAddress(m_hSocket, local, length) < 0) {
+        ReportErrorFmt("winsock.getsockname failed, error #%d", SocketCalls::lastError());
         return false;
     }
     m_localPortNum = ntohs(local.sin_port);
@@ -309,11 +259,11 @@ void TCustomWSocket::Listen()
     }
     if (!ResolveAddress("listen: ", false))
         return;
-    m_type = m_proto == ProtocolUdp ? SOCK_DGRAM : SOCK_STREAM;
+    m_type = m_proto == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
     DiscardSendBuffer();
-    const int handle = ::socket(AF_INET, m_type | SOCK_NONBLOCK | SOCK_CLOEXEC, m_proto);
+    const int handle = SocketCalls::open(m_type, m_proto);
     if (handle < 0) {
-        ReportWinsockError("socket", LastSystemError());
+        ReportWinsockError("socket", SocketCalls::lastError());
         return;
     }
     ReleaseHandle();
@@ -324,32 +274,24 @@ void TCustomWSocket::Listen()
         // Windows lets a server bind again over connections lingering in TIME_WAIT;
         // on Linux that takes SO_REUSEADDR (which, unlike Windows, never steals a live port).
         const int on = 1;
-        ::setsockopt(m_hSocket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        SocketCalls::setOption(m_hSocket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     }
-    if (::bind(m_hSocket, reinterpret_cast<const sockaddr*>(&m_sin), sizeof m_sin) < 0) {
-        const int code = LastSystemError();
+    if (SocketCalls::bind(m_hSocket, m_sin) < 0) {
+        const int code = SocketCalls::lastError();
         ReleaseHandle();
         ReportWinsockError("Bind", code);
         return;
     }
-    QPointer<TCustomWSocket> self(this);
-    const quintptr generation = m_generation;
+    const HandlerGuard guard(this);
     EnterState(wsBound);
-    if (!SameConnection(self, generation))
+    if (!guard.connectionOpen())
         return;
-    if (m_type == SOCK_DGRAM && m_multiCast) {
-        ip_mreq membership{};
-        membership.imr_multiaddr.s_addr = ::inet_addr(m_multiCastAddrStr.constData());
-        membership.imr_interface.s_addr = htonl(INADDR_ANY);
-        if (::setsockopt(m_hSocket, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) < 0) {
-            ReportWinsockError("setsockopt(IP MULTICAST)", LastSystemError());
-            return;
-        }
-    }
+    if (m_type == SOCK_DGRAM && m_multiCast && !JoinMulticastGroup())
+        return;
     m_eventMask = FD_READ | FD_WRITE | FD_ACCEPT | FD_CLOSE;
     if (m_type == SOCK_STREAM) {
-        if (::listen(m_hSocket, 5) < 0) {
-            ReportWinsockError("Listen", LastSystemError());
+        if (SocketCalls::listen(m_hSocket, 5) < 0) {
+            ReportWinsockError("Listen", SocketCalls::lastError());
             return;
         }
         StartWatching(false);
@@ -358,10 +300,10 @@ void TCustomWSocket::Listen()
     }
     StartWatching(true);
     EnterState(wsListening);
-    if (!SameConnection(self, generation))
+    if (!guard.connectionOpen())
         return;
     EnterState(wsConnected);
-    if (SameConnection(self, generation))
+    if (guard.connectionOpen())
         DoSessionConnected(0);
 }
 
@@ -372,11 +314,8 @@ TSocket TCustomWSocket::Accept()
         return INVALID_SOCKET;
     }
     socklen_t length = sizeof m_sin;
-    int handle;
-    do {
-        handle = ::accept4(m_hSocket, reinterpret_cast<sockaddr*>(&m_sin), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    } while (handle < 0 && errno == EINTR);
-    const int code = handle < 0 ? LastSystemError() : 0;
+    const int handle = SocketCalls::accept(m_hSocket, m_sin, length);
+    const int code = handle < 0 ? SocketCalls::lastError() : 0;
     // As with Winsock, accepting re-enables the accept notification.
     RearmRead();
     if (handle < 0) {
@@ -392,246 +331,57 @@ void TCustomWSocket::Dup(TSocket handle)
         ReportWinsockError("Dup", WSAEINVAL);
         return;
     }
-    QPointer<TCustomWSocket> self(this);
     if (m_state != wsClosed) {
-        if (m_hSocket != INVALID_SOCKET) {
-            m_window->Unwatch();
-            const int closed = ::close(m_hSocket);
-            const int closeError = errno;
-            m_hSocket = INVALID_SOCKET;
-            if (closed < 0 && closeError != EINTR) {
-                ReportWinsockError("Dup (closesocket)", WinsockErrorFromPosix(closeError));
-                return;
-            }
-        }
+        if (m_hSocket != INVALID_SOCKET && !CloseHandle("Dup (closesocket)"))
+            return;
+        const HandlerGuard guard(this);
         EnterState(wsClosed);
-        if (!self)
+        if (!guard.alive())
             return;
     }
     ReleaseHandle();
-    ::fcntl(handle, F_SETFL, ::fcntl(handle, F_GETFL) | O_NONBLOCK);
-    int type = SOCK_STREAM;
-    socklen_t length = sizeof type;
-    if (::getsockopt(handle, SOL_SOCKET, SO_TYPE, &type, &length) == 0)
+    SocketCalls::makeNonBlocking(handle);
+    if (int type = 0; SocketCalls::socketType(handle, type) == 0)
         m_type = type;
     AdoptHandle(handle);
-    const quintptr generation = m_generation;
-    if (!ApplyLinger() || !SameConnection(self, generation))
+    const HandlerGuard guard(this);
+    if (!ApplyLinger() || !guard.connectionOpen())
         return;
     m_eventMask = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;
     StartWatching(true);
     EnterState(wsConnected);
 }
 
-int TCustomWSocket::SendTo(const sockaddr_in& dest, int destLen, const void* data, int len)
+// ---- options ----
+
+bool TCustomWSocket::SetUserTimeout(int milliseconds)
 {
-    ssize_t result;
-    do {
-        result = ::sendto(m_hSocket, data, static_cast<size_t>(qMax(len, 0)), m_sendFlags | MSG_NOSIGNAL,
-                          reinterpret_cast<const sockaddr*>(&dest), static_cast<socklen_t>(destLen));
-    } while (result < 0 && errno == EINTR);
-    if (result < 0) {
-        SetWinsockError(m_hSocket == INVALID_SOCKET ? WSAENOTSOCK : LastSystemError());
-        m_lastError = WinsockError();
-        return -1;
-    }
-    if (result > 0 && OnSendData)
-        OnSendData(this, static_cast<int>(result));
-    return static_cast<int>(result);
+    const unsigned int timeout = static_cast<unsigned int>(qMax(milliseconds, 0));
+    return m_hSocket != INVALID_SOCKET &&
+           SocketCalls::setOption(m_hSocket, IPPROTO_TCP, TCP_USER_TIMEOUT, &timeout, sizeof timeout) == 0;
 }
 
-int TCustomWSocket::ReceiveFrom(void* buffer, int size, sockaddr_in& from, int& fromLen)
+bool TCustomWSocket::ApplyLinger()
 {
-    const int result = RawReceiveFrom(buffer, size, from, fromLen);
-    if (result < 0)
-        m_lastError = WinsockError();
-    else
-        m_readCount += result;
-    return result;
-}
-
-int TCustomWSocket::RawReceiveFrom(void* buffer, int size, sockaddr_in& from, int& fromLen)
-{
+    if (m_lingerOnOff == wsLingerNoSet)
+        return true;
     if (m_hSocket == INVALID_SOCKET) {
-        SetWinsockError(WSAENOTSOCK);
-        return -1;
+        ReportError("Cannot set linger option at this time");
+        return false;
     }
-    ++m_receiveCalls;
-    socklen_t length = static_cast<socklen_t>(qBound(0, fromLen, static_cast<int>(sizeof from)));
-    ssize_t result;
-    do {
-        result = ::recvfrom(m_hSocket, buffer, static_cast<size_t>(qMax(size, 0)), 0,
-                            reinterpret_cast<sockaddr*>(&from), &length);
-    } while (result < 0 && errno == EINTR);
-    if (result < 0)
-        SetWinsockError(LastSystemError());
-    else
-        fromLen = static_cast<int>(length);
-    RearmRead();
-    return static_cast<int>(result);
+    linger option{};
+    option.l_onoff = m_lingerOnOff == wsLingerOn ? 1 : 0;
+    option.l_linger = static_cast<quint16>(m_lingerTimeout);
+    if (SocketCalls::setOption(m_hSocket, SOL_SOCKET, SO_LINGER, &option, sizeof option) == 0)
+        return true;
+    ReportWinsockError("setsockopt(SO_LINGER)", SocketCalls::lastError());
+    return false;
 }
 
-// ---- asynchronous lookups ----
-
-void TCustomWSocket::DnsLookup(const QByteArray& hostName)
+bool TCustomWSocket::SetIntOption(int level, int option, int value, const char* function)
 {
-    if (hostName.isEmpty()) {
-        ReportError("DNS lookup: invalid host name.");
-        DoDnsLookupDone(WSAEINVAL);
-        return;
-    }
-    m_lookupId = -1;
-    m_dnsResult.clear();
-    m_dnsResultList.clear();
-    const in_addr_t address = ::inet_addr(hostName.constData());
-    if (address != INADDR_NONE) {
-        in_addr dotted{};
-        dotted.s_addr = address;
-        m_dnsResult = QByteArray(::inet_ntoa(dotted));
-        m_dnsResultList.append(m_dnsResult);
-        DoDnsLookupDone(0);
-        return;
-    }
-    StartLookup(hostName, false);
-}
-
-void TCustomWSocket::ReverseDnsLookup(const QByteArray& hostAddr)
-{
-    if (hostAddr.isEmpty() || hostAddr.size() > 256) {
-        ReportError("ReverseDnsLookup: Invalid host name.");
-        DoDnsLookupDone(WSAEINVAL);
-        return;
-    }
-    m_lookupId = -1;
-    m_dnsResult.clear();
-    m_dnsResultList.clear();
-    in_addr address{};
-    address.s_addr = ::inet_addr(hostAddr.constData());
-    StartLookup(QByteArray(::inet_ntoa(address)), true);
-}
-
-void TCustomWSocket::StartLookup(const QByteArray& name, bool reverse)
-{
-    m_lookupReverse = reverse;
-    TSocketNotifyWindow* window = m_window.get();
-    // The window is the context: a lookup still running when the socket goes is dropped.
-    m_lookupId = QHostInfo::lookupHost(QString::fromLatin1(name), window, [window](const QHostInfo& info) {
-        window->Dispatch([&info](TCustomWSocket* socket) { socket->HandleLookupResult(info); });
-    });
-}
-
-void TCustomWSocket::HandleLookupResult(const QHostInfo& info)
-{
-    if (info.lookupId() != m_lookupId)
-        return;
-    m_lookupId = -1;
-    Protected([this, &info] {
-        int error = 0;
-        if (info.error() != QHostInfo::NoError) {
-            error = LookupError(info);
-        } else if (m_lookupReverse) {
-            // An address without a name comes back as its own dotted text: that is no name.
-            if (info.hostName().isEmpty() || !QHostAddress(info.hostName()).isNull()) {
-                error = WSAHOST_NOT_FOUND;
-            } else {
-                m_dnsResult = info.hostName().toLatin1();
-                m_dnsResultList = QByteArrayList{m_dnsResult};
-            }
-        } else {
-            for (const QHostAddress& address : info.addresses()) {
-                if (address.protocol() == QAbstractSocket::IPv4Protocol)
-                    m_dnsResultList.append(address.toString().toLatin1());
-            }
-            if (m_dnsResultList.isEmpty())
-                error = WSANO_DATA;
-            else
-                m_dnsResult = m_dnsResultList.first();
-        }
-        DoDnsLookupDone(error);
-    });
-}
-
-void TCustomWSocket::CancelDnsLookup()
-{
-    if (m_lookupId < 0)
-        return;
-    // The lookup is forgotten rather than aborted: its late result no longer
-    // matches and is dropped (aborting a functor lookup leaks it in Qt 6.4).
-    m_lookupId = -1;
-    if (!m_destroying)
-        DoDnsLookupDone(WSAEINTR);
-}
-
-// ---- address queries ----
-
-int TCustomWSocket::QueryPeerAddress(sockaddr_in& addr, int& addrLen)
-{
-    if (m_state != wsConnected) {
-        SetWinsockError(WSAENOTCONN);
-        return -1;
-    }
-    socklen_t length = static_cast<socklen_t>(qBound(0, addrLen, static_cast<int>(sizeof addr)));
-    if (::getpeername(m_hSocket, reinterpret_cast<sockaddr*>(&addr), &length) < 0) {
-        SetWinsockError(LastSystemError());
-        return -1;
-    }
-    addrLen = static_cast<int>(length);
-    return 0;
-}
-
-int TCustomWSocket::QueryLocalAddress(sockaddr_in& addr, int& addrLen)
-{
-    socklen_t length = static_cast<socklen_t>(qBound(0, addrLen, static_cast<int>(sizeof addr)));
-    if (::getsockname(m_hSocket, reinterpret_cast<sockaddr*>(&addr), &length) < 0) {
-        SetWinsockError(m_hSocket == INVALID_SOCKET ? WSAENOTSOCK : LastSystemError());
-        return -1;
-    }
-    addrLen = static_cast<int>(length);
-    return 0;
-}
-
-QByteArray TCustomWSocket::BoundPort()
-{
-    sockaddr_in local{};
-    int length = sizeof local;
-    if ((m_state == wsBound || m_state == wsConnected || m_state == wsListening) &&
-        QueryLocalAddress(local, length) == 0)
-        return QByteArray::number(ntohs(local.sin_port));
-    return QByteArrayLiteral("error");
-}
-
-QByteArray TCustomWSocket::BoundAddr()
-{
-    sockaddr_in local{};
-    int length = sizeof local;
-    if ((m_state == wsBound || m_state == wsConnected || m_state == wsListening) &&
-        QueryLocalAddress(local, length) == 0)
-        return QByteArray(::inet_ntoa(local.sin_addr));
-    return QByteArrayLiteral("error");
-}
-
-QByteArray TCustomWSocket::PeerAddr()
-{
-    sockaddr_in peer{};
-    int length = sizeof peer;
-    if (m_state != wsConnected)
-        return QByteArrayLiteral("error");
-    if (QueryPeerAddress(peer, length) != 0) {
-        ReportWinsockError("GetPeerName", WinsockError());
-        return QByteArrayLiteral("error");
-    }
-    return QByteArray(::inet_ntoa(peer.sin_addr));
-}
-
-QByteArray TCustomWSocket::PeerPort()
-{
-    sockaddr_in peer{};
-    int length = sizeof peer;
-    if (m_state != wsConnected)
-        return QByteArrayLiteral("error");
-    if (QueryPeerAddress(peer, length) != 0) {
-        ReportWinsockError("GetPeerPort", WinsockError());
-        return QByteArrayLiteral("error");
-    }
-    return QByteArray::number(ntohs(peer.sin_port));
+    if (SocketCalls::setOption(m_hSocket, level, option, &value, sizeof value) == 0)
+        return true;
+    ReportWinsockError(function, SocketCalls::lastError());
+    return false;
 }

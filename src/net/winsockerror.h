@@ -12,6 +12,7 @@ inline constexpr int WSAENOTSOCK = 10038;
 inline constexpr int WSAECONNABORTED = 10053;
 inline constexpr int WSAECONNRESET = 10054;
 inline constexpr int WSAENOTCONN = 10057;
+inline constexpr int WSAETIMEDOUT = 10060;
 inline constexpr int WSAECONNREFUSED = 10061;
 inline constexpr int WSANOTINITIALISED = 10093;
 inline constexpr int WSAHOST_NOT_FOUND = 11001;

@@ -1,0 +1,67 @@
+// Pausing a TCustomWSocket's events, pumping the event loop, and the
+// operations that wait until all is sent or the connection is closed.
+#include "net/customwsocket.h"
+
+#include "net/socketcalls.h"
+#include "net/socketnotifywindow.h"
+#include "net/winsockerror.h"
+
+#include <QCoreApplication>
+
+void TCustomWSocket::Flush()
+{
+    const HandlerGuard guard(this);
+    while (guard.alive() && m_hSocket != INVALID_SOCKET && !m_allSent) {
+        TryToSend();
+        if (guard.alive())
+            PumpMessages();
+    }
+}
+
+void TCustomWSocket::WaitUntilClosed()
+{
+    const HandlerGuard guard(this);
+    while (guard.alive() && m_hSocket != INVALID_SOCKET && m_state != wsClosed) {
+        PumpMessages();
+        if (!guard.alive() || m_hSocket == INVALID_SOCKET)
+            return;
+        int count = 0;
+        if (SocketCalls::bytesWaiting(m_hSocket, count) < 0)
+            return;
+        if (count > 0) {
+            DoDataAvailable(0);
+            if (!guard.alive() || m_hSocket == INVALID_SOCKET)
+                return;
+        }
+        // Winsock's zero-length recv tells "still open" (would block) from "closed";
+        // a one-byte peek does that here.
+        char probe = 0;
+        const int result = RawReceive(&probe, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (result == 0 || (result < 0 && WinsockError() != WSAEWOULDBLOCK))
+            return;
+        PumpMessages();
+    }
+}
+
+int TCustomWSocket::PauseEvents()
+{
+    m_paused = true;
+    m_window->SetReadEnabled(false);
+    m_window->SetWriteEnabled(false);
+    return 0;
+}
+
+int TCustomWSocket::ResumeEvents()
+{
+    m_paused = false;
+    RearmRead();
+    if (m_writeWanted)
+        m_window->SetWriteEnabled(true);
+    return 0;
+}
+
+void TCustomWSocket::PumpMessages()
+{
+    // Both settings pump the creating thread's own queue: Qt keeps one per thread.
+    QCoreApplication::processEvents();
+}
