@@ -204,6 +204,18 @@ void TCustomWSocket::HandleWriteReady()
     ProcessMessage(msg);
 }
 
+void TCustomWSocket::HandleHangUp()
+{
+    // Only when nothing else will tell: an armed read notification brings the
+    // close by itself, and a paused socket reports nothing.
+    if (m_hSocket == INVALID_SOCKET || m_type != SOCK_STREAM || m_state != wsConnected || m_readClosed || m_paused ||
+        m_window->ReadEnabled())
+        return;
+    m_readClosed = true;
+    TSocketMessage msg(MsgAsyncSelect, m_generation, FD_CLOSE);
+    ProcessMessage(msg);
+}
+
 void TCustomWSocket::DispatchNetworkEvents(quintptr generation, int events, int error)
 {
     const HandlerGuard guard(this, generation);

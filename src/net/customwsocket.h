@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QDeadlineTimer>
 #include <QEvent>
 #include <QFlags>
 #include <QObject>
@@ -171,6 +172,9 @@ public:
     virtual int PauseEvents();
     virtual int ResumeEvents();
     virtual void PumpMessages();
+    // Sleeps until the event loop has events and handles them, or until the
+    // deadline: a wait that costs no processor time.
+    void AwaitEvents(const QDeadlineTimer& deadline);
 
     // Posts a message to the socket's notification object, handled from the loop.
     void PostMessage(int msg, quintptr wParam = 0, qintptr lParam = 0);
@@ -253,6 +257,7 @@ private:
     void DispatchNetworkEvents(quintptr generation, int events, int error);
     void HandleReadReady();
     void HandleWriteReady();
+    void HandleHangUp();
     void StartLookup(const QByteArray& name, bool reverse);
     void HandleLookupResult(const QHostInfo& info);
     bool SetIntOption(int level, int option, int value, const char* function);

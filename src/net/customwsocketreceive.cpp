@@ -3,6 +3,7 @@
 #include "net/customwsocket.h"
 
 #include "net/socketcalls.h"
+#include "net/socketnotifywindow.h"
 #include "net/winsockerror.h"
 
 // ---- receiving ----
@@ -37,9 +38,15 @@ void TCustomWSocket::ReceiveLoop(int error, TWSocketOptions options, bool toTheE
                 m_lastError = SocketCalls::lastError();
                 return;
             }
-            // A handler that reads nothing would otherwise be offered the same bytes forever.
-            if (count == 0 || m_receiveCalls == callsBefore)
+            if (count == 0)
                 return;
+            // A handler that reads nothing would otherwise be offered the same
+            // bytes forever. Read notifications stop until it reads; a close of
+            // the peer meanwhile must still be seen.
+            if (m_receiveCalls == callsBefore) {
+                m_window->WatchHangUp();
+                return;
+            }
             if (!toTheEnd && pass >= MaxReceivePasses)
                 return;
         } catch (...) {

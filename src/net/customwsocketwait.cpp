@@ -7,30 +7,34 @@
 #include "net/winsockerror.h"
 
 #include <QCoreApplication>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
 
 void TCustomWSocket::Flush()
 {
     const HandlerGuard guard(this);
-    while (guard.alive() && m_hSocket != INVALID_SOCKET && !m_allSent) {
+    const auto sending = [&] { return guard.alive() && m_hSocket != INVALID_SOCKET && !m_allSent; };
+    while (sending()) {
         TryToSend();
-        if (guard.alive())
-            PumpMessages();
+        // What is left goes at the next write notification, which wakes the wait.
+        if (sending())
+            AwaitEvents(QDeadlineTimer::Forever);
     }
 }
 
 void TCustomWSocket::WaitUntilClosed()
 {
     const HandlerGuard guard(this);
-    while (guard.alive() && m_hSocket != INVALID_SOCKET && m_state != wsClosed) {
-        PumpMessages();
-        if (!guard.alive() || m_hSocket == INVALID_SOCKET)
-            return;
+    const auto open = [&] { return guard.alive() && m_hSocket != INVALID_SOCKET && m_state != wsClosed; };
+    while (open()) {
         int count = 0;
         if (SocketCalls::bytesWaiting(m_hSocket, count) < 0)
             return;
         if (count > 0) {
             DoDataAvailable(0);
-            if (!guard.alive() || m_hSocket == INVALID_SOCKET)
+            if (!open())
                 return;
         }
         // Winsock's zero-length recv tells "still open" (would block) from "closed";
@@ -39,8 +43,22 @@ void TCustomWSocket::WaitUntilClosed()
         const int result = RawReceive(&probe, 1, MSG_PEEK | MSG_DONTWAIT);
         if (result == 0 || (result < 0 && WinsockError() != WSAEWOULDBLOCK))
             return;
-        PumpMessages();
+        // Data, the peer's close (even with bytes left unread) or any other
+        // event of the loop wakes the wait.
+        m_window->WatchHangUp();
+        AwaitEvents(QDeadlineTimer::Forever);
     }
+}
+
+void TCustomWSocket::AwaitEvents(const QDeadlineTimer& deadline)
+{
+    // The loop sleeps until an event comes; a timer makes the deadline one.
+    QTimer wake;
+    if (!deadline.isForever()) {
+        wake.setSingleShot(true);
+        wake.start(std::chrono::milliseconds(std::max<qint64>(deadline.remainingTime(), 0)));
+    }
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 int TCustomWSocket::PauseEvents()

@@ -1,6 +1,7 @@
 #include "net/socketnotifywindow.h"
 
 #include "net/customwsocket.h"
+#include "net/hangupwatch.h"
 
 #include <QSocketNotifier>
 
@@ -25,6 +26,7 @@ void TSocketNotifyWindow::Release()
 void TSocketNotifyWindow::Watch(int handle)
 {
     Unwatch();
+    m_handle = handle;
     m_read = new QSocketNotifier(handle, QSocketNotifier::Read, this);
     m_write = new QSocketNotifier(handle, QSocketNotifier::Write, this);
     m_read->setEnabled(false);
@@ -48,6 +50,9 @@ void TSocketNotifyWindow::Unwatch()
     }
     m_read = nullptr;
     m_write = nullptr;
+    if (m_hangUp != nullptr)
+        m_hangUp->disarm();
+    m_handle = -1;
 }
 
 void TSocketNotifyWindow::SetReadEnabled(bool enabled)
@@ -60,6 +65,20 @@ void TSocketNotifyWindow::SetWriteEnabled(bool enabled)
 {
     if (m_write != nullptr)
         m_write->setEnabled(enabled);
+}
+
+bool TSocketNotifyWindow::ReadEnabled() const
+{
+    return m_read != nullptr && m_read->isEnabled();
+}
+
+void TSocketNotifyWindow::WatchHangUp()
+{
+    if (m_handle < 0)
+        return;
+    if (m_hangUp == nullptr)
+        m_hangUp = new HangUpWatch([this] { Dispatch([](TCustomWSocket* socket) { socket->HandleHangUp(); }); }, this);
+    m_hangUp->arm(m_handle);
 }
 
 void TSocketNotifyWindow::Dispatch(const std::function<void(TCustomWSocket*)>& fn)

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <functional>
 
+class HangUpWatch;
 class QSocketNotifier;
 
 // A message to a socket: wParam names the connection it belongs to (a stale
@@ -40,6 +41,9 @@ public:
     void Unwatch();
     void SetReadEnabled(bool enabled);
     void SetWriteEnabled(bool enabled);
+    bool ReadEnabled() const;
+    // Reports the next hang-up of the peer of the watched handle, once.
+    void WatchHangUp();
 
     // Runs fn (which calls into the socket) unless the socket is gone.
     void Dispatch(const std::function<void(TCustomWSocket*)>& fn);
@@ -51,5 +55,7 @@ private:
     TCustomWSocket* m_socket;
     QSocketNotifier* m_read = nullptr;
     QSocketNotifier* m_write = nullptr;
+    HangUpWatch* m_hangUp = nullptr;
+    int m_handle = -1;
     int m_depth = 0;
 };

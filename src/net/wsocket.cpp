@@ -1,3 +1,3 @@
 #include "net/wsocket.h"
 
-TWSocket::TWSocket(QObject* owner) : TCustomWSocket(owner) {}
+TWSocket::TWSocket(QObject* owner) : TCustomSyncWSocket(owner) {}

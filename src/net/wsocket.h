@@ -41,12 +41,17 @@
 // aborted unless the handler clears canClose), except those of OnDataAvailable,
 // which are discarded.
 //
+// Line mode (SetLineMode(true)): OnDataAvailable fires once per received line
+// ending with LineEnd ("\r\n" by default), and ReceiveText returns that line.
+// WaitForFlag and RunAndWait keep the event loop going, asleep between events,
+// until a handler sets the flag.
+//
 // Handlers may close, reconnect or delete the socket (prefer ReleaseLater() to
 // delete it from its own handler); the socket checks before touching itself again.
 
-#include "net/customwsocket.h"
+#include "net/customsyncwsocket.h"
 
-class TWSocket : public TCustomWSocket
+class TWSocket : public TCustomSyncWSocket
 {
 public:
     explicit TWSocket(QObject* owner = nullptr);
