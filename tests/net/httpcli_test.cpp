@@ -1,0 +1,241 @@
+// The HTTP client against a real HTTP/1.0 server on loopback (files,
+// relocations, credentials, posts, a stall) and against a plain peer that
+// answers in scripted pieces for what servers do not do on demand.
+#include "net/ehttpexception.h"
+#include "net/httpcli.h"
+#include "plainpeer.h"
+#include "tempdatafolder.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QProcess>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// tests/net/data/httpserver.py serving a folder of the test's own.
+class HttpServer
+{
+public:
+    HttpServer()
+    {
+        QDir(m_folder.path()).mkpath(QStringLiteral("files"));
+        QDir(m_folder.path()).mkpath(QStringLiteral("bare"));
+        m_folder.write(QStringLiteral("files/list.txt"), "100;Accueil\r\n101;Compta\r\n");
+        m_folder.write(QStringLiteral("bare/list.txt"), "bare list\n");
+        m_process.start(QStringLiteral("python3"),
+                        {QStringLiteral(CORVALINE_TEST_DATA "/httpserver.py"), m_folder.path()});
+        if (m_process.waitForReadyRead(10000))
+            m_port = m_process.readLine().mid(5).trimmed().toUShort();
+    }
+    ~HttpServer()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+    QByteArray url(const QByteArray& path, const QByteArray& credentials = QByteArray()) const
+    {
+        return "http://" + credentials + "127.0.0.1:" + QByteArray::number(m_port) + path;
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    TempDataFolder m_folder;
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+struct Outcome
+{
+    int status = 0;
+    QByteArray reason;
+    QByteArray body;
+    QByteArray documentName;
+    int docBegins = 0;
+    bool raised = false;
+};
+
+// Runs one synchronous request and notes what came of it.
+Outcome RunRequest(THttpCli& client, THttpRequest type)
+{
+    Outcome outcome;
+    QBuffer body;
+    body.open(QIODevice::WriteOnly);
+    client.ReceiveStream = &body;
+    client.OnDocBegin = [&](THttpCli*) { ++outcome.docBegins; };
+    try {
+        client.RunRequest(type);
+    } catch (const EHttpException& e) {
+        outcome.raised = true;
+        EXPECT_EQ(e.ErrorCode(), client.Status);
+    }
+    outcome.status = client.Status;
+    outcome.reason = client.Reason;
+    outcome.body = body.data();
+    outcome.documentName = client.DocumentName;
+    return outcome;
+}
+
+struct ServerCase
+{
+    const char* name;
+    QByteArray path;
+    QByteArray credentials;
+    THttpRequest type;
+    int status;
+    QByteArray body;
+    QByteArray reason;
+    QByteArray documentName;
+};
+
+class HttpCliServer : public ::testing::TestWithParam<ServerCase>
+{
+};
+
+TEST_P(HttpCliServer, RequestEndsWithTheExpectedStatusAndDocument)
+{
+    const ServerCase& c = GetParam();
+    HttpServer server;
+    ASSERT_NE(server.port(), 0);
+    THttpCli client;
+    client.URL = server.url(c.path, c.credentials);
+    QBuffer posted;
+    posted.setData("name=Dupont");
+    posted.open(QIODevice::ReadOnly);
+    client.PostStream = &posted;
+    const Outcome outcome = RunRequest(client, c.type);
+    EXPECT_EQ(outcome.status, c.status);
+    // An error document is read no further than what came with its header.
+    if (c.status < 400) {
+        EXPECT_EQ(outcome.body, c.body);
+    }
+    EXPECT_EQ(outcome.raised, c.status >= 400);
+    if (!c.reason.isEmpty()) {
+        EXPECT_EQ(outcome.reason, c.reason);
+    }
+    if (!c.documentName.isEmpty()) {
+        EXPECT_EQ(outcome.documentName, c.documentName);
+    }
+    EXPECT_EQ(client.RequestState(), httpReady);
+}
+
+const QByteArray List = "100;Accueil\r\n101;Compta\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, HttpCliServer,
+    ::testing::Values(
+        ServerCase{"File", "/files/list.txt", "", httpGET, 200, List, "OK", "list.txt"},
+        ServerCase{"Head", "/files/list.txt", "", httpHEAD, 200, "", "OK", "list.txt"},
+        ServerCase{"Missing", "/files/none.txt", "", httpGET, 404, "", "File not found", "none.txt"},
+        ServerCase{"RootedRelocation", "/rooted", "", httpGET, 200, List, "OK", "list.txt"},
+        ServerCase{"AbsoluteRelocation", "/absolute", "", httpGET, 200, List, "OK", "list.txt"},
+        ServerCase{"BareNameRelocation", "/bare/start", "", httpGET, 200, "bare list\n", "OK", "list.txt"},
+        ServerCase{"RelocationLoop", "/loop", "", httpGET, 404, "", "too many relocations (more than 20)", ""},
+        ServerCase{"CredentialsInTheUrl", "/private", "agent:s3cret@", httpGET, 200, "welcome\n", "OK", ""},
+        ServerCase{"NoCredentials", "/private", "", httpGET, 401, "", "Unauthorized", ""},
+        ServerCase{"Post", "/post", "", httpPOST, 200, "posted:name=Dupont", "OK", ""}),
+    [](const ::testing::TestParamInfo<ServerCase>& info) { return std::string(info.param.name); });
+
+TEST(HttpCli, ServerThatSendsNothing_EndsTheRequestAtTheStallLimit)
+{
+    HttpServer server;
+    THttpCli client;
+    client.URL = server.url("/stall");
+    client.StallTimeoutMs = 300;
+    const Outcome outcome = RunRequest(client, httpGET);
+    EXPECT_TRUE(outcome.raised);
+    EXPECT_EQ(outcome.status, 404);
+    EXPECT_EQ(outcome.reason, "no answer from the server for 300 ms");
+    EXPECT_EQ(client.RequestState(), httpReady);
+}
+
+// Reads the request, then sends each piece after a pause, then closes.
+struct ScriptedAnswer
+{
+    std::vector<std::string> pieces;
+
+    void operator()(int fd) const
+    {
+        std::string request;
+        char buffer[1024];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                return;
+            request.append(buffer, size_t(n));
+        }
+        for (const std::string& piece : pieces) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            ::send(fd, piece.data(), piece.size(), MSG_NOSIGNAL);
+        }
+    }
+};
+
+struct PeerCase
+{
+    const char* name;
+    std::vector<std::string> pieces;
+    int status;
+    QByteArray body;
+    QByteArray docType;
+    int docBegins;
+};
+
+class HttpCliPeer : public ::testing::TestWithParam<PeerCase>
+{
+};
+
+TEST_P(HttpCliPeer, AnswerInPieces_IsReadAsAServerWouldMeanIt)
+{
+    const PeerCase& c = GetParam();
+    PlainPeer peer(ScriptedAnswer{c.pieces});
+    THttpCli client;
+    client.URL = "http://127.0.0.1:" + QByteArray::number(peer.Port()) + "/doc";
+    client.StallTimeoutMs = 5000;
+    const Outcome outcome = RunRequest(client, httpGET);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_EQ(outcome.body, c.body);
+    EXPECT_EQ(client.DocType, c.docType);
+    EXPECT_EQ(outcome.docBegins, c.docBegins);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pieces, HttpCliPeer,
+    ::testing::Values(
+        PeerCase{"NoHeaderKeepsItsLineEnds",
+                 {"<html>\r\n<b>hi</b>\r\nbye\n"},
+                 0,
+                 "<html>\r\n<b>hi</b>\r\nbye\n",
+                 "text/html",
+                 1},
+        PeerCase{
+            "LineFeedsOnly", {"HTTP/1.0 200 OK\nContent-Type: Text/Plain\n\nbody\n"}, 200, "body\n", "text/plain", 1},
+        PeerCase{
+            "HeaderCutAcrossReads", {"HTTP/1.1 200 OK\r\nContent-Le", "ngth: 4\r\n\r", "\nbody"}, 200, "body", "", 1},
+        PeerCase{"ClosedInsideTheHeader", {"HTTP/1.0 200 OK\r\nContent-Type: te"}, 200, "", "", 0},
+        PeerCase{"LengthZero", {"HTTP/1.0 204 No Content\r\nContent-Length: 0\r\n\r\n"}, 204, "", "", 0},
+        PeerCase{"LineTooLong", {std::string(9000, 'x')}, 404, "", "", 0}),
+    [](const ::testing::TestParamInfo<PeerCase>& info) { return std::string(info.param.name); });
+
+TEST(HttpCli, DocumentNames_FollowThePathAndTheType)
+{
+    THttpCli client;
+    client.URL = "http://127.0.0.1:1/a/";
+    client.LocalAddr = "0.0.0.0";
+    // The name is derived when the request starts; the refused connection
+    // ends it right after.
+    const Outcome directory = RunRequest(client, httpGET);
+    EXPECT_EQ(directory.documentName, "document.htm");
+    client.URL = "http://127.0.0.1:1/a/b.cgi?x=1";
+    EXPECT_EQ(RunRequest(client, httpGET).documentName, "b.cgi");
+    EXPECT_EQ(client.Status, 404);
+    EXPECT_TRUE(client.Reason.endsWith("(Error #10061)")) << client.Reason.constData();
+}
+
+} // namespace
