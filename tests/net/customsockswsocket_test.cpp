@@ -86,6 +86,11 @@ struct ReplyCase
     std::string text;
 };
 
+void PrintTo(const ReplyCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
 class SocksReply : public testing::TestWithParam<ReplyCase>
 {
 };
