@@ -261,27 +261,32 @@ TEST(CustomSocksWSocket, ReplyArrivingOneByteAtATime_IsAssembledBeforeItIsJudged
 
 TEST(CustomSocksWSocket, DataInTheSameReadAsTheReply_ComesFirstAndWhole)
 {
-    ScriptedConnection connection("5");
-    QByteArray data;
-    // Small reads, so that the data behind the reply takes many of them.
-    connection.socket.OnDataAvailable = [&](TCustomWSocket* s, quint16) {
-        char buffer[7];
-        const int count = s->Receive(buffer, sizeof buffer);
-        if (count > 0)
-            data.append(buffer, count);
-    };
-    connection.socket.Connect();
-    connection.Answer({Socks5NoAuth});
-    ASSERT_FALSE(connection.NextRequest().isEmpty());
-    QByteArray payload;
-    for (int i = 0; i < 1000; ++i)
-        payload.append(static_cast<char>('a' + i % 26));
-    connection.proxy.Send(Socks5Reply(0) + payload);
-    ASSERT_TRUE(waitFor([&] { return data.size() == payload.size(); }));
-    connection.proxy.Send("later");
-    ASSERT_TRUE(waitFor([&] { return data.size() == payload.size() + 5; }));
-    EXPECT_EQ(data, payload + "later");
-    EXPECT_EQ(connection.events.lines, (std::vector<std::string>{"socks connected 0", "connected 0"}));
+    // 200 bytes fit in the read that takes the reply, so nothing is left for a new read notification;
+    // of 1000, the rest waits in the network behind them.
+    for (const int size : {200, 1000}) {
+        SCOPED_TRACE(size);
+        ScriptedConnection connection("5");
+        QByteArray data;
+        // Small reads, so that the data behind the reply takes many of them.
+        connection.socket.OnDataAvailable = [&](TCustomWSocket* s, quint16) {
+            char buffer[7];
+            const int count = s->Receive(buffer, sizeof buffer);
+            if (count > 0)
+                data.append(buffer, count);
+        };
+        connection.socket.Connect();
+        connection.Answer({Socks5NoAuth});
+        ASSERT_FALSE(connection.NextRequest().isEmpty());
+        QByteArray payload;
+        for (int i = 0; i < size; ++i)
+            payload.append(static_cast<char>('a' + i % 26));
+        connection.proxy.Send(Socks5Reply(0) + payload);
+        ASSERT_TRUE(waitFor([&] { return data.size() == payload.size(); })) << data.size();
+        connection.proxy.Send("later");
+        ASSERT_TRUE(waitFor([&] { return data.size() == payload.size() + 5; }));
+        EXPECT_EQ(data, payload + "later");
+        EXPECT_EQ(connection.events.lines, (std::vector<std::string>{"socks connected 0", "connected 0"}));
+    }
 }
 
 TEST(CustomSocksWSocket, AuthenticationStates_FollowTheProxyChoiceAndAnswer)
