@@ -364,6 +364,22 @@ TEST(CustomSocksWSocket, CredentialsOrNameBeyondTheRequestLimit_AreRefusedUnsent
     }
 }
 
+TEST(CustomSocksWSocket, Socks4TargetThatDoesNotResolve_IsReportedAndClosedWithoutAConnect)
+{
+    ScriptedConnection connection("4");
+    // Longer than any host name: refused by the resolution itself, without asking a resolver.
+    const QByteArray name(257, 'n');
+    connection.socket.SetAddr(name);
+    connection.socket.Connect();
+    ASSERT_TRUE(waitFor([&] { return connection.events.Closed(); }));
+    EXPECT_EQ(connection.events.lines,
+              (std::vector<std::string>{"socks connected 0",
+                                        "socks error 20017 ESocketException WSocketResolveHost: '" +
+                                            name.toStdString() + "' Invalid Hostname.",
+                                        "closed 20017"}));
+    EXPECT_TRUE(connection.proxy.Received().isEmpty());
+}
+
 TEST(CustomSocksWSocket, SocksSettings_AreCheckedAndForgottenAtTheClose)
 {
     SocksSocket socket;
