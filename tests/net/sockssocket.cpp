@@ -36,10 +36,16 @@ bool SocksEvents::Closed() const
     return std::any_of(lines.begin(), lines.end(), [](const std::string& line) { return line.starts_with("closed"); });
 }
 
-std::vector<std::string> FailureLines(int code, const std::string& text)
+std::vector<std::string> RefusedLines(int code, const std::string& text)
 {
     const std::string number = std::to_string(code);
-    return {"socks error " + number + " " + text, "connected " + number, "closed " + number};
+    return {"socks connected 0", "socks error " + number + " " + text, "connected " + number, "closed " + number};
+}
+
+std::vector<std::string> WithoutAuthStates(std::vector<std::string> lines)
+{
+    std::erase_if(lines, [](const std::string& line) { return line.starts_with("auth"); });
+    return lines;
 }
 
 void ThroughProxy(TCustomSocksWSocket& socket, const QByteArray& targetPort, const QByteArray& proxyPort,

@@ -23,8 +23,12 @@ struct SocksEvents
     bool Closed() const;
 };
 
-// The owner's view of a failed negotiation: the error, then the connect and the close that carry its code.
-std::vector<std::string> FailureLines(int code, const std::string& text);
+// The owner's view of a negotiation the proxy refused: the proxy reached, the error, then the
+// connect and the close that carry its code.
+std::vector<std::string> RefusedLines(int code, const std::string& text);
+
+// The lines without the authentication states.
+std::vector<std::string> WithoutAuthStates(std::vector<std::string> lines);
 
 // Addr 127.0.0.1 and the port, through the SOCKS proxy at 127.0.0.1 and its port.
 void ThroughProxy(TCustomSocksWSocket& socket, const QByteArray& targetPort, const QByteArray& proxyPort,
