@@ -77,7 +77,13 @@ void TCustomSocksWSocket::ResetToDefaults()
 void TCustomSocksWSocket::Connect()
 {
     // A socket in use is refused by the base; its negotiation state must not change first.
-    if (m_socksServer.isEmpty() || (HSocket() != INVALID_SOCKET && State() != wsClosed)) {
+    if (HSocket() != INVALID_SOCKET && State() != wsClosed) {
+        TCustomWSocket::Connect();
+        return;
+    }
+    // Counted for direct connections too: a handler that reconnects ends the negotiation that called it.
+    ++m_attempt;
+    if (m_socksServer.isEmpty()) {
         TCustomWSocket::Connect();
         return;
     }
@@ -94,7 +100,6 @@ void TCustomSocksWSocket::Connect()
         ReportError("connect: " + e.Message());
         return;
     }
-    ++m_attempt;
     m_phase = spMethods;
     m_replyCount = 0;
     TCustomWSocket::Connect();

@@ -355,6 +355,22 @@ TEST(CustomSocksWSocket, CredentialsOrNameBeyondTheRequestLimit_AreRefusedUnsent
     }
 }
 
+TEST(CustomSocksWSocket, OwnerClosingOnTheSocksError_EndsTheNegotiationThere)
+{
+    ScriptedConnection connection("5");
+    const TSocksErrorEvent record = connection.socket.OnSocksError;
+    connection.socket.OnSocksError = [&](TCustomWSocket* s, int error, const QByteArray& msg) {
+        record(s, error, msg);
+        s->Close();
+    };
+    connection.socket.Connect();
+    connection.Answer({Socks5NoAuth, Socks5Reply(1)});
+    ASSERT_TRUE(waitFor([&] { return connection.events.Closed(); }));
+    EXPECT_EQ(
+        connection.events.lines,
+        (std::vector<std::string>{"socks connected 0", "socks error 20004 general SOCKS server failure", "closed 0"}));
+}
+
 TEST(CustomSocksWSocket, Socks4TargetThatDoesNotResolve_IsReportedAndClosedWithoutAConnect)
 {
     ScriptedConnection connection("4");
