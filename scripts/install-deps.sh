@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev googletest libbenchmark-dev
-    python3 socat inetutils-telnetd
+    python3 socat inetutils-telnetd dante-server microsocks
     xvfb xcompmgr imagemagick xdotool x11-utils
     fonts-dejavu-core
 )

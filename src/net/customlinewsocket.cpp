@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-TCustomLineWSocket::TCustomLineWSocket(QObject* owner) : TCustomWSocket(owner) {}
+TCustomLineWSocket::TCustomLineWSocket(QObject* owner) : TCustomSocksWSocket(owner) {}
 
 TCustomLineWSocket::~TCustomLineWSocket() = default;
 
@@ -33,18 +33,18 @@ int TCustomLineWSocket::RcvdCount()
 {
     if (m_lineMode)
         return static_cast<int>(m_lineLength);
-    return TCustomWSocket::RcvdCount();
+    return TCustomSocksWSocket::RcvdCount();
 }
 
 bool TCustomLineWSocket::LineDelivery() const
 {
-    return m_lineMode && !m_lineEnd.isEmpty() && InDataPhase();
+    return m_lineMode && !m_lineEnd.isEmpty() && SocksPhase() == spData;
 }
 
 bool TCustomLineWSocket::HandleMessage(TSocketMessage& msg)
 {
     if (msg.Msg() != MsgTriggerData)
-        return TCustomWSocket::HandleMessage(msg);
+        return TCustomSocksWSocket::HandleMessage(msg);
     TriggerData();
     return true;
 }
@@ -65,12 +65,12 @@ void TCustomLineWSocket::TriggerData()
 bool TCustomLineWSocket::DoDataAvailable(int error)
 {
     if (!LineDelivery())
-        return TCustomWSocket::DoDataAvailable(error);
+        return TCustomSocksWSocket::DoDataAvailable(error);
     const HandlerGuard guard(this);
     // A line the handler left unread comes first.
     if (m_lineLength > 0 && !OfferLine(guard))
         return true;
-    int waiting = TCustomWSocket::RcvdCount();
+    int waiting = TCustomSocksWSocket::RcvdCount();
     if (waiting < 0)
         return true;
     if (waiting == 0)
@@ -121,7 +121,7 @@ bool TCustomLineWSocket::OfferLine(const HandlerGuard& guard)
 {
     while (m_lineMode && m_lineLength > 0) {
         const qsizetype before = m_lineLength;
-        if (!TCustomWSocket::DoDataAvailable(0)) {
+        if (!TCustomSocksWSocket::DoDataAvailable(0)) {
             // Nobody to read it: the line is dropped.
             m_lineBuffer.remove(0, m_lineLength);
             m_lineLength = 0;
@@ -141,7 +141,7 @@ int TCustomLineWSocket::RawReceive(void* buffer, int size, int flags)
 {
     const qsizetype available = m_lineMode ? m_lineLength : m_lineBuffer.size();
     if (available == 0)
-        return TCustomWSocket::RawReceive(buffer, size, flags);
+        return TCustomSocksWSocket::RawReceive(buffer, size, flags);
     const qsizetype count = std::min<qsizetype>(std::max(size, 0), available);
     std::memcpy(buffer, m_lineBuffer.constData(), static_cast<size_t>(count));
     if ((flags & MSG_PEEK) == 0) {
@@ -167,7 +167,7 @@ void TCustomLineWSocket::DoSessionClosed(int error)
     m_lineBuffer = QByteArray();
     m_lineLength = 0;
     m_searched = 0;
-    TCustomWSocket::DoSessionClosed(error);
+    TCustomSocksWSocket::DoSessionClosed(error);
 }
 
 void TCustomLineWSocket::DoLineLimitExceeded(int rcvdLength, bool& clearData)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/customwsocket.h"
+#include "net/customsockswsocket.h"
 
 #include <QByteArray>
 
@@ -11,8 +11,9 @@
 // LineEnd), during which Receive and ReceiveText return the bytes of that line
 // and no more. Received bytes can be echoed to the peer and edited (backspace,
 // tab) for terminal-style peers, and LineLimit guards against endless lines.
-// With LineMode off (the default) the socket behaves as its base.
-class TCustomLineWSocket : public TCustomWSocket
+// With LineMode off (the default) the socket behaves as its base, and while
+// the layer below negotiates with a proxy its bytes are never taken as lines.
+class TCustomLineWSocket : public TCustomSocksWSocket
 {
 public:
     explicit TCustomLineWSocket(QObject* owner = nullptr);
@@ -45,9 +46,6 @@ protected:
     // Applies backspace and tab to the newCount bytes at the end of the
     // buffer; returns the lowest position the editing changed.
     virtual qsizetype EditLine(qsizetype& newCount);
-    // Whether received bytes are the peer's data (a layer below may still be
-    // negotiating with a proxy).
-    virtual bool InDataPhase() const { return true; }
 
 private:
     bool LineDelivery() const;

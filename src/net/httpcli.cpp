@@ -51,6 +51,15 @@ THttpCli::THttpCli(QObject* owner) : QObject(owner), m_socket(new TWSocket(this)
     };
     m_socket->OnDataSent = [this](TCustomWSocket*, quint16) { BodyChunkSent(); };
     m_socket->OnError = [this](TCustomWSocket*) { SocketFailed(); };
+    m_socket->OnSocksConnected = [this](TCustomWSocket* socket, quint16 error) {
+        if (OnSocksConnected)
+            OnSocksConnected(socket, error);
+    };
+    m_socket->OnSocksError = [this](TCustomWSocket* socket, int error, const QByteArray& message) {
+        m_socksError = message;
+        if (OnSocksError)
+            OnSocksError(socket, error, message);
+    };
 }
 
 THttpCli::~THttpCli()
@@ -160,6 +169,13 @@ void THttpCli::LookupDone(int error)
     m_socket->SetLocalAddr(LocalAddr);
     m_socket->SetPort(m_connectPort);
     m_socket->SetProto("tcp");
+    m_socksError.clear();
+    m_socket->SetSocksServer(SocksServer);
+    m_socket->SetSocksPort(SocksPort);
+    m_socket->SetSocksLevel(SocksLevel);
+    m_socket->SetSocksUsercode(SocksUsercode);
+    m_socket->SetSocksPassword(SocksPassword);
+    m_socket->SetSocksAuthentication(SocksAuthentication);
     // A connect that fails at once reports through OnError.
     m_socket->Connect();
 }
@@ -167,7 +183,9 @@ void THttpCli::LookupDone(int error)
 void THttpCli::ConnectionOpened(int error)
 {
     if (error != 0) {
-        Fail(error, ErrorReason(error));
+        // A failed proxy negotiation says best what went wrong.
+        Fail(error, m_socksError.isEmpty() ? ErrorReason(error)
+                                           : m_socksError + " (Error #" + QByteArray::number(error) + ")");
         return;
     }
     ChangeState(httpConnected);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/customsockswsocket.h"
+
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QDateTime>
@@ -68,6 +70,14 @@ public:
     QByteArray ContentTypePost = QByteArrayLiteral("application/x-www-form-urlencoded");
     QByteArray ContentRangeBegin;
     QByteArray ContentRangeEnd;
+    // The proxy of the socket's SOCKS layer, given to it again for every
+    // connection (a close makes the socket forget it); empty SocksServer: none.
+    QByteArray SocksServer;
+    QByteArray SocksPort;
+    QByteArray SocksLevel = QByteArrayLiteral("5");
+    QByteArray SocksUsercode;
+    QByteArray SocksPassword;
+    TSocksAuthentication SocksAuthentication = socksNoAuthentication;
     // A synchronous request fails after this long without any sign of the server.
     int StallTimeoutMs = 30000;
     QIODevice* ReceiveStream = nullptr; // not owned
@@ -107,6 +117,8 @@ public:
     std::function<void(THttpCli*)> OnLocationChange;
     std::function<void(THttpCli*, const QByteArray& data, bool& accept)> OnCookie;
     std::function<void(THttpCli*)> OnSocketError;
+    TSessionConnected OnSocksConnected;
+    TSocksErrorEvent OnSocksError;
     std::function<void(THttpCli*, THttpRequest requestType, quint16 error)> OnRequestDone;
 
     // Synchronous requests: they return once the request is over and raise
@@ -161,4 +173,5 @@ private:
     int m_bodyPieces = 0;
     int m_relocations = 0;
     QElapsedTimer m_lastActivity;
+    QByteArray m_socksError; // what the proxy negotiation said last
 };

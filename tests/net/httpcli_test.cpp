@@ -4,6 +4,7 @@
 #include "net/ehttpexception.h"
 #include "net/httpcli.h"
 #include "plainpeer.h"
+#include "socksproxy.h"
 #include "tempdatafolder.h"
 
 #include <QBuffer>
@@ -153,6 +154,28 @@ TEST(HttpCli, ServerThatSendsNothing_EndsTheRequestAtTheStallLimit)
     EXPECT_EQ(outcome.status, 404);
     EXPECT_EQ(outcome.reason, "no answer from the server for 300 ms");
     EXPECT_EQ(client.RequestState(), httpReady);
+}
+
+TEST(HttpCli, GetThroughASocks5Proxy_BringsTheDocument)
+{
+    HttpServer server;
+    SocksProxy proxy(SocksProxy::MicrosocksUsercode);
+    ASSERT_EQ(proxy.Start(), QString());
+    THttpCli client;
+    client.URL = server.url("/files/list.txt");
+    client.SocksServer = "127.0.0.1";
+    client.SocksPort = proxy.PortText();
+    client.SocksUsercode = SocksProxy::Usercode;
+    client.SocksPassword = SocksProxy::Password;
+    client.SocksAuthentication = socksAuthenticateUsercode;
+    const Outcome outcome = RunRequest(client, httpGET);
+    EXPECT_EQ(outcome.status, 200);
+    EXPECT_EQ(outcome.body, List);
+
+    client.SocksPassword = "wrong";
+    const Outcome refused = RunRequest(client, httpGET);
+    EXPECT_EQ(refused.status, 404);
+    EXPECT_TRUE(refused.reason.endsWith("(Error #20015)")) << refused.reason.constData();
 }
 
 // Reads the request, then sends each piece after a pause, then closes.

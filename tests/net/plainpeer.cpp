@@ -48,11 +48,22 @@ PlainPeer::~PlainPeer()
     ::close(m_listener);
 }
 
-RefusingPort::RefusingPort() : m_fd(BoundLoopbackSocket(m_port)) {}
+// Assigned in the body: a member initializer would run before m_port's own and the port would be lost.
+RefusingPort::RefusingPort()
+{
+    m_fd = BoundLoopbackSocket(m_port);
+}
 
 RefusingPort::~RefusingPort()
 {
     ::close(m_fd);
+}
+
+uint16_t FreeLoopbackPort()
+{
+    uint16_t port = 0;
+    ::close(BoundLoopbackSocket(port));
+    return port;
 }
 
 bool SendAll(int fd, const char* data, size_t len)

@@ -42,6 +42,9 @@ private:
     uint16_t m_port = 0;
 };
 
+// A port of 127.0.0.1 that was free a moment ago, for servers that must be told their port.
+uint16_t FreeLoopbackPort();
+
 // Blocking helpers for peer scripts.
 bool SendAll(int fd, const char* data, size_t len);
 // Reads until len bytes arrived or the connection ended; returns the count read.

@@ -1,5 +1,6 @@
 #include "net/tncnx.h"
 #include "net/wsocket.h"
+#include "plainpeer.h"
 #include "scriptedpeer.h"
 #include "waitfor.h"
 
@@ -8,12 +9,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <memory>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using testsupport::waitFor;
 
@@ -75,19 +72,6 @@ Negotiation ReadServerStream(const QByteArray& stream)
         }
     }
     return result;
-}
-
-quint16 FreeLoopbackPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 // Sits between the session under test and the real server and records both directions.
