@@ -15,11 +15,20 @@ QByteArray field(const QByteArray& rest, int k)
     return value;
 }
 
-QByteArray withoutCaseless(QByteArray text, const QByteArray& piece)
+// Every occurrence of piece (lower case) in any letter case, taken out from
+// left to right in one pass: a long link costs no more than its length.
+QByteArray withoutCaseless(const QByteArray& text, const QByteArray& piece)
 {
-    for (qsizetype at = text.toLower().indexOf(piece); at >= 0; at = text.toLower().indexOf(piece, at))
-        text.remove(at, piece.size());
-    return text;
+    const QByteArray lowered = text.toLower();
+    QByteArray kept;
+    kept.reserve(text.size());
+    qsizetype from = 0;
+    for (qsizetype at = lowered.indexOf(piece); at >= 0; at = lowered.indexOf(piece, from)) {
+        kept += QByteArrayView(text).sliced(from, at - from);
+        from = at + piece.size();
+    }
+    kept += QByteArrayView(text).sliced(from);
+    return kept;
 }
 
 } // namespace
