@@ -261,4 +261,52 @@ TEST(HttpCli, DocumentNames_FollowThePathAndTheType)
     EXPECT_TRUE(client.Reason.endsWith("(Error #10061)")) << client.Reason.constData();
 }
 
+struct GetCase
+{
+    const char* name;
+    QStringList arguments; // "%url" and "%missing" stand for the server's documents
+    int exitCode;
+    QByteArray output;
+    QByteArray statusLine;
+};
+
+class CorvalineGet : public ::testing::TestWithParam<GetCase>
+{
+};
+
+TEST_P(CorvalineGet, PrintsTheDocumentAndTheStatusAndExitsAsTheRequestWent)
+{
+    const GetCase& c = GetParam();
+    HttpServer server;
+    QStringList arguments;
+    for (const QString& argument : c.arguments) {
+        if (argument == QStringLiteral("%url"))
+            arguments << QString::fromLatin1(server.url("/files/list.txt"));
+        else if (argument == QStringLiteral("%missing"))
+            arguments << QString::fromLatin1(server.url("/files/none.txt"));
+        else
+            arguments << argument;
+    }
+    QProcess get;
+    get.start(QStringLiteral(CORVALINE_GET_PATH), arguments);
+    ASSERT_TRUE(get.waitForFinished(30000));
+    EXPECT_EQ(get.exitCode(), c.exitCode);
+    EXPECT_EQ(get.readAllStandardOutput(), c.output);
+    EXPECT_TRUE(get.readAllStandardError().startsWith(c.statusLine));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CorvalineGet,
+    ::testing::Values(GetCase{"Document", {QStringLiteral("%url")}, 0, List, "HTTP/1.0 200 OK\n"},
+                      GetCase{"Header", {QStringLiteral("--head"), QStringLiteral("%url")}, 0, "", "HTTP/1.0 200 OK\n"},
+                      GetCase{"Missing", {QStringLiteral("%missing")}, 1, "", "HTTP/1.0 404 File not found\n"},
+                      GetCase{"NoUrl", {}, 2, "", "corvaline-get: give one URL"},
+                      GetCase{"BadSocksLevel",
+                              {QStringLiteral("--socks"), QStringLiteral("127.0.0.1:1080"),
+                               QStringLiteral("--socks-level"), QStringLiteral("6"), QStringLiteral("%url")},
+                              2,
+                              "",
+                              "corvaline-get: --socks-level wants 4, 4A or 5"}),
+    [](const ::testing::TestParamInfo<GetCase>& info) { return std::string(info.param.name); });
+
 } // namespace
