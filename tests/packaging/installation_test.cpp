@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -48,7 +49,8 @@ Outcome run(const QString& program, const QStringList& arguments,
 
 // The package as the test's build made it, and its files unpacked into a
 // temporary root; the desktop, the settings and the user's folders of every
-// program the cases start are in temporary folders too.
+// program the cases start are in temporary folders too. The program's windows
+// are there for the case where this process is the running instance.
 class DebianPackageTest : public AppWindowsFixture
 {
 protected:
