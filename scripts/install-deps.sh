@@ -10,6 +10,7 @@ packages=(
     python3 socat inetutils-telnetd dante-server microsocks
     xvfb xcompmgr imagemagick xdotool x11-utils
     fonts-dejavu-core
+    dpkg-dev desktop-file-utils xdg-utils
 )
 # A script that needs more (the fuzz script's compiler) names it on the command line.
 packages+=("$@")

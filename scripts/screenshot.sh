@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the pictures shown in the README: the main window with one answered and
 # one ringing call (the two "Simuler" commands of the menu), in options mode and
-# in compact mode, and the manager console. Runs the built program under its own Xvfb display with a
+# in compact mode, the manager console, and the dial window filled by a
+# click-to-dial link opened with xdg-open. Runs the built program under its own Xvfb display with a
 # compositor, and drives it with the mouse like a person would.
 #   scripts/screenshot.sh [path/to/corvaline] [output folder]
 set -euo pipefail
@@ -14,6 +15,8 @@ work=$(mktemp -d)
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    # The program writes its settings as it ends.
+    wait || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -23,8 +26,8 @@ trap cleanup EXIT
 start_virtual_display
 
 # A data folder with an extension and the two name lists, so the cards show
-# what an office would see.
-printf '[Form2]\r\nposte_as=104\r\n' >"$work/serie.ini"
+# what an office would see; links dial their number without a prefix.
+printf '[Form2]\r\nposte_as=104\r\n[Form3]\r\nCheck_0=0\r\n' >"$work/serie.ini"
 printf 'Orbanel=Standard\r\nEssai=Accueil\r\n' >"$work/sda.ini"
 printf '0511223344=Cabinet Martin\r\n' >"$work/tel.ini"
 CORVALINE_DATA_DIR="$work" "$program" >"$work/program.log" 2>&1 &
@@ -65,3 +68,16 @@ shoot manager-console.png "$console"
 xdotool windowunmap "$console"
 click 217 35 # "Ok": compact mode
 shoot mainwindow-compact.png
+
+# A "numero:" link of the agenda, opened as a browser opens it: xdg-open finds
+# the desktop entry in a data folder of its own and starts the program, which
+# hands the link to the running one.
+mkdir -p "$work/share/applications" "$work/bin"
+cp packaging/corvaline.desktop "$work/share/applications/"
+update-desktop-database -q "$work/share/applications"
+ln -s "$(realpath "$program")" "$work/bin/corvaline"
+env -u XDG_CURRENT_DESKTOP XDG_DATA_HOME="$work/share" XDG_DATA_DIRS="$work/share" \
+    XDG_CONFIG_HOME="$work/config" PATH="$work/bin:$PATH" CORVALINE_DATA_DIR="$work" \
+    xdg-open numero:01.23.45.67.89
+dial=$(xdotool search --onlyvisible --name '^Appel$' | head -n1)
+shoot dialwindow-link.png "$dial"

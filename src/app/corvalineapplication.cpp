@@ -5,6 +5,9 @@
 CorvalineApplication::CorvalineApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Corvaline"));
+    // Ties the windows to the installed desktop entry (its icon and name in
+    // the task bar, the application id on Wayland).
+    setDesktopFileName(QStringLiteral("corvaline"));
     // The main window is a tool window, which Qt does not count as a main
     // window; the program ends when it closes, whatever else is open.
     setQuitOnLastWindowClosed(false);

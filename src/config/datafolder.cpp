@@ -12,6 +12,13 @@ QString withSlash(const QString& folder)
     return folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
+// An installation puts the desktop entry at this path, relative to the folder
+// of the program (the build passes the layout it installs).
+bool isInstalledIn(const QString& programFolder)
+{
+    return QFileInfo::exists(QDir(programFolder).filePath(QStringLiteral(CORVALINE_DESKTOP_ENTRY_FROM_BINDIR)));
+}
+
 } // namespace
 
 QString DataFolder::path()
@@ -21,15 +28,31 @@ QString DataFolder::path()
         QDir().mkpath(overridden);
         return withSlash(QDir::cleanPath(QDir(overridden).absolutePath()));
     }
-    const QString programFolder = QCoreApplication::applicationDirPath();
-    if (!programFolder.isEmpty() && QFileInfo(programFolder).isWritable())
-        return withSlash(programFolder);
-    const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    QDir().mkpath(userFolder);
-    return withSlash(userFolder);
+    return pathForProgramIn(QCoreApplication::applicationDirPath());
 }
 
 QString DataFolder::filePath(const QString& name)
 {
     return path() + name;
+}
+
+QString DataFolder::pathForProgramIn(const QString& programFolder)
+{
+    if (programFolder.isEmpty() || isInstalledIn(programFolder) || !QFileInfo(programFolder).isWritable())
+        return userFolder();
+    return withSlash(programFolder);
+}
+
+QString DataFolder::userFolder()
+{
+    // Named after the program rather than the application object, so that every
+    // process of the program (and every tool) finds the same folder.
+    const QString configHome = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString folder = QDir(configHome).filePath(QStringLiteral("corvaline"));
+    if (!QFileInfo::exists(folder)) {
+        QDir().mkpath(configHome);
+        // The settings hold the manager's secret and the journals the calls.
+        QDir().mkdir(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    return withSlash(folder);
 }

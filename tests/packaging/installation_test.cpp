@@ -1,0 +1,259 @@
+#include "app/singleinstance.h"
+#include "appwindowsfixture.h"
+#include "waitfor.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+constexpr int ProcessBoundMs = 60000;
+
+struct Outcome
+{
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray output;
+};
+
+// Runs a program to its end with the event loop turning, so that the test
+// process can answer the program meanwhile (as the running instance does).
+Outcome run(const QString& program, const QStringList& arguments,
+            const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    Outcome outcome;
+    outcome.finished = process.waitForStarted(ProcessBoundMs) &&
+                       testsupport::waitFor([&] { return process.state() == QProcess::NotRunning; }, ProcessBoundMs);
+    if (!outcome.finished) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    outcome.output = process.readAll();
+    if (outcome.finished && process.exitStatus() == QProcess::NormalExit)
+        outcome.exitCode = process.exitCode();
+    return outcome;
+}
+
+// The package as the test's build made it, and its files unpacked into a
+// temporary root; the desktop, the settings and the user's folders of every
+// program the cases start are in temporary folders too. The program's windows
+// are there for the case where this process is the running instance.
+class DebianPackageTest : public AppWindowsFixture
+{
+protected:
+    void SetUp() override
+    {
+        AppWindowsFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        const QDir packages(QStringLiteral(CORVALINE_PACKAGE_DIR));
+        const QStringList found = packages.entryList({QStringLiteral("corvaline_*.deb")}, QDir::Files);
+        ASSERT_EQ(found.size(), 1) << "built by the DebianPackage.Build case";
+        package = packages.filePath(found.first());
+        ASSERT_TRUE(root.isValid() && home.isValid());
+        const Outcome unpacked = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), package, root.path()});
+        ASSERT_EQ(unpacked.exitCode, 0) << unpacked.output.constData();
+    }
+
+    QString installed(const QString& path) const { return root.filePath(QStringLiteral("usr/") + path); }
+    QString userFolder(const QString& path) const { return home.filePath(path); }
+
+    QByteArray dpkgDeb(const QStringList& arguments)
+    {
+        const Outcome outcome = run(QStringLiteral("dpkg-deb"), arguments);
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.output.constData();
+        return outcome.output;
+    }
+
+    // A desktop session whose applications are the unpacked package's and whose
+    // user lives in the temporary home. xdg-open looks for a desktop handler
+    // only when there is a display; none is opened (the programs run offscreen).
+    QProcessEnvironment desktop() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* variable : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
+                                     "GNOME_DESKTOP_SESSION_ID", "MATE_DESKTOP_SESSION_ID", "BROWSER"})
+            environment.remove(QString::fromLatin1(variable));
+        environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":corvaline-test"));
+        environment.insert(QStringLiteral("HOME"), home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), userFolder(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_CONFIG_DIRS"), userFolder(QStringLiteral("etc-xdg")));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), installed(QStringLiteral("share")));
+        environment.insert(QStringLiteral("XDG_DATA_DIRS"), installed(QStringLiteral("share")));
+        environment.insert(QStringLiteral("PATH"),
+                           installed(QStringLiteral("bin")) + u':' + environment.value(QStringLiteral("PATH")));
+        return environment;
+    }
+
+    QByteArray defaultLinkHandler()
+    {
+        const Outcome query = run(
+            QStringLiteral("xdg-mime"),
+            {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("x-scheme-handler/numero")}, desktop());
+        EXPECT_EQ(query.exitCode, 0) << query.output.constData();
+        return query.output.trimmed();
+    }
+
+    // Runs one of the package's maintainer scripts as dpkg does for a package
+    // installed into the temporary root.
+    void runMaintainerScript(const QString& script, const QString& action)
+    {
+        const QString control = home.filePath(QStringLiteral("control"));
+        if (!QFileInfo::exists(control))
+            dpkgDeb({QStringLiteral("-e"), package, control});
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DPKG_ROOT"), root.path());
+        const Outcome outcome = run(QStringLiteral("sh"), {control + u'/' + script, action}, environment);
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.output.constData();
+    }
+
+    QString package;
+    QTemporaryDir root;
+    QTemporaryDir home;
+};
+
+TEST_F(DebianPackageTest, Control_NamesThePackageItsVersionTheLibrariesOfItsProgramsAndItsScripts)
+{
+    const QByteArray fields = dpkgDeb({QStringLiteral("--field"), package, QStringLiteral("Package"),
+                                       QStringLiteral("Version"), QStringLiteral("Depends")});
+    EXPECT_TRUE(fields.contains("Package: corvaline\n")) << fields.constData();
+    EXPECT_TRUE(fields.contains("Version: " CORVALINE_VERSION "\n")) << fields.constData();
+    for (const char* library : {"libc6 (", "libstdc++6 (", "libqt6core6 (", "libqt6widgets6 (", "libqt6network6 ("})
+        EXPECT_TRUE(fields.contains(library)) << library << " in " << fields.constData();
+
+    const QByteArray info = dpkgDeb({QStringLiteral("--info"), package});
+    for (const char* member : {" control", " md5sums", " postinst", " postrm"})
+        EXPECT_TRUE(info.contains(member)) << member << " in " << info.constData();
+}
+
+TEST_F(DebianPackageTest, Contents_AreTheProgramsTheDesktopEntryTheIconsAndTheManPages)
+{
+    const QByteArray contents = dpkgDeb({QStringLiteral("--contents"), package});
+    for (const char* path :
+         {"./usr/bin/corvaline\n", "./usr/bin/corvaline-events\n", "./usr/bin/corvaline-pbxsim\n",
+          "./usr/bin/corvaline-get\n", "./usr/share/man/man1/corvaline-get.1.gz\n",
+          "./usr/share/applications/corvaline.desktop\n", "./usr/share/icons/hicolor/48x48/apps/corvaline.png\n",
+          "./usr/share/icons/hicolor/scalable/apps/corvaline.svg\n", "./usr/share/man/man1/corvaline.1.gz\n",
+          "./usr/share/man/man1/corvaline-events.1.gz\n", "./usr/share/man/man1/corvaline-pbxsim.1.gz\n"})
+        EXPECT_TRUE(contents.contains(path)) << path << "in " << contents.constData();
+    // The desktop database belongs to the machine, not to a package.
+    EXPECT_FALSE(contents.contains("mimeinfo.cache"));
+
+    EXPECT_EQ(QImage(installed(QStringLiteral("share/icons/hicolor/48x48/apps/corvaline.png"))).size(), QSize(48, 48));
+    QFile scalable(installed(QStringLiteral("share/icons/hicolor/scalable/apps/corvaline.svg")));
+    ASSERT_TRUE(scalable.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(scalable.readAll().startsWith("<svg "));
+}
+
+TEST_F(DebianPackageTest, DesktopEntry_IsValid)
+{
+    const Outcome validated = run(QStringLiteral("desktop-file-validate"),
+                                  {installed(QStringLiteral("share/applications/corvaline.desktop"))});
+    EXPECT_EQ(validated.exitCode, 0) << validated.output.constData();
+    EXPECT_FALSE(validated.output.contains("warning")) << validated.output.constData();
+}
+
+TEST_F(DebianPackageTest, UnpackedProgram_StartsOffscreenAndKeepsItsSettingsInTheUserConfigurationFolder)
+{
+    QProcessEnvironment environment = desktop();
+    environment.remove(QStringLiteral("CORVALINE_DATA_DIR"));
+    // Its own single instance, away from any Corvaline of this user.
+    const QString runtime = userFolder(QStringLiteral("tmp"));
+    ASSERT_TRUE(QDir().mkpath(runtime));
+    environment.insert(QStringLiteral("TMPDIR"), runtime);
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(installed(QStringLiteral("bin/corvaline")), {});
+    ASSERT_TRUE(program.waitForStarted(ProcessBoundMs));
+
+    // It listens for links once it is the running instance; the end it is
+    // then asked for closes its windows, which writes the settings.
+    const QString listener = QDir(runtime).filePath(QStringLiteral("corvaline-%1").arg(getuid()));
+    ASSERT_TRUE(testsupport::waitFor([&] { return QFile::exists(listener); }, ProcessBoundMs));
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(testsupport::waitFor([&] { return program.state() == QProcess::NotRunning; }, ProcessBoundMs));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+
+    // The program's folder is writable here; an installed program keeps to
+    // the user's folder all the same.
+    const QString settings = userFolder(QStringLiteral("config/corvaline/serie.ini"));
+    EXPECT_TRUE(QFile::exists(settings));
+    EXPECT_FALSE(QFile::exists(installed(QStringLiteral("bin/serie.ini"))));
+    EXPECT_EQ(QFile::permissions(userFolder(QStringLiteral("config/corvaline"))) & QFileDevice::ReadOther,
+              QFileDevice::Permissions());
+}
+
+TEST_F(DebianPackageTest, MaintainerScripts_RecordTheProgramAsTheHandlerOfNumeroLinksWhileItIsInstalled)
+{
+    const QString applications = installed(QStringLiteral("share/applications/"));
+    const auto handlers = [&] {
+        QFile cache(applications + QStringLiteral("mimeinfo.cache"));
+        return cache.open(QIODevice::ReadOnly) ? cache.readAll() : QByteArray();
+    };
+    const QByteArray handler = "x-scheme-handler/numero=corvaline.desktop;";
+    EXPECT_FALSE(handlers().contains(handler));
+    runMaintainerScript(QStringLiteral("postinst"), QStringLiteral("configure"));
+    EXPECT_TRUE(handlers().contains(handler)) << handlers().constData();
+
+    // dpkg removes the files, then runs the script.
+    ASSERT_TRUE(QFile::remove(applications + QStringLiteral("corvaline.desktop")));
+    runMaintainerScript(QStringLiteral("postrm"), QStringLiteral("remove"));
+    EXPECT_FALSE(handlers().contains(handler)) << handlers().constData();
+}
+
+TEST_F(DebianPackageTest, XdgOpenOfANumeroLink_PutsTheNumberInTheRunningInstancesDialWindow)
+{
+    runMaintainerScript(QStringLiteral("postinst"), QStringLiteral("configure"));
+    EXPECT_EQ(defaultLinkHandler(), QByteArray("corvaline.desktop"));
+    // This process is the running instance, with the program's windows.
+    SingleInstance instance;
+    ASSERT_TRUE(instance.listen());
+    QObject::connect(&instance, &SingleInstance::textReceived, form1, &TForm1::receiveForwardedText);
+    form3->Check_codea->setChecked(false);
+    form3->Check_0->setChecked(false);
+    form3->Check_masque->setChecked(false);
+
+    const Outcome opened = run(QStringLiteral("xdg-open"), {QStringLiteral("numero:01.23.45.67.89")}, desktop());
+    ASSERT_TRUE(opened.finished);
+    EXPECT_EQ(opened.exitCode, 0) << opened.output.constData();
+    EXPECT_TRUE(form5->isVisible());
+    EXPECT_EQ(form5->Edit1->text(), QStringLiteral("0123456789"));
+    EXPECT_EQ(form5->Edit2->text(), QStringLiteral("0123456789"));
+}
+
+TEST(SourceInstall, PutsTheFilesUnderItsPrefixAndRegistersTheLinkHandlerThere)
+{
+    QTemporaryDir prefix;
+    ASSERT_TRUE(prefix.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DESTDIR"));
+    const Outcome installation = run(
+        QStringLiteral(CORVALINE_CMAKE),
+        {QStringLiteral("--install"), QStringLiteral(CORVALINE_BUILD_DIR), QStringLiteral("--prefix"), prefix.path()},
+        environment);
+    ASSERT_EQ(installation.exitCode, 0) << installation.output.constData();
+    for (const char* path : {"bin/corvaline", "share/applications/corvaline.desktop",
+                             "share/icons/hicolor/48x48/apps/corvaline.png", "share/man/man1/corvaline.1.gz"})
+        EXPECT_TRUE(QFile::exists(prefix.filePath(QString::fromLatin1(path)))) << path;
+
+    QFile cache(prefix.filePath(QStringLiteral("share/applications/mimeinfo.cache")));
+    ASSERT_TRUE(cache.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(cache.readAll().contains("x-scheme-handler/numero=corvaline.desktop;"));
+}
+
+} // namespace
