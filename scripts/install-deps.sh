@@ -9,6 +9,7 @@ packages=(
     libgtest-dev googletest libbenchmark-dev
     python3 socat inetutils-telnetd
     xvfb xcompmgr imagemagick xdotool x11-utils
+    dbus trayer
     fonts-dejavu-core
 )
 # A script that needs more (the fuzz script's compiler) names it on the command line.
