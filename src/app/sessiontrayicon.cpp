@@ -49,11 +49,17 @@ void SessionTrayIcon::showStatus(const ManagerSessionStatus& status)
 
 QIcon SessionTrayIcon::iconFor(ManagerSessionState state)
 {
-    QPixmap picture = QIcon(QStringLiteral(":/icons/corvaline.png")).pixmap(IconSize, IconSize);
+    // The program's picture may be smaller than the tray's: it is scaled into
+    // a picture of the icon's size before the badge goes on.
+    QPixmap picture(IconSize, IconSize);
+    picture.fill(Qt::transparent);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(picture.rect(), QPixmap(QStringLiteral(":/icons/corvaline.png")));
     painter.setPen(QPen(Qt::white, 4));
     painter.setBrush(badgeColour(state));
-    painter.drawEllipse(QRect(IconSize * 9 / 16, IconSize * 9 / 16, IconSize * 7 / 16 - 2, IconSize * 7 / 16 - 2));
+    painter.drawEllipse(QRect(IconSize / 2, IconSize / 2, IconSize / 2 - 3, IconSize / 2 - 3));
+    painter.end();
     return QIcon(picture);
 }

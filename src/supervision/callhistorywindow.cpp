@@ -4,6 +4,7 @@
 #include "supervision/dialwindow.h"
 #include "ui_callhistorywindow.h"
 
+#include <QHeaderView>
 #include <QLineEdit>
 
 namespace {
@@ -35,6 +36,10 @@ CallHistoryWindow::CallHistoryWindow(TForm5* dial, QWidget* parent)
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_QuitOnClose, false);
+    // The names take what the other columns leave, so the window never scrolls sideways.
+    QHeaderView* header = ui->Appels->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
     connect(ui->Filtre, &QLineEdit::textChanged, this, &CallHistoryWindow::FiltreChange);
     connect(ui->Appels, &QTableWidget::cellDoubleClicked, this, [this](int row) { AppelsDoubleClick(row); });
     connect(ui->Button1, &QPushButton::clicked, this, &QWidget::close);
@@ -70,7 +75,6 @@ void CallHistoryWindow::showRecords(const QList<CallRecord>& records)
         }
         missed += record.isMissed() ? 1 : 0;
     }
-    table->resizeColumnsToContents();
     ui->Resume->setText(QStringLiteral("%1 appels, dont %2 manqués").arg(records.size()).arg(missed));
     FiltreChange();
 }
