@@ -12,9 +12,9 @@
 // desktop. Without a session bus or without a server nothing is shown and
 // nothing fails; the reply to a notification simply never comes.
 //
-// The session bus is the one DBUS_SESSION_BUS_ADDRESS names, else the
-// user's bus in XDG_RUNTIME_DIR; none is started for the program. Each
-// instance has a connection of its own, closed with it.
+// The session bus is the one DBUS_SESSION_BUS_ADDRESS names (none when it is
+// set empty), else the user's bus in XDG_RUNTIME_DIR; none is started for the
+// program. Each instance has a connection of its own, closed with it.
 class DesktopNotifications : public QObject
 {
     Q_OBJECT

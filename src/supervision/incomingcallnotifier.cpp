@@ -14,8 +14,7 @@ const QString AgendaAction = QStringLiteral("default");
 
 } // namespace
 
-IncomingCallNotifier::IncomingCallNotifier(TForm3* agenda, QObject* parent)
-    : QObject(parent), m_agenda(agenda), m_notifications(this)
+IncomingCallNotifier::IncomingCallNotifier(TForm3* agenda, QObject* parent) : QObject(parent), m_agenda(agenda)
 {
     connect(&m_notifications, &DesktopNotifications::actionInvoked, this, &IncomingCallNotifier::openAgenda);
 }
