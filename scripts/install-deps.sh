@@ -9,6 +9,7 @@ packages=(
     libgtest-dev googletest libbenchmark-dev
     python3 socat inetutils-telnetd dante-server microsocks
     xvfb xcompmgr imagemagick xdotool x11-utils
+    dbus trayer
     fonts-dejavu-core
     dpkg-dev desktop-file-utils xdg-utils
 )

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Takes the pictures shown in the README: the main window with one answered and
 # one ringing call (the two "Simuler" commands of the menu), in options mode and
-# in compact mode, the manager console, and the dial window filled by a
-# click-to-dial link opened with xdg-open. Runs the built program under its own Xvfb display with a
-# compositor, and drives it with the mouse like a person would.
+# in compact mode, the manager console, the call history, the tray icon's menu
+# and the dial window filled by a click-to-dial link opened with xdg-open. Runs
+# the built program under its own Xvfb display with a compositor and a tray
+# (trayer), and drives it with the mouse like a person would.
 #   scripts/screenshot.sh [path/to/corvaline] [output folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,6 +31,18 @@ start_virtual_display
 printf '[Form2]\r\nposte_as=104\r\n[Form3]\r\nCheck_0=0\r\n' >"$work/serie.ini"
 printf 'Orbanel=Standard\r\nEssai=Accueil\r\n' >"$work/sda.ini"
 printf '0511223344=Cabinet Martin\r\n' >"$work/tel.ini"
+day=$(date +%Y-%m-%d)
+printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' \
+    "${day}T09:12:04" entrant 0612345678 'Dupont Marie' Accueil repondu 184 \
+    "${day}T09:40:51" sortant 0478901234 'Martin Transports' Commercial repondu 65 \
+    "${day}T10:05:17" entrant 0699001122 '' Accueil manque 0 \
+    "${day}T10:31:42" entrant 0511223344 'Cabinet Martin' Accueil repondu 732 \
+    "${day}T11:02:09" entrant 0320456789 '' Commercial manque 0 >"$work/historique.txt"
+# The tray comes before the program, which looks for one at start.
+trayer --edge bottom --align left --widthtype request --height 28 --transparent false --tint 0xdddddd \
+    >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
 CORVALINE_DATA_DIR="$work" "$program" >"$work/program.log" 2>&1 &
 pids+=($!)
 
@@ -68,6 +81,25 @@ shoot manager-console.png "$console"
 xdotool windowunmap "$console"
 click 217 35 # "Ok": compact mode
 shoot mainwindow-compact.png
+
+# Menu > "Historique": the list of the last calls.
+click 30 9 # back to options mode first: the strip shows the menu again
+click 122 9
+click 200 97
+history=$(xdotool search --onlyvisible --name '^Historique$' | head -n1)
+shoot call-history.png "$history"
+xdotool windowunmap "$history"
+
+# A right click on the tray icon: its menu, with the tray beside it.
+tray=$(xdotool search --onlyvisible --class trayer | head -n1)
+eval "$(xdotool getwindowgeometry --shell "$tray")"
+# The menu opens upwards from the icon's top right corner, and leaves it in sight.
+xdotool mousemove $((X + 20)) $((Y + 5)) click 3
+sleep 1.2
+import -display "$DISPLAY" -window root "$work/root.png"
+convert "$work/root.png" -crop "200x$((HEIGHT + 100))+$X+$((Y - 100))" +repage \
+    -bordercolor '#8d99a6' -border 1 "$out/tray-menu.png"
+echo "wrote $out/tray-menu.png"
 
 # A "numero:" link of the agenda, opened as a browser opens it: xdg-open finds
 # the desktop entry in a data folder of its own and starts the program, which

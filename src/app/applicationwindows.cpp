@@ -1,5 +1,6 @@
 #include "app/applicationwindows.h"
 
+#include "app/desktopintegration.h"
 #include "app/mainwindow.h"
 #include "config/agendasettings.h"
 #include "supervision/dialwindow.h"
@@ -28,6 +29,7 @@ ApplicationWindows::ApplicationWindows()
       m_form5(std::make_unique<TForm5>())
 {
     m_form1->attachWindows(m_form2.get(), m_form3.get(), m_form5.get());
+    m_desktop = std::make_unique<DesktopIntegration>(m_form1.get(), m_form2.get(), m_form3.get(), m_form5.get());
     centreOnScreen(m_form2.get());
     m_form5->move(DialWindowPosition);
 }
@@ -35,7 +37,9 @@ ApplicationWindows::ApplicationWindows()
 ApplicationWindows::~ApplicationWindows()
 {
     // The cards of the main window point at the other windows: they go first,
-    // and the console must not reach the card list afterwards.
+    // and the console must not reach the card list afterwards. What follows
+    // the cards goes before them.
+    m_desktop.reset();
     m_form1.reset();
     m_form2->CallCards = nullptr;
 }

@@ -65,6 +65,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::T
     connect(ui->Dmarrervotrenavigateur1, &QAction::triggered, this, &TForm1::Dmarrervotrenavigateur1Click);
     connect(ui->Simulerunappel1, &QAction::triggered, this, &TForm1::Simulerunappel1Click);
     connect(ui->Simulerunappel11, &QAction::triggered, this, &TForm1::Simulerunappel11Click);
+    connect(ui->Afficher1, &QAction::triggered, this, &TForm1::Devant);
+    connect(ui->Appeler1, &QAction::triggered, this, &TForm1::Appeler1Click);
+    connect(ui->Historique1, &QAction::triggered, this, &TForm1::HistoryRequested);
 }
 
 TForm1::~TForm1() = default;
@@ -111,6 +114,8 @@ void TForm1::addCallCard(const QByteArray& number, const QByteArray& sda, const 
     setHeight(height() + CardHeight);
     (answered ? m_answeredStack : m_ringingStack)->addWidget(card);
     card->show();
+    if (key != TFrame4::DisconnectionKey)
+        emit CallCardAdded(card->info());
     // Pending events run here, so a manager block may change the list before
     // this returns; the card and the height are complete by now.
     QCoreApplication::processEvents();
@@ -131,11 +136,13 @@ void TForm1::MarkCardAnswered(const QByteArray& key)
     TFrame4* card = findCallCard(key);
     if (!card)
         return;
-    m_cardList.markAnswered(key);
+    const bool answeredNow = m_cardList.markAnswered(key);
     card->markAnswered();
     m_ringingStack->removeWidget(card);
     m_answeredStack->removeWidget(card);
     m_answeredStack->addWidget(card);
+    if (answeredNow)
+        emit CallCardAnswered(key);
 }
 
 void TForm1::OpenCallerAgenda(const QByteArray& key)
@@ -207,6 +214,8 @@ void TForm1::RemoveCallCard(const QByteArray& key)
     card->setParent(m_removedCards);
     card->deleteLater();
     setHeight(height() - CardHeight);
+    if (key != TFrame4::DisconnectionKey)
+        emit CallCardRemoved(key);
     QCoreApplication::processEvents();
     TrimProcessMemory();
 }
@@ -367,6 +376,16 @@ void TForm1::Simulerunappel11Click()
 {
     AddRingingCard(QByteArrayLiteral("0511223344"), QByteArrayLiteral("Essai"), QByteArrayLiteral("d77"),
                    QByteArrayLiteral("dd"));
+}
+
+void TForm1::Appeler1Click()
+{
+    bringToFront(m_dial);
+}
+
+QList<QAction*> TForm1::trayActions() const
+{
+    return {ui->Afficher1, ui->Appeler1, ui->Historique1, ui->Quitter1};
 }
 
 void TForm1::closeEvent(QCloseEvent* event)

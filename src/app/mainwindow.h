@@ -1,5 +1,6 @@
 #pragma once
 
+#include "supervision/callcardinfo.h"
 #include "supervision/callcardlist.h"
 
 #include <QMainWindow>
@@ -87,10 +88,24 @@ public:
     void Dmarrervotrenavigateur1Click();
     void Simulerunappel1Click();
     void Simulerunappel11Click();
+    // "Appeler...": the dial window.
+    void Appeler1Click();
+
+    // "Afficher", "Appeler...", "Historique" and "Quitter", for the tray's menu.
+    QList<QAction*> trayActions() const;
 
 signals:
     // The window has closed: the program ends.
     void Closed();
+
+    // The calls of the cards, for the notifications and the history. The
+    // session's card is no call and has none of these.
+    void CallCardAdded(const CallCardInfo& call);
+    void CallCardAnswered(const QByteArray& key);
+    void CallCardRemoved(const QByteArray& key);
+
+    // "Historique": the list of the last calls is asked for.
+    void HistoryRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

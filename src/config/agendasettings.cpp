@@ -37,6 +37,7 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_uniq
     Check_codea = ui->Check_codea;
     num_app = ui->num_app;
     num_temps = ui->num_temps;
+    notif_appel = ui->notif_appel;
 
     // A settings window never ends the program, even when it is the last one
     // shown: the settings are written only by the main window's close.

@@ -40,6 +40,8 @@ public:
     QCheckBox* Check_codea;
     QCheckBox* num_app;
     QCheckBox* num_temps;
+    // Desktop notifications of ringing calls.
+    QCheckBox* notif_appel;
 
     // SDA number -> line label ("sda.ini") and telephone number -> name ("tel.ini").
     NameList ValueListEditor1;

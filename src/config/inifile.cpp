@@ -1,10 +1,10 @@
 #include "config/inifile.h"
 
+#include "config/atomicfile.h"
 #include "config/cp1252.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <limits>
 
@@ -242,19 +242,9 @@ bool IniFile::flush()
     for (const QByteArray& line : std::as_const(m_lines))
         content += line + m_lineEnd;
 
-    // The whole file goes to a temporary file beside it, renamed over the old
-    // one only once complete: a crash or kill mid-save leaves the old version.
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
-        file.write(content) != content.size()) {
-        m_error = file.errorString();
-        file.cancelWriting();
+    // A crash or kill mid-save leaves the old version.
+    if (!writeFileAtomically(m_path, content, &m_error))
         return false;
-    }
-    if (!file.commit()) {
-        m_error = file.errorString();
-        return false;
-    }
     m_modified = false;
     m_error.clear();
     return true;

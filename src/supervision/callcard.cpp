@@ -89,6 +89,8 @@ void TFrame4::prepare(const QByteArray& numberText, const QByteArray& sdaText, c
         caller = name;
         known = true;
     }
+    m_callerName = known ? caller : QByteArray();
+    m_lineLabel = lineLabel;
 
     Hint = key;
     ui->id->setText(text(key));
@@ -145,6 +147,11 @@ QByteArray TFrame4::numberValue() const
 QByteArray TFrame4::channelValue() const
 {
     return bytes(ui->channel);
+}
+
+CallCardInfo TFrame4::info() const
+{
+    return {Hint, numberValue(), sdaValue(), m_callerName, m_lineLabel, isAnswered()};
 }
 
 void TFrame4::SpeedButton3Click()

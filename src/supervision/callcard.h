@@ -1,5 +1,7 @@
 #pragma once
 
+#include "supervision/callcardinfo.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QFrame>
@@ -62,6 +64,9 @@ public:
     QByteArray sdaValue() const;
     QByteArray numberValue() const;
     QByteArray channelValue() const;
+    // What the name lists gave at creation: the caller's name (empty when the
+    // number is not listed) and the line's label (the SDA itself when unlisted).
+    CallCardInfo info() const;
 
     void SpeedButton3Click();
     void SpeedButton4Click();
@@ -97,4 +102,6 @@ private:
     TForm3* m_agenda;
     TForm5* m_dial;
     CallCardOperations* m_list;
+    QByteArray m_callerName;
+    QByteArray m_lineLabel;
 };

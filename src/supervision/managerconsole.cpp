@@ -255,6 +255,7 @@ void TForm2::loginAccepted()
     if (!TnCnx->SessionOpen())
         return;
     emit SessionShown(true);
+    emit SessionStateChanged(ManagerSessionState::LoggedIn, ui->HostEdit_as->text());
     m_liveChannels.requested();
     sendToManager(LiveChannelList::actionText());
 }
@@ -285,6 +286,7 @@ void TForm2::loginRefused()
 {
     addMemoLine(Cp1252::toUnicode(RefusedLine));
     showSessionCard(RefusedSda);
+    emit SessionStateChanged(ManagerSessionState::Refused, ui->HostEdit_as->text());
 }
 
 void TForm2::showSessionCard(const QByteArray& sda)
@@ -317,8 +319,10 @@ void TForm2::TnCnxSessionClosed(QObject*, quint16)
     if (!CallCards || !CallCards->HasCallCard(TFrame4::DisconnectionKey))
         showSessionCard(DisconnectedSda);
     // A new session that came up while the card was being added owns the strip.
-    if (!TnCnx->SessionOpen())
+    if (!TnCnx->SessionOpen()) {
         emit SessionShown(false);
+        emit SessionStateChanged(ManagerSessionState::Disconnected, ui->HostEdit_as->text());
+    }
 }
 
 void TForm2::sendHangup(const QByteArray& channel)

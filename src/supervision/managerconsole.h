@@ -5,6 +5,7 @@
 #include "supervision/livechannellist.h"
 #include "supervision/managerlogin.h"
 #include "supervision/managermessageassembler.h"
+#include "supervision/managersessionstate.h"
 #include "supervision/managersessionwatch.h"
 
 #include <QByteArray>
@@ -138,6 +139,10 @@ signals:
     // session is closed the strip is 25 px high and shows "Connexion", while it
     // is connected it is 14 px high without the button.
     void SessionShown(bool connected);
+
+    // The session is logged in, its login was refused, or it closed; pbxHost
+    // is the manager's host as HostEdit_as names it.
+    void SessionStateChanged(ManagerSessionState state, const QString& pbxHost);
 
     // Received text has been interpreted whole: what must not interrupt it
     // (a modal box) can come now.

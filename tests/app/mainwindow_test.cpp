@@ -1,6 +1,8 @@
 #include "app/corvalineapplication.h"
+#include "app/desktopintegration.h"
 #include "appwindowsfixture.h"
 #include "supervision/callcard.h"
+#include "supervision/callhistorywindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -116,11 +118,35 @@ TEST_F(MainWindowTest, MenuItems_InOrderWithTheirCaptions)
     EXPECT_TRUE(configuration[2]->isSeparator());
     EXPECT_EQ(configuration[3]->text(), QStringLiteral("Quitter"));
     const QList<QAction*> menu = control<QMenu>(form1, "N1")->actions();
-    ASSERT_EQ(menu.size(), 4);
+    ASSERT_EQ(menu.size(), 6);
     EXPECT_EQ(menu[0]->text(), QStringLiteral("Lancer Orbanel sur votre navigateur"));
     EXPECT_TRUE(menu[1]->isSeparator());
     EXPECT_EQ(menu[2]->text(), QStringLiteral("Simuler un appel (répondu) "));
     EXPECT_EQ(menu[3]->text(), QStringLiteral("Simuler un appel (client - sonne)"));
+    EXPECT_TRUE(menu[4]->isSeparator());
+    EXPECT_EQ(menu[5]->text(), QStringLiteral("Historique"));
+    QStringList tray;
+    for (const QAction* action : form1->trayActions())
+        tray.append(action->text());
+    EXPECT_EQ(tray, (QStringList{QStringLiteral("Afficher"), QStringLiteral("Appeler..."), QStringLiteral("Historique"),
+                                 QStringLiteral("Quitter")}));
+}
+
+TEST_F(MainWindowTest, HistoryAndCallCommands_ShowTheirWindows_TheSessionCardIsNoCall)
+{
+    control<QAction>(form1, "Historique1")->trigger();
+    EXPECT_TRUE(windows->desktop()->historyWindow()->isVisible());
+    control<QAction>(form1, "Appeler1")->trigger();
+    EXPECT_TRUE(form5->isVisible());
+
+    form1->AddRingingCard({}, "/ Attention", TFrame4::DisconnectionKey, "00");
+    form1->RemoveCallCard(TFrame4::DisconnectionKey);
+    control<QAction>(form1, "Simulerunappel11")->trigger();
+    form1->RemoveCallCard("d77");
+    const QList<CallRecord>& calls = windows->desktop()->history().records();
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(calls[0].number, QByteArrayLiteral("0511223344"));
+    EXPECT_TRUE(calls[0].isMissed());
 }
 
 TEST_F(MainWindowTest, SimulateCommands_EachShowsItsCardOnce)

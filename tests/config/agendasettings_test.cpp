@@ -63,7 +63,7 @@ TEST_F(AgendaSettingsTest, Window_CarriesItsNameCaptionSizeAndFrenchTexts)
     TForm3 form;
     EXPECT_EQ(form.objectName(), QStringLiteral("Form3"));
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Orbanel"));
-    EXPECT_EQ(form.size(), QSize(377, 432));
+    EXPECT_EQ(form.size(), QSize(377, 454));
     EXPECT_TRUE(form.isWindow());
     EXPECT_EQ(control<QLabel>(&form, "Label1")->text(),
               QStringLiteral("Adresse IP Orbanel (exemple :  http://192.168.0.1)"));
@@ -80,6 +80,7 @@ TEST_F(AgendaSettingsTest, Window_CarriesItsNameCaptionSizeAndFrenchTexts)
     EXPECT_EQ(form.Check_codea->text(), QStringLiteral("Ajout du code affaire"));
     EXPECT_EQ(form.num_app->text(), QStringLiteral("Afficher le numéro de l'appelant"));
     EXPECT_EQ(form.num_temps->text(), QStringLiteral("Afficher le temps de communication"));
+    EXPECT_EQ(form.notif_appel->text(), QStringLiteral("Notifier les appels entrants"));
     EXPECT_EQ(control<QCheckBox>(&form, "exe_commande")->text(), QStringLiteral("Exécuter les commandes"));
     EXPECT_EQ(control<QPushButton>(&form, "Button2")->text(), QStringLiteral("Rafraichir SDA"));
     EXPECT_EQ(control<QPushButton>(&form, "Button2")->toolTip(),
@@ -98,6 +99,7 @@ TEST_F(AgendaSettingsTest, Controls_SitInTheirGroupsAndTheCommandsAndDownloadBut
         EXPECT_EQ(widget->parentWidget(), control<QGroupBox>(&form, "GroupBox2")) << widget->objectName().toStdString();
     EXPECT_EQ(form.num_app->parentWidget(), control<QGroupBox>(&form, "GroupBox3"));
     EXPECT_EQ(form.num_temps->parentWidget(), control<QGroupBox>(&form, "GroupBox3"));
+    EXPECT_EQ(form.notif_appel->parentWidget(), control<QGroupBox>(&form, "GroupBox3"));
     EXPECT_EQ(control<QCheckBox>(&form, "exe_commande")->parentWidget(), control<QGroupBox>(&form, "GroupBox4"));
     EXPECT_TRUE(control<QGroupBox>(&form, "GroupBox4")->isHidden());
     EXPECT_TRUE(control<QPushButton>(&form, "Button3")->isHidden());
@@ -124,12 +126,14 @@ TEST_F(AgendaSettingsTest, Save_WritesTheSectionForm3WithExactlyItsSettingsAndTh
         form.edit_zero->setText(QStringLiteral("9"));
         form.num_temps->setChecked(false);
         form.Check_codea->setChecked(false);
+        form.notif_appel->setChecked(false);
         form.SvgEditIni1->SaveForms();
     }
     QList<QByteArray> keys = keysOf("Form3");
     std::sort(keys.begin(), keys.end());
-    QList<QByteArray> expected = {"adresse_ob", "acces_auto",  "sda_liaison", "Check_masque", "edit_3651",   "Check_0",
-                                  "edit_zero",  "Check_codea", "num_app",     "num_temps",    "exe_commande"};
+    QList<QByteArray> expected = {"adresse_ob", "acces_auto", "sda_liaison",  "Check_masque",
+                                  "edit_3651",  "Check_0",    "edit_zero",    "Check_codea",
+                                  "num_app",    "num_temps",  "exe_commande", "notif_appel"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(keys, expected);
 
@@ -139,6 +143,7 @@ TEST_F(AgendaSettingsTest, Save_WritesTheSectionForm3WithExactlyItsSettingsAndTh
     EXPECT_EQ(again.edit_zero->text(), QStringLiteral("9"));
     EXPECT_FALSE(again.num_temps->isChecked());
     EXPECT_FALSE(again.Check_codea->isChecked());
+    EXPECT_FALSE(again.notif_appel->isChecked());
     EXPECT_TRUE(again.num_app->isChecked());
 }
 

@@ -1,0 +1,114 @@
+#include "supervision/callhistorywindow.h"
+
+#include "config/cp1252.h"
+#include "supervision/dialwindow.h"
+#include "ui_callhistorywindow.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+
+namespace {
+
+enum Column
+{
+    DateColumn,
+    DirectionColumn,
+    NumberColumn,
+    NameColumn,
+    LineColumn,
+    OutcomeColumn,
+    DurationColumn
+};
+
+const QColor MissedColour(0xc0, 0x20, 0x20);
+
+QString outcomeText(const CallRecord& record)
+{
+    if (record.isMissed())
+        return QStringLiteral("Manqué");
+    return record.answered ? QStringLiteral("Répondu") : QStringLiteral("Sans réponse");
+}
+
+} // namespace
+
+CallHistoryWindow::CallHistoryWindow(TForm5* dial, QWidget* parent)
+    : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::CallHistoryWindow>()), m_dial(dial)
+{
+    ui->setupUi(this);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    // The names take what the other columns leave, so the window never scrolls sideways.
+    QHeaderView* header = ui->Appels->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
+    connect(ui->Filtre, &QLineEdit::textChanged, this, &CallHistoryWindow::FiltreChange);
+    connect(ui->Appels, &QTableWidget::cellDoubleClicked, this, [this](int row) { AppelsDoubleClick(row); });
+    connect(ui->Button1, &QPushButton::clicked, this, &QWidget::close);
+}
+
+CallHistoryWindow::~CallHistoryWindow() = default;
+
+void CallHistoryWindow::showRecords(const QList<CallRecord>& records)
+{
+    QTableWidget* table = ui->Appels;
+    table->setRowCount(int(records.size()));
+    int missed = 0;
+    int row = 0;
+    for (auto it = records.crbegin(); it != records.crend(); ++it, ++row) {
+        const CallRecord& record = *it;
+        const QStringList texts{QLocale(QLocale::French).toString(record.start, QStringLiteral("ddd dd/MM/yyyy HH:mm")),
+                                record.direction == CallRecord::Direction::Incoming ? QStringLiteral("Entrant")
+                                                                                    : QStringLiteral("Sortant"),
+                                Cp1252::toUnicode(record.number),
+                                Cp1252::toUnicode(record.name),
+                                Cp1252::toUnicode(record.line),
+                                outcomeText(record),
+                                record.answered ? durationText(record.talkSeconds) : QString()};
+        for (int column = 0; column < texts.size(); ++column) {
+            auto* item = new QTableWidgetItem(texts[column]);
+            if (record.isMissed()) {
+                item->setForeground(MissedColour);
+                QFont bold = item->font();
+                bold.setBold(true);
+                item->setFont(bold);
+            }
+            table->setItem(row, column, item);
+        }
+        missed += record.isMissed() ? 1 : 0;
+    }
+    ui->Resume->setText(QStringLiteral("%1 appels, dont %2 manqués").arg(records.size()).arg(missed));
+    FiltreChange();
+}
+
+void CallHistoryWindow::FiltreChange()
+{
+    const QString filter = ui->Filtre->text().trimmed();
+    QTableWidget* table = ui->Appels;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        bool shown = filter.isEmpty();
+        for (int column : {NumberColumn, NameColumn, LineColumn}) {
+            if (!shown && table->item(row, column)->text().contains(filter, Qt::CaseInsensitive))
+                shown = true;
+        }
+        table->setRowHidden(row, !shown);
+    }
+}
+
+void CallHistoryWindow::AppelsDoubleClick(int row)
+{
+    const QTableWidgetItem* number = ui->Appels->item(row, NumberColumn);
+    if (!number || number->text().isEmpty())
+        return;
+    m_dial->Edit1->setText(number->text());
+    m_dial->Edit2->setText(number->text());
+    m_dial->show();
+    m_dial->raise();
+    m_dial->activateWindow();
+}
+
+QString CallHistoryWindow::durationText(int seconds)
+{
+    const QString minutesAndSeconds = QStringLiteral("%1:%2")
+                                          .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                                          .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return seconds >= 3600 ? QString::number(seconds / 3600) + QLatin1Char(':') + minutesAndSeconds : minutesAndSeconds;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "supervision/callcardinfo.h"
+#include "supervision/callhistory.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+
+#include <optional>
+
+// Follows the calls that have a card, from the card's appearance to its
+// removal, and gives the history's record of each call when its card goes. A
+// card that appeared ringing is an incoming call, missed unless it is answered;
+// one that appeared answered is a call the phone placed (the cards show those
+// only once the far end answers). The talk time runs from the answer.
+class CallTracker
+{
+public:
+    void cardAdded(const CallCardInfo& card, const QDateTime& now);
+    void cardAnswered(const QByteArray& key, const QDateTime& now);
+    // The record of the call, or nothing for a key that was never added.
+    std::optional<CallRecord> cardRemoved(const QByteArray& key, const QDateTime& now);
+
+private:
+    struct Call
+    {
+        CallRecord record;
+        QDateTime answeredAt;
+    };
+
+    QHash<QByteArray, Call> m_calls;
+};
