@@ -67,14 +67,9 @@ start_peer agenda agenda_port python3 tools/agenda-www/serve.py --port 0 --bind 
 agenda=http://127.0.0.1:$agenda_port
 echo "PBX simulator on 127.0.0.1:$pbx_port (actions in $demo/pbxsim-actions.log), agenda on $agenda"
 
-# The name lists as the agenda serves them, so that the first cards already
-# show labels and names.
-fetch() { python3 -c 'import sys, urllib.request; sys.stdout.buffer.write(urllib.request.urlopen(sys.argv[1]).read())' "$1"; }
-fetch "$agenda/cgi-bin/synchro/iccc.pl" >"$demo/sda.ini"
-fetch "$agenda/cgi-bin/synchro/iccctel.pl" >"$demo/tel.ini"
-
 # The settings of the console (Form2) and of the agenda window (Form3). The
-# ports change from run to run, so the file is written anew each time.
+# ports change from run to run, so the file is written anew each time. The
+# program downloads the name lists from the agenda itself at start-up.
 printf '%s\r\n' \
     '[Form2]' \
     'HostEdit_as=127.0.0.1' "PortEdit_as=$pbx_port" 'code_soc=from-internal' 'md5_s=1' \

@@ -292,7 +292,9 @@ void TForm1::Timer1Timer()
     // not; the real one follows when the connection completes.
     m_console->ConnectButtonClick();
     m_console->SendButtonClick();
-    m_agenda->reloadNameLists();
+    // The name lists come from the agenda server; a failed download goes to
+    // the program's error handler and skips the rest of this start-up.
+    m_agenda->Button2Click();
     setModeHeight();
 }
 

@@ -3,8 +3,11 @@
 #include "config/datafolder.h"
 #include "config/messagebox.h"
 #include "config/svgeditini.h"
+#include "net/ehttpexception.h"
+#include "net/httpcli.h"
 #include "ui_agendasettings.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -52,7 +55,9 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_uniq
     SvgEditIni1 = new TSvgEditIni(this);
     SvgEditIni1->Loaded();
 
-    connect(ui->Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
+    connect(ui->Button2, &QPushButton::clicked, this, &TForm3::refreshAtUsersRequest);
+    connect(ui->Button3, &QPushButton::clicked, this, &TForm3::Button3Click);
+    connect(ui->Button4, &QPushButton::clicked, this, &TForm3::Button4Click);
     connect(ui->Button5, &QPushButton::clicked, this, &TForm3::Button5Click);
 }
 
@@ -66,7 +71,55 @@ void TForm3::reloadNameLists()
 
 void TForm3::Button2Click()
 {
+    const QString address = adresse_ob->text();
+    if (address.isEmpty() || address == QStringLiteral("http://"))
+        return;
+    Button3Click();
+    Button4Click();
     reloadNameLists();
+}
+
+void TForm3::Button3Click()
+{
+    download("/cgi-bin/synchro/iccc.pl", QStringLiteral("sda.ini"));
+}
+
+void TForm3::Button4Click()
+{
+    download("/cgi-bin/synchro/iccctel.pl", QStringLiteral("tel.ini"));
+}
+
+void TForm3::download(const QByteArray& path, const QString& fileName)
+{
+    THttpCli client;
+    client.URL = adresse_ob->text().toLatin1() + path;
+    client.Proxy.clear();
+    client.ProxyPort = "80";
+    // Recreated at every refresh; a file that cannot be created leaves the
+    // answer discarded, the download itself still runs.
+    QFile file(DataFolder::filePath(fileName));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        client.ReceiveStream = &file;
+    client.Get();
+}
+
+void TForm3::refreshAtUsersRequest()
+{
+    ui->etat_listes->setText(QStringLiteral("Rafraichissement en cours..."));
+    ui->Button2->setEnabled(false);
+    QString outcome;
+    try {
+        Button2Click();
+        outcome = adresse_ob->text().isEmpty() || adresse_ob->text() == QStringLiteral("http://")
+                      ? QStringLiteral("Pas d'adresse d'Orbanel : rien à rafraichir")
+                      : QStringLiteral("SDA : %1, annuaire : %2")
+                            .arg(ValueListEditor1.rowCount())
+                            .arg(ValueListEditor2.rowCount());
+    } catch (const EHttpException& error) {
+        outcome = QStringLiteral("Erreur : ") + QString::fromLatin1(error.Message());
+    }
+    ui->Button2->setEnabled(true);
+    ui->etat_listes->setText(outcome);
 }
 
 void TForm3::Button5Click()

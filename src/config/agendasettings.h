@@ -52,10 +52,23 @@ public:
     // fichier sda.ini" and leaves that list as it was.
     void reloadNameLists();
 
-    // "Rafraichir SDA": the name lists come again from "sda.ini" and "tel.ini".
+    // The refresh: with an agenda address, downloads "sda.ini" then "tel.ini"
+    // from the agenda server into the data folder, then loads both lists.
+    // Does nothing without an address (empty or "http://"). A failed download
+    // raises EHttpException and ends the refresh there: the lists stay as they
+    // were. Runs at start-up and behind "Rafraichir SDA".
     void Button2Click();
+    // The downloads of the SDA list and of the telephone directory; each
+    // raises EHttpException when it fails.
+    void Button3Click();
+    void Button4Click();
     void Button5Click();
 
 private:
+    // "Rafraichir SDA" pressed: the refresh, with its outcome shown in the
+    // window (the main window's error label is hidden).
+    void refreshAtUsersRequest();
+    void download(const QByteArray& path, const QString& fileName);
+
     std::unique_ptr<Ui::TForm3> ui;
 };

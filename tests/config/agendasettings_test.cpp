@@ -2,6 +2,8 @@
 #include "config/messagebox.h"
 #include "config/svgeditini.h"
 #include "control.h"
+#include "httpserverprocess.h"
+#include "net/ehttpexception.h"
 #include "tempdatafolder.h"
 
 #include <QCheckBox>
@@ -186,18 +188,56 @@ TEST_F(AgendaSettingsTest, ReloadNameLists_LoadsBothFilesFromTheDataFolder)
     EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(AgendaSettingsTest, RafraichirButton_ReloadsTheNameListsFromTheDataFolder)
+TEST_F(AgendaSettingsTest, RafraichirButton_DownloadsBothListsFromTheAgendaAndTellsHowManyEntries)
 {
+    HttpServerProcess agenda;
+    const QByteArray sda = "0123=Accueil\r\n0456=Standard\r\n";
+    ASSERT_TRUE(agenda.serve(QStringLiteral("cgi-bin/synchro/iccc.pl"), sda));
+    ASSERT_TRUE(agenda.serve(QStringLiteral("cgi-bin/synchro/iccctel.pl"), "0601020304=Martin\r\n"));
+    ASSERT_TRUE(agenda.start());
     TForm3 form;
-    ASSERT_TRUE(folder.write(QStringLiteral("sda.ini"), QByteArrayLiteral("0123=Accueil\r\n")));
-    ASSERT_TRUE(folder.write(QStringLiteral("tel.ini"), QByteArrayLiteral("0601020304=Martin\r\n")));
+    form.adresse_ob->setText(QString::fromLatin1(agenda.url()));
     control<QPushButton>(&form, "Button2")->click();
-    EXPECT_EQ(form.ValueListEditor1.value("0123"), QByteArrayLiteral("Accueil"));
+    EXPECT_EQ(folder.read(QStringLiteral("sda.ini")), sda) << "the answer byte for byte";
+    EXPECT_EQ(form.ValueListEditor1.value("0456"), QByteArrayLiteral("Standard"));
     EXPECT_EQ(form.ValueListEditor2.value("0601020304"), QByteArrayLiteral("Martin"));
-    ASSERT_TRUE(folder.write(QStringLiteral("sda.ini"), QByteArrayLiteral("0123=Standard\r\n")));
-    control<QPushButton>(&form, "Button2")->click();
-    EXPECT_EQ(form.ValueListEditor1.value("0123"), QByteArrayLiteral("Standard"));
+    EXPECT_EQ(control<QLabel>(&form, "etat_listes")->text(), QStringLiteral("SDA : 2, annuaire : 1"));
     EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(AgendaSettingsTest, Refresh_AFailedDownloadEndsWithItsErrorAndLeavesTheListsAsTheyWere)
+{
+    HttpServerProcess agenda;
+    ASSERT_TRUE(agenda.serve(QStringLiteral("cgi-bin/synchro/iccc.pl"), "0123=Accueil\r\n"));
+    ASSERT_TRUE(agenda.start());
+    ASSERT_TRUE(folder.write(QStringLiteral("tel.ini"), QByteArrayLiteral("0601020304=Martin\r\n")));
+    TForm3 form;
+    form.ValueListEditor1.load(QByteArrayLiteral("0999=Ancien\r\n"));
+    form.adresse_ob->setText(QString::fromLatin1(agenda.url()));
+    try {
+        form.Button2Click();
+        ADD_FAILURE() << "the refresh of a missing list succeeded";
+    } catch (const EHttpException& error) {
+        EXPECT_EQ(error.ErrorCode(), 404);
+    }
+    EXPECT_EQ(form.ValueListEditor1.value("0999"), QByteArrayLiteral("Ancien"));
+    EXPECT_TRUE(folder.read(QStringLiteral("tel.ini")).isEmpty()) << "recreated for the download that failed";
+
+    control<QPushButton>(&form, "Button2")->click();
+    EXPECT_EQ(control<QLabel>(&form, "etat_listes")->text(), QStringLiteral("Erreur : File not found"));
+    EXPECT_TRUE(control<QPushButton>(&form, "Button2")->isEnabled());
+}
+
+TEST_F(AgendaSettingsTest, Refresh_WithoutAnAgendaAddressDoesNothing)
+{
+    ASSERT_TRUE(folder.write(QStringLiteral("sda.ini"), QByteArrayLiteral("0123=Accueil\r\n")));
+    TForm3 form;
+    for (const QString& address : {QString(), QStringLiteral("http://")}) {
+        form.adresse_ob->setText(address);
+        form.Button2Click();
+        EXPECT_EQ(form.ValueListEditor1.rowCount(), 0);
+        EXPECT_EQ(folder.read(QStringLiteral("sda.ini")), QByteArrayLiteral("0123=Accueil\r\n"));
+    }
 }
 
 TEST_F(AgendaSettingsTest, ReloadNameLists_MissingFilesLeaveTheListsAsTheyWere)
