@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev googletest libbenchmark-dev
-    python3 socat inetutils-telnetd dante-server microsocks
+    python3 socat inetutils-telnetd dante-server microsocks nginx-light curl
     xvfb xcompmgr imagemagick xdotool x11-utils
     dbus trayer
     fonts-dejavu-core

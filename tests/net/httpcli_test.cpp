@@ -4,6 +4,7 @@
 #include "httpserverprocess.h"
 #include "net/ehttpexception.h"
 #include "net/httpcli.h"
+#include "nginxprocess.h"
 #include "plainpeer.h"
 #include "socksproxy.h"
 
@@ -119,6 +120,66 @@ INSTANTIATE_TEST_SUITE_P(
         ServerCase{"NoCredentials", "/private", "", httpGET, 401, "", "Unauthorized", ""},
         ServerCase{"Post", "/post", "", httpPOST, 200, "posted:name=Dupont", "OK", ""}),
     [](const ::testing::TestParamInfo<ServerCase>& info) { return std::string(info.param.name); });
+
+// A name list of about 5 MB, as a large office's directory would be.
+QByteArray LargeNameList()
+{
+    QByteArray list;
+    for (int i = 0; list.size() < 5 * 1024 * 1024; ++i)
+        list += "06" + QByteArray::number(10000000 + i) + "=Abonn\xe9 num\xe9ro " + QByteArray::number(i) + "\r\n";
+    return list;
+}
+
+struct NginxCase
+{
+    const char* name;
+    QByteArray path;
+    QByteArray credentials;
+    int status;
+    QByteArray reason;
+    qint64 docLength; // of a document that came
+};
+
+class HttpCliNginx : public ::testing::TestWithParam<NginxCase>
+{
+};
+
+TEST_P(HttpCliNginx, RequestEndsAsTheServerAnswered)
+{
+    const NginxCase& c = GetParam();
+    static const QByteArray large = LargeNameList();
+    NginxProcess nginx;
+    ASSERT_TRUE(nginx.serve(QStringLiteral("list.txt"), List));
+    ASSERT_TRUE(nginx.serve(QStringLiteral("nolength.txt"), List));
+    ASSERT_TRUE(nginx.serve(QStringLiteral("private/list.txt"), List));
+    ASSERT_TRUE(nginx.serve(QStringLiteral("empty.txt"), QByteArray()));
+    ASSERT_TRUE(nginx.serve(QStringLiteral("large.txt"), large));
+    ASSERT_EQ(nginx.start(), QString());
+    THttpCli client;
+    client.URL = nginx.url(c.path, c.credentials);
+    const Outcome outcome = RunRequest(client, httpGET);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_EQ(outcome.reason, c.reason);
+    if (c.status < 400) {
+        EXPECT_EQ(client.DocLength, c.docLength);
+        const QByteArray& expected = c.path == "/large.txt" ? large : c.path == "/empty.txt" ? QByteArray() : List;
+        EXPECT_TRUE(outcome.body == expected) << outcome.body.size() << " bytes of " << expected.size();
+        EXPECT_EQ(outcome.docBegins, expected.isEmpty() ? 0 : 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, HttpCliNginx,
+    ::testing::Values(NginxCase{"LargeList", "/large.txt", "", 200, "OK", LargeNameList().size()},
+                      NginxCase{"LengthZero", "/empty.txt", "", 200, "OK", 0},
+                      NginxCase{"NoLength", "/nolength.txt", "", 200, "OK", -1},
+                      NginxCase{"MovedToARootedPath", "/old", "", 200, "OK", List.size()},
+                      NginxCase{"FoundAtAnAbsoluteAddress", "/elsewhere", "", 200, "OK", List.size()},
+                      NginxCase{"RelocationLoop", "/loop", "", 404, "too many relocations (more than 20)", -1},
+                      NginxCase{"Missing", "/none.txt", "", 404, "Not Found", -1},
+                      NginxCase{"Credentials", "/private/list.txt", "agent:s3cret@", 200, "OK", List.size()},
+                      NginxCase{"NoCredentials", "/private/list.txt", "", 401, "Unauthorized", -1}),
+    [](const ::testing::TestParamInfo<NginxCase>& info) { return std::string(info.param.name); });
 
 TEST(HttpCli, ServerThatSendsNothing_EndsTheRequestAtTheStallLimit)
 {
