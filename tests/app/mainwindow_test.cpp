@@ -421,6 +421,24 @@ TEST_F(MainWindowTest, StartUpTimer_KeepsRoomForCardsAlreadyShown)
     EXPECT_EQ(form1->height(), 125 + 64);
 }
 
+TEST_F(MainWindowTest, StartUpTimer_AFailedNameListDownloadEndsInTheStatusLabelAndSkipsTheRest)
+{
+    // Nothing listens on port 1 of the loopback: the download is refused.
+    form3->adresse_ob->setText(QStringLiteral("http://127.0.0.1:1"));
+    const int heightBefore = form1->height();
+    const auto sink = [this](const QString& message) { form1->ApplicationEvents1Exception(message); };
+    EXPECT_TRUE(CorvalineApplication::guarded(
+        [this] {
+            form1->Timer1Timer();
+            return true;
+        },
+        sink));
+    EXPECT_TRUE(form1->Label3->text().endsWith(QStringLiteral("(Error #10061)")))
+        << form1->Label3->text().toStdString();
+    EXPECT_EQ(form1->height(), heightBefore) << "the mode height comes after the lists";
+    EXPECT_EQ(form3->ValueListEditor1.rowCount(), 0);
+}
+
 TEST_F(MainWindowTest, TransparencySlider_SetsTheWindowOpacity)
 {
     EXPECT_EQ(control<QSlider>(form1, "TrackBar1")->minimum(), 60);
