@@ -5,6 +5,7 @@
 
 #include "app/desktopintegration.h"
 #include "app/mainwindow.h"
+#include "config/agendasettings.h"
 #include "control.h"
 #include "supervision/callhistorywindow.h"
 #include "supervision/dialwindow.h"
@@ -36,15 +37,18 @@ protected:
 
 TEST_F(CallHistoryOnLoopback, FourCalls_NewestFirstWithTheMissedOneMarked_DoubleClickFillsTheDialWindow)
 {
-    // The first four scripted calls: three answered, then one the caller gives up.
+    // The first four scripted calls: three answered, then one the caller gives
+    // up. The first comes once the name lists are downloaded at start-up.
     startSimulator({QStringLiteral("--calls"), QStringLiteral("new"), QStringLiteral("--first-call"),
-                    QStringLiteral("0.2"), QStringLiteral("--ring-time"), QStringLiteral("0.4"),
+                    QStringLiteral("1.5"), QStringLiteral("--ring-time"), QStringLiteral("0.4"),
                     QStringLiteral("--talk-time"), QStringLiteral("1"), QStringLiteral("--call-interval"),
                     QStringLiteral("1.6")});
     writeSettings(false);
-    ASSERT_TRUE(dataDir.write(QStringLiteral("tel.ini"), "0612345678=Dupont Marie\r\n"));
-    ASSERT_TRUE(dataDir.write(QStringLiteral("sda.ini"), "0491234500=Accueil\r\n"));
+    // The name lists come from the agenda at start-up, as in an office.
+    const QByteArray agendaAddress = startAgenda("0612345678=Dupont Marie\r\n", "0491234500=Accueil\r\n");
+    ASSERT_FALSE(agendaAddress.isEmpty());
     createWindows();
+    form3->adresse_ob->setText(QString::fromLatin1(agendaAddress));
     ASSERT_TRUE(startUpAndLogIn());
     const DesktopIntegration* desktop = windows->desktop();
     ASSERT_TRUE(testsupport::waitFor([&] { return desktop->history().records().size() >= 4; }, 30000));

@@ -98,12 +98,14 @@ protected:
 TEST_F(CallNotification, RingingCallIsNotified_TheActionOpensTheAgenda_TheAnswerClosesIt)
 {
     // The first scripted call: 0612345678 on the SDA 0491234500, answered.
-    startSimulator(OneScriptedCall("new", "3", "2"));
+    // It rings once the name lists are downloaded at start-up.
+    startSimulator(OneScriptedCall("new", "3", "2", "1.5"));
     writeSettings(false);
-    ASSERT_TRUE(dataDir.write(QStringLiteral("tel.ini"), "0612345678=Dupont Marie\r\n"));
-    ASSERT_TRUE(dataDir.write(QStringLiteral("sda.ini"), "0491234500=Accueil\r\n"));
+    // The name lists come from the agenda at start-up, as in an office.
+    const QByteArray agendaAddress = startAgenda("0612345678=Dupont Marie\r\n", "0491234500=Accueil\r\n");
+    ASSERT_FALSE(agendaAddress.isEmpty());
     createWindows();
-    form3->adresse_ob->setText(QStringLiteral("http://agenda.test"));
+    form3->adresse_ob->setText(QString::fromLatin1(agendaAddress));
     ASSERT_TRUE(startUpAndLogIn());
 
     ASSERT_TRUE(testsupport::waitFor([&] { return !server.notified.isEmpty(); }, 10000));
@@ -119,7 +121,7 @@ TEST_F(CallNotification, RingingCallIsNotified_TheActionOpensTheAgenda_TheAnswer
     emit server.ActionInvoked(shown.id, QStringLiteral("default"));
     ASSERT_TRUE(testsupport::waitFor([&] { return !pages.isEmpty(); }));
     EXPECT_EQ(pages.join(u' ').toStdString(),
-              "http://agenda.test/cgi-bin/agenda/frame.pl?sda=0491234500&number=0612345678");
+              agendaAddress.toStdString() + "/cgi-bin/agenda/frame.pl?sda=0491234500&number=0612345678");
 
     // Closed at the answer, while the card is still there; once only.
     ASSERT_TRUE(testsupport::waitFor([&] { return !server.closed.isEmpty(); }, 10000));

@@ -16,12 +16,14 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
-QStringList OneScriptedCall(const char* style, const char* ringSeconds, const char* talkSeconds)
+QStringList OneScriptedCall(const char* style, const char* ringSeconds, const char* talkSeconds,
+                            const char* firstCallSeconds)
 {
-    return {QStringLiteral("--calls"),     QString::fromLatin1(style),       QStringLiteral("--first-call"),
-            QStringLiteral("0.2"),         QStringLiteral("--ring-time"),    QString::fromLatin1(ringSeconds),
-            QStringLiteral("--talk-time"), QString::fromLatin1(talkSeconds), QStringLiteral("--call-interval"),
-            QStringLiteral("60")};
+    return {QStringLiteral("--calls"),         QString::fromLatin1(style),
+            QStringLiteral("--first-call"),    QString::fromLatin1(firstCallSeconds),
+            QStringLiteral("--ring-time"),     QString::fromLatin1(ringSeconds),
+            QStringLiteral("--talk-time"),     QString::fromLatin1(talkSeconds),
+            QStringLiteral("--call-interval"), QStringLiteral("60")};
 }
 
 QByteArrayList ManagerBlocks(const QByteArray& text)
@@ -39,6 +41,7 @@ void CorvalineOnLoopback::TearDown()
 {
     windows.reset();
     simulator.reset();
+    agenda.reset();
     CapturedDesktopFixture::TearDown();
 }
 
@@ -94,6 +97,15 @@ void CorvalineOnLoopback::createWindows()
         handler(sender, buffer, len);
     };
     form1->show();
+}
+
+QByteArray CorvalineOnLoopback::startAgenda(const QByteArray& telephoneList, const QByteArray& sdaList)
+{
+    agenda = std::make_unique<HttpServerProcess>();
+    if (!agenda->serve(QStringLiteral("cgi-bin/synchro/iccctel.pl"), telephoneList) ||
+        !agenda->serve(QStringLiteral("cgi-bin/synchro/iccc.pl"), sdaList) || !agenda->start())
+        return QByteArray();
+    return agenda->url();
 }
 
 bool CorvalineOnLoopback::startUpAndLogIn()

@@ -2,6 +2,7 @@
 
 #include "app/applicationwindows.h"
 #include "captureddesktopfixture.h"
+#include "httpserverprocess.h"
 #include "simulatorprocess.h"
 
 #include <QByteArray>
@@ -19,9 +20,10 @@ class TForm5;
 class TFrame4;
 
 // Simulator arguments for one scripted incoming call in the given header style
-// ("old" or "new"): it comes after 0.2 s, rings and talks for the given
+// ("old" or "new"): it comes after 0.2 s (or the seconds given), rings and talks for the given
 // seconds, and the next call comes only a minute later.
-QStringList OneScriptedCall(const char* style, const char* ringSeconds, const char* talkSeconds);
+QStringList OneScriptedCall(const char* style, const char* ringSeconds, const char* talkSeconds,
+                            const char* firstCallSeconds = "0.2");
 
 // The blocks of manager text, each with its closing empty line.
 QByteArrayList ManagerBlocks(const QByteArray& text);
@@ -71,7 +73,12 @@ protected:
     QList<TFrame4*> cards() const;
     TFrame4* onlyCard() const;
 
+    // Starts an agenda server that holds the two name lists and returns its
+    // address: set in adresse_ob, the program downloads them at start-up.
+    QByteArray startAgenda(const QByteArray& telephoneList, const QByteArray& sdaList);
+
     std::unique_ptr<SimulatorProcess> simulator;
+    std::unique_ptr<HttpServerProcess> agenda;
     std::unique_ptr<ApplicationWindows> windows;
     TForm1* form1 = nullptr;
     TForm2* form2 = nullptr;
