@@ -19,7 +19,6 @@ void LiveChannelList::requested()
     m_awaited = true;
     m_complete = false;
     m_keys.clear();
-    m_channels.clear();
 }
 
 void LiveChannelList::reset()
@@ -38,8 +37,6 @@ bool LiveChannelList::read(QByteArrayView text)
             if (const QByteArrayView key = headerValue(message, name); !key.isEmpty())
                 m_keys.insert(key.toByteArray());
         }
-        if (const QByteArrayView channel = headerValue(message, "Channel"); !channel.isEmpty())
-            m_channels.insert(channel.toByteArray());
         if (headerValue(message, "ActionID") != ActionId)
             return;
         m_complete = headerValue(message, "Event").compare("StatusComplete", Qt::CaseInsensitive) == 0;

@@ -29,13 +29,11 @@ public:
     // answer to the action ends the wait without a list.
     bool read(QByteArrayView text);
 
-    // Of the completed list: the Uniqueids, and the channel names.
+    // The Uniqueids of the completed list.
     const QSet<QByteArray>& keys() const { return m_keys; }
-    const QSet<QByteArray>& channels() const { return m_channels; }
 
 private:
     bool m_awaited = false;
     bool m_complete = false;
     QSet<QByteArray> m_keys;
-    QSet<QByteArray> m_channels;
 };

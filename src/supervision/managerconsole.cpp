@@ -264,22 +264,15 @@ void TForm2::removeEndedCalls()
 {
     if (!CallCards)
         return;
-    QSet<QByteArray> live = m_liveChannels.keys();
-    // Older managers give a masqueraded channel a new Uniqueid: a card whose
-    // channel lives on stays.
-    for (const QByteArray& channel : m_liveChannels.channels())
-        live.insert(CallCards->callCardKeyForChannel(cardChannel(channel)));
+    // Only the keys count. A restarted PBX names its channels again from the
+    // start, so a channel name says nothing about which call a card shows.
+    // A copy: removing a card runs the event loop, and a new login may start
+    // another list meanwhile.
+    const QSet<QByteArray> live = m_liveChannels.keys();
     for (const QByteArray& key : CallCards->callCardKeys()) {
         if (key != TFrame4::DisconnectionKey && !live.contains(key))
             CallCards->RemoveCallCard(key);
     }
-}
-
-QByteArray TForm2::cardChannel(const QByteArray& managerChannel) const
-{
-    if (isModernMode())
-        return managerChannel.left(managerChannel.indexOf(';'));
-    return managerChannel.startsWith("SIP/") ? managerChannel.mid(4) : managerChannel;
 }
 
 void TForm2::loginRefused()

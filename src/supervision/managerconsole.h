@@ -172,8 +172,6 @@ private:
     // Once the manager has listed its live channels: the cards of calls that
     // are not among them ended while the session was down, and go.
     void removeEndedCalls();
-    // The channel as a card of the current mode names it.
-    QByteArray cardChannel(const QByteArray& managerChannel) const;
     // Shows, interprets and journals one hand-over of whole messages.
     void handOver(const QByteArray& text);
     void noteBanner(const QByteArray& text);
