@@ -117,6 +117,11 @@ struct StreamCase
     QByteArray replies;
 };
 
+void PrintTo(const StreamCase& row, std::ostream* os)
+{
+    *os << row.what;
+}
+
 class TnCnxBannerSession : public TnCnxSession, public ::testing::WithParamInterface<StreamCase>
 {
 protected:
@@ -173,12 +178,12 @@ TEST_P(TnCnxBannerSession, StreamAfterTheBanner_IsPlainData)
         peer.Send(row.rest);
     }
     waitFor([&] { return Data().size() >= row.data.size(); });
-    EXPECT_EQ(Data().toHex(' '), row.data.toHex(' '));
+    EXPECT_EQ(Data().toHex(' ').toStdString(), row.data.toHex(' ').toStdString());
     // Replies go out while a read is decoded, before its data is handed over: a text sent now comes after them.
     const QByteArray ping = "Action: Ping\r\n\r\n";
     tn.SendText(ping);
     ASSERT_TRUE(waitFor([&] { return peer.Received().endsWith(ping); }));
-    EXPECT_EQ(peer.Received().chopped(ping.size()).toHex(' '), row.replies.toHex(' '));
+    EXPECT_EQ(peer.Received().chopped(ping.size()).toHex(' ').toStdString(), row.replies.toHex(' ').toStdString());
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, TnCnxBannerSession, ::testing::ValuesIn(streamCases),
@@ -213,7 +218,7 @@ TEST_F(TnCnxSession, RepeatedRequests_AreAnsweredOncePerVerbAndOption)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         SendAndSettle(row.sent);
-        EXPECT_EQ(answers.toHex(' '), row.answers.toHex(' '));
+        EXPECT_EQ(answers.toHex(' ').toStdString(), row.answers.toHex(' ').toStdString());
     }
     EXPECT_FALSE(tn.LocalEcho());
     EXPECT_EQ(localEchoes, 2);
