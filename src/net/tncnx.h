@@ -75,7 +75,7 @@ public:
 private:
     void SocketDataAvailable();
     void SocketSessionClosed(quint16 error);
-    // Each returns false when a handler destroyed the session: decoding must stop.
+    // Each returns false when a handler destroyed the session or a refused reply closed it: decoding must stop.
     bool DecodeByte(unsigned char b);
     bool HandleOption(unsigned char verb, unsigned char option);
     bool FirstRequest(unsigned char verb, unsigned char option);

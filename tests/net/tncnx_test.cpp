@@ -500,3 +500,25 @@ TEST(TnCnx, RefusedConnect_ReportsTheErrorThenClosed)
     ASSERT_TRUE(waitFor([&] { return events.size() == 2; }));
     EXPECT_EQ(events, (std::vector<std::string>{"connected 10061", "closed 0"}));
 }
+
+// The owner's texts are bounded too: past the bound the send fails as the socket reports it, and the session
+// stays for its owner to close.
+TEST(TnCnx, OwnerSendPastTheOutputBound_IsRefusedWith10055)
+{
+    std::atomic<bool> done{false};
+    PlainPeer peer([&](int) { WaitUntilSet(done); });
+    TTnCnx tn;
+    tn.SetHost("127.0.0.1");
+    tn.SetPort(QByteArray::number(peer.Port()));
+    tn.Connect();
+    ASSERT_TRUE(waitFor([&] { return tn.SessionOpen(); }));
+    const QByteArray action = "Action: Ping\r\nParameters: " + QByteArray(65536, 'p') + "\r\n\r\n";
+    // Many times the bound plus what the kernels of both ends hold.
+    QByteArray refusal;
+    for (int i = 0; i < 1024 && refusal.isEmpty(); ++i)
+        refusal = RaisedSocketMessage([&] { tn.SendText(action); });
+    done = true;
+    EXPECT_EQ(refusal, QByteArray("Error 10055 in function Send\r\nNo buffer space available"));
+    EXPECT_TRUE(tn.SessionOpen());
+    EXPECT_LE(tn.Socket()->BufferedSendCount(), TTnCnx::MaxWaitingOutput);
+}
