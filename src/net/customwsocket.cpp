@@ -285,6 +285,10 @@ int TCustomWSocket::Send(const void* data, int len)
         ReportWinsockError("Send", WSAENOTCONN);
         return -1;
     }
+    if (len > 0 && m_sendBufferCount + len > m_sendBufferLimit) {
+        ReportWinsockError("Send", WSAENOBUFS);
+        return -1;
+    }
     m_allSent = false;
     int result = 0;
     if (len > 0) {
@@ -316,11 +320,13 @@ void TCustomWSocket::AppendToSendBuffer(const char* data, int len)
         m_sendBuffer.push_back(std::make_unique<TBuffer>(SendBufferBlockSize));
         done += m_sendBuffer.back()->Append(data + done, len - done);
     }
+    m_sendBufferCount += len;
 }
 
 void TCustomWSocket::DiscardSendBuffer()
 {
     m_sendBuffer.clear();
+    m_sendBufferCount = 0;
 }
 
 void TCustomWSocket::TryToSend()
@@ -361,6 +367,7 @@ void TCustomWSocket::TryToSend()
             return;
         }
         block.Consume(sent);
+        m_sendBufferCount -= sent;
         if (sent < length) {
             // The network took part of the block: the rest goes on the next write notification.
             ArmWrite();

@@ -139,6 +139,15 @@ public:
     int LingerTimeout() const { return m_lingerTimeout; }
     void SetLingerTimeout(int value) { m_lingerTimeout = value; }
     TSocket HSocket() const { return m_hSocket; }
+    // Bytes queued by Send that the network has not taken yet.
+    qint64 BufferedSendCount() const { return m_sendBufferCount; }
+    // A Send that would leave more than this many bytes waiting is refused
+    // (error 10055): a peer that stops reading cannot make the socket hold
+    // its output without end. Generous enough for any one transfer the
+    // program makes; a session that only carries short texts sets its own.
+    static constexpr qint64 DefaultSendBufferLimit = qint64{64} << 20;
+    qint64 SendBufferLimit() const { return m_sendBufferLimit; }
+    void SetSendBufferLimit(qint64 value) { m_sendBufferLimit = value; }
     // A connected socket gives up on data the peer leaves unacknowledged for
     // this long (and on a peer that answers no probe), instead of after the
     // system's own quarter of an hour of retries. False when it cannot be set.
@@ -264,6 +273,8 @@ private:
 
     std::unique_ptr<TSocketNotifyWindow> m_window;
     std::deque<std::unique_ptr<TBuffer>> m_sendBuffer;
+    qint64 m_sendBufferCount = 0;
+    qint64 m_sendBufferLimit = DefaultSendBufferLimit;
     int m_sendFlags = 0;
     int m_lookupId = -1;
     bool m_lookupReverse = false;

@@ -1,5 +1,6 @@
 #include "net/tncnx.h"
 
+#include "net/esocketexception.h"
 #include "net/winsockerror.h"
 #include "net/wsocket.h"
 
@@ -61,6 +62,7 @@ QByteArray Command(unsigned char verb, unsigned char option)
 
 TTnCnx::TTnCnx(QObject* owner) : QObject(owner), m_socket(new TWSocket(this))
 {
+    m_socket->SetSendBufferLimit(MaxWaitingOutput);
     m_socket->OnSessionConnected = [this](TCustomWSocket*, quint16 error) {
         if (OnSessionConnected)
             OnSessionConnected(this, error);
@@ -93,9 +95,7 @@ void TTnCnx::Connect()
         m_socket->Close();
     if (!m_socket)
         return;
-    // A command cut short by the end of the previous connection must not eat the new session's first bytes.
-    ResetDecoder();
-    m_count = 0;
+    ResetForNewConnection();
     m_socket->SetProto("tcp");
     m_socket->SetPort(m_port);
     m_socket->SetAddr(m_host);
@@ -150,20 +150,41 @@ void TTnCnx::SocketDataAvailable()
     }
     if (count < 0) {
         const int error = m_socket->LastError();
-        if (error != WSAEWOULDBLOCK && OnDisplay)
-            OnDisplay(this, "\r\n**** ERROR: " + QByteArray::number(error) + " ****\r\n");
+        if (error != WSAEWOULDBLOCK)
+            DisplayError(error);
         return;
     }
     decodeReceived(block, count);
 }
 
+void TTnCnx::DisplayError(int code)
+{
+    if (OnDisplay)
+        OnDisplay(this, "\r\n**** ERROR: " + QByteArray::number(code) + " ****\r\n");
+}
+
 void TTnCnx::decodeReceived(const char* data, int len)
 {
     for (int i = 0; i < len; ++i) {
-        if (!DecodeByte(static_cast<unsigned char>(data[i])))
+        const auto b = static_cast<unsigned char>(data[i]);
+        WatchForBanner(b);
+        if (!(m_plain ? AppendData(b) : DecodeByte(b)))
             return;
     }
     FlushBuffer();
+}
+
+// The banner's bytes are plain text, which the decoder passes as data anyway: the switch to plain data takes
+// effect from the byte after the banner on, within the same read too.
+void TTnCnx::WatchForBanner(unsigned char b)
+{
+    if (m_plain || m_bannerMatched < 0 || m_plainTextBanner.isEmpty())
+        return;
+    if (static_cast<char>(b) != m_plainTextBanner.at(m_bannerMatched)) {
+        m_bannerMatched = -1;
+        return;
+    }
+    m_plain = ++m_bannerMatched == m_plainTextBanner.size();
 }
 
 bool TTnCnx::DecodeByte(unsigned char b)
@@ -186,8 +207,9 @@ bool TTnCnx::DecodeByte(unsigned char b)
             m_subnegotiation.append(static_cast<char>(b));
             return true;
         }
-        // So long a body was never a subnegotiation: the manager does not double IAC, so a CP1252 "ÿú" (FF FA) in
-        // a caller name reads as IAC SB. Waiting for an SE would swallow the session: this byte is data again.
+        // So long a body was never a subnegotiation: a peer that does not double IAC (a manager whose banner
+        // was not named) sends a CP1252 "ÿú" (FF FA) that reads as IAC SB. Waiting for an SE would swallow the
+        // session: this byte is data again.
         Trace("Subnegotiation over " + QByteArray::number(MaxSubnegotiation) + " bytes dropped");
         m_inSubnegotiation = false;
         m_subnegotiation.clear();
@@ -227,37 +249,47 @@ bool TTnCnx::DecodeByte(unsigned char b)
 
 bool TTnCnx::HandleOption(unsigned char verb, unsigned char option)
 {
+    if (!FirstRequest(verb, option))
+        return option == TN_ECHO ? FollowEcho(verb) : true;
     switch (option) {
     case TN_TRANSMIT_BINARY:
     case TN_SUPPRESS_GA:
-        if (verb == TNCH_WILL)
-            Answer(TNCH_DO, option);
-        return true;
+        return verb != TNCH_WILL || Answer(TNCH_DO, option);
     case TN_ECHO:
-        if (verb == TNCH_WILL) {
-            Answer(TNCH_DO, option);
-            m_localEcho = false;
-        } else if (verb == TNCH_WONT) {
-            m_localEcho = true;
-        }
-        return Notify(OnLocalEcho);
+        if (verb == TNCH_WILL && !Answer(TNCH_DO, option))
+            return false;
+        return FollowEcho(verb);
     case TN_SEND_LOC:
         if (verb != TNCH_DO)
             return true;
-        Answer(TNCH_WILL, option);
-        if (!Notify(OnSendLoc))
-            return false;
-        SendSubnegotiation(QByteArray(1, static_cast<char>(TN_SEND_LOC)) + m_location);
-        return true;
+        return Answer(TNCH_WILL, option) && Notify(OnSendLoc) &&
+               SendSubnegotiation(QByteArray(1, static_cast<char>(TN_SEND_LOC)) + m_location);
     case TN_TERMTYPE:
     case TN_EOR:
-        if (verb == TNCH_DO)
-            Answer(TNCH_WILL, option);
-        return true;
+        return verb != TNCH_DO || Answer(TNCH_WILL, option);
     default:
-        Answer(verb == TNCH_WILL ? TNCH_DONT : TNCH_WONT, option);
-        return true;
+        return Answer(verb == TNCH_WILL ? TNCH_DONT : TNCH_WONT, option);
     }
+}
+
+// A request repeated on the same connection gets no second answer: answering every one would let two ends
+// answer each other's answers for ever, and a peer that never reads pile them up.
+bool TTnCnx::FirstRequest(unsigned char verb, unsigned char option)
+{
+    const size_t request = static_cast<size_t>(verb - TNCH_WILL) * 256 + option;
+    if (m_requestsSeen.test(request))
+        return false;
+    m_requestsSeen.set(request);
+    return true;
+}
+
+bool TTnCnx::FollowEcho(unsigned char verb)
+{
+    if (verb == TNCH_WILL)
+        m_localEcho = false;
+    else if (verb == TNCH_WONT)
+        m_localEcho = true;
+    return Notify(OnLocalEcho);
 }
 
 bool TTnCnx::HandleSubnegotiation()
@@ -268,8 +300,7 @@ bool TTnCnx::HandleSubnegotiation()
     if (!Notify(OnTermType))
         return false;
     const char head[] = {static_cast<char>(TN_TERMTYPE), static_cast<char>(TN_TTYPE_IS)};
-    SendSubnegotiation(QByteArray(head, sizeof head) + m_termType);
-    return true;
+    return SendSubnegotiation(QByteArray(head, sizeof head) + m_termType);
 }
 
 bool TTnCnx::Notify(const std::function<void(TTnCnx*)>& handler)
@@ -281,16 +312,38 @@ bool TTnCnx::Notify(const std::function<void(TTnCnx*)>& handler)
     return !self.isNull();
 }
 
-void TTnCnx::Answer(unsigned char verb, unsigned char option)
+bool TTnCnx::Answer(unsigned char verb, unsigned char option)
 {
-    SendText(Command(verb, option));
+    return SendReply(Command(verb, option));
 }
 
-void TTnCnx::SendSubnegotiation(const QByteArray& body)
+bool TTnCnx::SendSubnegotiation(const QByteArray& body)
 {
     const char begin[] = {static_cast<char>(TNCH_IAC), static_cast<char>(TNCH_SB)};
     const char end[] = {static_cast<char>(TNCH_IAC), static_cast<char>(TNCH_SE)};
-    SendText(QByteArray(begin, sizeof begin) + body + QByteArray(end, sizeof end));
+    return SendReply(QByteArray(begin, sizeof begin) + body + QByteArray(end, sizeof end));
+}
+
+// A reply the socket refuses, because the peer has left too much unread or for any other reason, ends the
+// session: the peer's requests would otherwise make the session hold its replies without end. Returns false
+// when the session was closed, so that decoding stops.
+bool TTnCnx::SendReply(const QByteArray& bytes)
+{
+    if (!SessionOpen())
+        return true;
+    int sent = -1;
+    try {
+        sent = SendText(bytes);
+    } catch (const ESocketException&) {
+        // The code is in the socket's last error, shown below.
+    }
+    if (sent >= 0)
+        return true;
+    QPointer<TTnCnx> self(this);
+    DisplayError(m_socket ? m_socket->LastError() : WSAENOTSOCK);
+    if (self)
+        Close();
+    return false;
 }
 
 bool TTnCnx::AppendData(unsigned char b)
@@ -316,8 +369,14 @@ bool TTnCnx::FlushBuffer()
     return !self.isNull();
 }
 
-void TTnCnx::ResetDecoder()
+// A command cut short by the end of the previous connection must not eat the new session's first bytes, and
+// the new peer's requests are answered afresh.
+void TTnCnx::ResetForNewConnection()
 {
+    m_count = 0;
+    m_requestsSeen.reset();
+    m_bannerMatched = 0;
+    m_plain = false;
     m_afterIac = false;
     m_verb = 0;
     m_inSubnegotiation = false;

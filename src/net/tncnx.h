@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
+#include <bitset>
 #include <functional>
 
 class TWSocket;
@@ -14,6 +15,12 @@ class TWSocket;
 // and hands the data to its owner in NUL-terminated blocks of at most 2048
 // bytes. Decoder traces go to the logging category corvaline.telnet (debug
 // level, off by default).
+//
+// Each option request is answered once per connection and verb: a peer that
+// repeats a request gets no second answer, so two ends cannot answer each
+// other's answers for ever. Output the peer leaves unread is bounded
+// (MaxWaitingOutput): an owner's send past it fails with error 10055, and a
+// negotiation reply past it closes the session.
 class TTnCnx : public QObject
 {
 public:
@@ -40,6 +47,16 @@ public:
     void SetTermType(const QByteArray& value) { m_termType = value; }
     bool LocalEcho() const { return m_localEcho; }
     void SetLocalEcho(bool value) { m_localEcho = value; }
+    // When a connection's first bytes are this text (a server's banner), the
+    // peer speaks no telnet: everything it sends after them is data, 255
+    // included, and nothing is taken for a command or answered. Empty (the
+    // default): every peer is a telnet server.
+    QByteArray PlainTextBanner() const { return m_plainTextBanner; }
+    void SetPlainTextBanner(const QByteArray& value) { m_plainTextBanner = value; }
+
+    // Bytes the session lets wait for a peer that does not read. The session
+    // carries short texts: a peer that leaves this much unread has stopped.
+    static constexpr qint64 MaxWaitingOutput = qint64{1} << 20;
 
     void Connect();
     void Close();
@@ -58,16 +75,21 @@ public:
 private:
     void SocketDataAvailable();
     void SocketSessionClosed(quint16 error);
-    // Each returns false when a handler destroyed the session: decoding must stop.
+    // Each returns false when a handler destroyed the session or a refused reply closed it: decoding must stop.
     bool DecodeByte(unsigned char b);
     bool HandleOption(unsigned char verb, unsigned char option);
+    bool FirstRequest(unsigned char verb, unsigned char option);
+    bool FollowEcho(unsigned char verb);
+    void WatchForBanner(unsigned char b);
     bool HandleSubnegotiation();
     bool AppendData(unsigned char b);
     bool FlushBuffer();
     bool Notify(const std::function<void(TTnCnx*)>& handler);
-    void Answer(unsigned char verb, unsigned char option);
-    void SendSubnegotiation(const QByteArray& body);
-    void ResetDecoder();
+    bool Answer(unsigned char verb, unsigned char option);
+    bool SendSubnegotiation(const QByteArray& body);
+    bool SendReply(const QByteArray& bytes);
+    void DisplayError(int code);
+    void ResetForNewConnection();
 
     QPointer<TWSocket> m_socket;
     QByteArray m_port = QByteArrayLiteral("23");
@@ -82,4 +104,10 @@ private:
     unsigned char m_verb = 0;
     bool m_inSubnegotiation = false;
     QByteArray m_subnegotiation;
+    // Requests of this connection already handled, by verb (WILL, WONT, DO, DONT) and option.
+    std::bitset<4 * 256> m_requestsSeen;
+    QByteArray m_plainTextBanner;
+    // How many of the connection's first bytes matched the banner; -1 once one did not.
+    qsizetype m_bannerMatched = 0;
+    bool m_plain = false;
 };

@@ -11,6 +11,7 @@ inline constexpr int WSAEWOULDBLOCK = 10035;
 inline constexpr int WSAENOTSOCK = 10038;
 inline constexpr int WSAECONNABORTED = 10053;
 inline constexpr int WSAECONNRESET = 10054;
+inline constexpr int WSAENOBUFS = 10055;
 inline constexpr int WSAENOTCONN = 10057;
 inline constexpr int WSAETIMEDOUT = 10060;
 inline constexpr int WSAECONNREFUSED = 10061;

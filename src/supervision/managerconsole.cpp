@@ -69,6 +69,7 @@ TForm2::TForm2(QWidget* parent)
     TnCnx->SetLocation(QByteArrayLiteral("TNCNX"));
     TnCnx->SetTermType(QByteArrayLiteral("VT100"));
     TnCnx->SetLocalEcho(true);
+    TnCnx->SetPlainTextBanner(BannerStart);
     TnCnx->OnSessionConnected = [this](TTnCnx* sender, quint16 error) { TnCnxSessionConnected(sender, error); };
     TnCnx->OnSessionClosed = [this](TTnCnx* sender, quint16 error) { TnCnxSessionClosed(sender, error); };
     TnCnx->OnDataAvailable = [this](TTnCnx* sender, const char* buffer, int len) {

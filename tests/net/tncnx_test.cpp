@@ -1,11 +1,17 @@
 #include "net/tncnx.h"
+#include "plainpeer.h"
 #include "scriptedpeer.h"
 #include "sockettesthelpers.h"
 #include "waitfor.h"
 
 #include <QLoggingCategory>
+#include <atomic>
+#include <cctype>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/socket.h>
+#include <thread>
 
 using testsupport::spinEventLoop;
 using testsupport::waitFor;
@@ -76,12 +82,14 @@ protected:
 
     QByteArray Data() const { return blocks.join(); }
 
-    // Sends the bytes, then a DO 31 whose answer (WONT 31) marks that everything before it was handled.
+    // Sends the bytes, then a DO of an option never asked before on this connection, whose answer (WONT)
+    // marks that everything before it was handled.
     void SendAndSettle(const QByteArray& bytes)
     {
+        const int marker = nextMarker++;
         peer.ClearReceived();
-        peer.Send(bytes + Bytes({255, 253, 31}));
-        ASSERT_TRUE(waitFor([&] { return peer.Received().endsWith(Bytes({255, 252, 31})); }));
+        peer.Send(bytes + Bytes({255, 253, marker}));
+        ASSERT_TRUE(waitFor([&] { return peer.Received().endsWith(Bytes({255, 252, marker})); }));
         answers = peer.Received().chopped(3);
     }
 
@@ -95,9 +103,158 @@ protected:
     int sendLocs = 0;
     int termTypes = 0;
     int localEchoes = 0;
+    int nextMarker = 100;
 };
 
+// A session that, like the manager console's, reads everything after a manager's banner as plain data.
+struct StreamCase
+{
+    const char* what;
+    // Sent at once; a non-empty rest is sent once the first part has been handed over.
+    QByteArray first;
+    QByteArray rest;
+    QByteArray data;
+    QByteArray replies;
+};
+
+void PrintTo(const StreamCase& row, std::ostream* os)
+{
+    *os << row.what;
+}
+
+class TnCnxBannerSession : public TnCnxSession, public ::testing::WithParamInterface<StreamCase>
+{
+protected:
+    void SetUp() override
+    {
+        tn.SetPlainTextBanner("Asterisk Call Manager/");
+        TnCnxSession::SetUp();
+    }
+};
+
+const QByteArray Banner = "Asterisk Call Manager/5.0.1\r\n";
+const QByteArray NewChannel = "Event: Newchannel\r\nChannel: SIP/201-0000002a\r\nCallerIDName: ";
+const QByteArray Hangup = "\r\n\r\nEvent: Hangup\r\nChannel: SIP/201-0000002a\r\nCause: 16\r\n\r\n";
+const QByteArray PlaceName = NewChannel + "L'Ha\xFF-les-Roses" + Hangup;
+const QByteArray SubnegotiationInName = NewChannel + "Andr" + Bytes({255, 250}) + QByteArray(600, '\xE9') + Hangup;
+const QByteArray RequestsInName = NewChannel + Bytes({255, 251, 5, 255, 253, 24, 255, 250, 24, 1, 255, 240}) + Hangup;
+
+const StreamCase streamCases[] = {
+    {"cp1252 y diaeresis in a place name", Banner + PlaceName, {}, Banner + PlaceName, {}},
+    {"IAC SB in a caller name", Banner + SubnegotiationInName, {}, Banner + SubnegotiationInName, {}},
+    {"option requests in a caller name", Banner + RequestsInName, {}, Banner + RequestsInName, {}},
+    {"banner and name in separate reads", Banner, RequestsInName, Banner + RequestsInName, {}},
+    {"telnet greeting keeps the negotiation",
+     "Debian GNU/Linux 12\r\n" + Bytes({255, 253, 31}) + "login: ",
+     {},
+     "Debian GNU/Linux 12\r\nlogin: ",
+     Bytes({255, 252, 31})},
+    {"banner after a command is telnet",
+     Bytes({255, 253, 31}) + Banner + Bytes({255, 255}),
+     {},
+     Banner + Bytes({255}),
+     Bytes({255, 252, 31})},
+    {"near miss of the banner",
+     "Asterisk Call Manager 5\r\n" + Bytes({255, 251, 5}),
+     {},
+     "Asterisk Call Manager 5\r\n",
+     Bytes({255, 254, 5})},
+};
+
+void WaitUntilSet(const std::atomic<bool>& flag)
+{
+    for (int waited = 0; waited < 60000 && !flag.load(); ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
 } // namespace
+
+TEST_P(TnCnxBannerSession, StreamAfterTheBanner_IsPlainData)
+{
+    const StreamCase& row = GetParam();
+    peer.Send(row.first);
+    if (!row.rest.isEmpty()) {
+        ASSERT_TRUE(waitFor([&] { return Data() == row.first; }));
+        peer.Send(row.rest);
+    }
+    waitFor([&] { return Data().size() >= row.data.size(); });
+    EXPECT_EQ(Data().toHex(' ').toStdString(), row.data.toHex(' ').toStdString());
+    // Replies go out while a read is decoded, before its data is handed over: a text sent now comes after them.
+    const QByteArray ping = "Action: Ping\r\n\r\n";
+    tn.SendText(ping);
+    ASSERT_TRUE(waitFor([&] { return peer.Received().endsWith(ping); }));
+    EXPECT_EQ(peer.Received().chopped(ping.size()).toHex(' ').toStdString(), row.replies.toHex(' ').toStdString());
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, TnCnxBannerSession, ::testing::ValuesIn(streamCases),
+                         [](const ::testing::TestParamInfo<StreamCase>& info) {
+                             std::string name;
+                             for (const char* c = info.param.what; *c != '\0'; ++c)
+                                 name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+                             return name;
+                         });
+
+// Answering every repetition would let a peer that never reads pile the answers up, and two ends answer each
+// other's answers for ever; the echo state still follows each request.
+TEST_F(TnCnxSession, RepeatedRequests_AreAnsweredOncePerVerbAndOption)
+{
+    QByteArray flood;
+    for (int i = 0; i < 1000; ++i)
+        flood += Bytes({255, 253, 31});
+    const struct
+    {
+        const char* what;
+        QByteArray sent;
+        QByteArray answers;
+    } rows[] = {
+        {"a thousand DO 31", flood, Bytes({255, 252, 31})},
+        {"DO 31 in a later read", Bytes({255, 253, 31}), {}},
+        {"WILL 5, WONT 5, WILL 5", Bytes({255, 251, 5, 255, 252, 5, 255, 251, 5}), Bytes({255, 254, 5, 255, 252, 5})},
+        {"WILL 1 twice", Bytes({255, 251, 1, 255, 251, 1}), Bytes({255, 253, 1})},
+        {"DO 23 twice", Bytes({255, 253, 23, 255, 253, 23}),
+         Bytes({255, 251, 23, 255, 250, 23}) + "TNCNX" + Bytes({255, 240})},
+    };
+    tn.SetLocalEcho(true);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        SendAndSettle(row.sent);
+        EXPECT_EQ(answers.toHex(' ').toStdString(), row.answers.toHex(' ').toStdString());
+    }
+    EXPECT_FALSE(tn.LocalEcho());
+    EXPECT_EQ(localEchoes, 2);
+    EXPECT_EQ(sendLocs, 1);
+}
+
+// A peer that floods requests and never reads the replies is closed once they pass the session's bound on
+// waiting output, instead of the session holding them without end.
+TEST(TnCnx, PeerThatAsksButNeverReads_IsClosedAtTheOutputBound)
+{
+    std::atomic<bool> done{false};
+    PlainPeer peer([&](int fd) {
+        const int small = 4096;
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        QByteArray requests;
+        for (int i = 0; i < 65536; ++i)
+            requests += Bytes({255, 250, 24, 1, 255, 240});
+        // Their replies are many times the bound plus what the kernels of both ends hold.
+        for (int i = 0; i < 24 && !done.load(); ++i) {
+            if (!SendAll(fd, requests.constData(), static_cast<size_t>(requests.size())))
+                break;
+        }
+        WaitUntilSet(done);
+    });
+    TTnCnx tn;
+    std::vector<std::string> events;
+    tn.OnDisplay = [&](TTnCnx*, const QByteArray& text) { events.push_back("display " + text.toStdString()); };
+    tn.OnSessionClosed = [&](TTnCnx*, quint16 error) { events.push_back("closed " + std::to_string(error)); };
+    tn.SetHost("127.0.0.1");
+    tn.SetPort(QByteArray::number(peer.Port()));
+    tn.Connect();
+    const bool closed = waitFor([&] { return tn.State() == wsClosed; }, 30000);
+    done = true;
+    ASSERT_TRUE(closed);
+    EXPECT_EQ(events, (std::vector<std::string>{"display \r\n**** ERROR: 10055 ****\r\n", "closed 0"}));
+}
 
 TEST_F(TnCnxSession, ConnectReportsTheSocketOutcome)
 {
@@ -342,4 +499,26 @@ TEST(TnCnx, RefusedConnect_ReportsTheErrorThenClosed)
     tn.Connect();
     ASSERT_TRUE(waitFor([&] { return events.size() == 2; }));
     EXPECT_EQ(events, (std::vector<std::string>{"connected 10061", "closed 0"}));
+}
+
+// The owner's texts are bounded too: past the bound the send fails as the socket reports it, and the session
+// stays for its owner to close.
+TEST(TnCnx, OwnerSendPastTheOutputBound_IsRefusedWith10055)
+{
+    std::atomic<bool> done{false};
+    PlainPeer peer([&](int) { WaitUntilSet(done); });
+    TTnCnx tn;
+    tn.SetHost("127.0.0.1");
+    tn.SetPort(QByteArray::number(peer.Port()));
+    tn.Connect();
+    ASSERT_TRUE(waitFor([&] { return tn.SessionOpen(); }));
+    const QByteArray action = "Action: Ping\r\nParameters: " + QByteArray(65536, 'p') + "\r\n\r\n";
+    // Many times the bound plus what the kernels of both ends hold.
+    QByteArray refusal;
+    for (int i = 0; i < 1024 && refusal.isEmpty(); ++i)
+        refusal = RaisedSocketMessage([&] { tn.SendText(action); });
+    done = true;
+    EXPECT_EQ(refusal, QByteArray("Error 10055 in function Send\r\nNo buffer space available"));
+    EXPECT_TRUE(tn.SessionOpen());
+    EXPECT_LE(tn.Socket()->BufferedSendCount(), TTnCnx::MaxWaitingOutput);
 }

@@ -121,6 +121,34 @@ TEST(WSocketOperations, Flush_ReturnsOnceEverythingLeft)
     socket.Close();
 }
 
+// A peer that stops reading must not make the socket hold its output without end: past the bound, Send
+// refuses and queues nothing, and the connection stays as it was.
+TEST(WSocketOperations, SendPastTheBoundForAPeerThatNeverReads_IsRefusedWith10055)
+{
+    std::atomic<bool> done{false};
+    PlainPeer peer([&](int) { WaitFor(done); });
+    TWSocket socket;
+    connectTo(socket, peer);
+    const std::vector<char> chunk(size_t{1} << 20, 'q');
+    // The bound plus more than the kernels of both ends hold for one loopback connection.
+    constexpr int MaxChunks = 128;
+    QByteArray refusal;
+    int accepted = 0;
+    while (refusal.isEmpty() && accepted < MaxChunks) {
+        refusal = RaisedSocketMessage([&] {
+            if (socket.Send(chunk.data(), static_cast<int>(chunk.size())) == static_cast<int>(chunk.size()))
+                ++accepted;
+        });
+    }
+    EXPECT_EQ(refusal, QByteArray("Error 10055 in function Send\r\nNo buffer space available"));
+    EXPECT_EQ(socket.LastError(), 10055);
+    EXPECT_EQ(socket.State(), wsConnected);
+    EXPECT_GE(accepted, static_cast<int>(TCustomWSocket::DefaultSendBufferLimit >> 20));
+    EXPECT_LE(socket.BufferedSendCount(), TCustomWSocket::DefaultSendBufferLimit);
+    done = true;
+    socket.Abort();
+}
+
 TEST(WSocketOperations, ConnectOptions_NoDelayKeepAliveAndLinger)
 {
     PlainPeer peer(WaitForEnd);
