@@ -55,8 +55,8 @@ public:
 
     // Loads "sda.ini" then "tel.ini" from the data folder, each only when the
     // file exists. A file that cannot be read, or is larger than
-    // MaxNameListSize, shows "Erreur de création de
-    // fichier sda.ini" and leaves that list as it was.
+    // MaxNameListSize, shows "Erreur de création de fichier sda.ini" and
+    // leaves that list as it was.
     void reloadNameLists();
 
     // The refresh: with an agenda address, downloads "sda.ini" then "tel.ini"
