@@ -307,7 +307,7 @@ TEST(HttpCli, DocumentNames_FollowThePathAndTheType)
 struct GetCase
 {
     const char* name;
-    QStringList arguments; // "%url" and "%missing" stand for the server's documents
+    QStringList arguments; // "%url", "%missing" and "%trickle" stand for the server's documents
     int exitCode;
     QByteArray output;
     QByteArray statusLine;
@@ -327,6 +327,8 @@ TEST_P(CorvalineGet, PrintsTheDocumentAndTheStatusAndExitsAsTheRequestWent)
             arguments << QString::fromLatin1(server.url("/files/list.txt"));
         else if (argument == QStringLiteral("%missing"))
             arguments << QString::fromLatin1(server.url("/files/none.txt"));
+        else if (argument == QStringLiteral("%trickle"))
+            arguments << QString::fromLatin1(server.url("/trickle"));
         else
             arguments << argument;
     }
@@ -347,6 +349,11 @@ INSTANTIATE_TEST_SUITE_P(
                       GetCase{"Header", {QStringLiteral("--head"), QStringLiteral("%url")}, 0, "", "HTTP/1.0 200 OK\n"},
                       GetCase{"Missing", {QStringLiteral("%missing")}, 1, "", "HTTP/1.0 404 File not found\n"},
                       GetCase{"NoUrl", {}, 2, "", "corvaline-get: give one URL"},
+                      GetCase{"MaxTime",
+                              {QStringLiteral("--max-time"), QStringLiteral("1"), QStringLiteral("%trickle")},
+                              1,
+                              "",
+                              "HTTP/1.0 404 request not over after 1000 ms\n"},
                       GetCase{"BadSocksLevel",
                               {QStringLiteral("--socks"), QStringLiteral("127.0.0.1:1080"),
                                QStringLiteral("--socks-level"), QStringLiteral("6"), QStringLiteral("%url")},
