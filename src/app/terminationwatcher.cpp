@@ -1,5 +1,7 @@
 #include "app/terminationwatcher.h"
 
+#include "net/quitrequest.h"
+
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -33,6 +35,7 @@ void installHandler(int signalNumber, void (*handler)(int))
 
 TerminationWatcher::TerminationWatcher(QObject* parent) : QObject(parent)
 {
+    QuitRequest::followApplicationQuit();
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
@@ -58,5 +61,8 @@ void TerminationWatcher::drain()
     char buffer[64];
     while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
     }
+    // A download or another wait under way gives up at once: the close that
+    // follows must not wait for it.
+    QuitRequest::raise();
     emit terminationRequested();
 }

@@ -1,13 +1,14 @@
 #include "config/agendasettings.h"
 
+#include "config/atomicfile.h"
 #include "config/datafolder.h"
 #include "config/messagebox.h"
 #include "config/svgeditini.h"
 #include "net/ehttpexception.h"
 #include "net/httpcli.h"
+#include "net/winsockerror.h"
 #include "ui_agendasettings.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -15,14 +16,37 @@
 namespace {
 
 // Loads one name list from the data folder when its file is there. The same
-// message serves both files: the program has always shown it for either.
+// message serves both files: the program has always shown it for either, and
+// for a file too large to be a name list.
 void reloadNameList(NameList& list, const QString& fileName)
 {
-    const QString path = DataFolder::filePath(fileName);
-    if (!QFileInfo::exists(path))
+    const QFileInfo file(DataFolder::filePath(fileName));
+    if (!file.exists())
         return;
-    if (!list.loadFile(path))
+    if (file.size() > TForm3::MaxNameListSize || !list.loadFile(file.filePath()))
         ShowMessage(QStringLiteral("Erreur de création de fichier sda.ini"));
+}
+
+// Why a list was not replaced, as the outcome line and the main window show it.
+[[noreturn]] void refuseList(const QString& fileName, const QString& why, int code)
+{
+    throw EHttpException((fileName + QStringLiteral(" non remplacé : ") + why).toUtf8(), code);
+}
+
+// What keeps an answer from standing as a whole name list; empty when nothing does.
+QString flawOfAnswer(const THttpCli& client, qsizetype received)
+{
+    if (client.DoneError() != 0)
+        return QStringLiteral("connexion interrompue (%1, erreur %2)")
+            .arg(QString::fromLatin1(WinsockErrorText(client.DoneError())))
+            .arg(client.DoneError());
+    if (client.Status == 0)
+        return QStringLiteral("réponse sans ligne de statut");
+    if (client.Status != 200)
+        return QStringLiteral("réponse de statut %1").arg(client.Status);
+    if (client.DocLength >= 0 && received != client.DocLength)
+        return QStringLiteral("réponse incomplète (%1 octets sur %2)").arg(received).arg(client.DocLength);
+    return QString();
 }
 
 } // namespace
@@ -74,8 +98,15 @@ void TForm3::Button2Click()
     const QString address = adresse_ob->text();
     if (address.isEmpty() || address == QStringLiteral("http://"))
         return;
-    Button3Click();
-    Button4Click();
+    // A list that could not be downloaded is still there as it was: it is
+    // loaded all the same, so that the names show with the server down.
+    try {
+        Button3Click();
+        Button4Click();
+    } catch (...) {
+        reloadNameLists();
+        throw;
+    }
     reloadNameLists();
 }
 
@@ -95,12 +126,28 @@ void TForm3::download(const QByteArray& path, const QString& fileName)
     client.URL = adresse_ob->text().toLatin1() + path;
     client.Proxy.clear();
     client.ProxyPort = "80";
-    // Recreated at every refresh; a file that cannot be created leaves the
-    // answer discarded, the download itself still runs.
-    QFile file(DataFolder::filePath(fileName));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        client.ReceiveStream = &file;
-    client.Get();
+    client.RequestTimeoutMs = NameListTimeoutMs;
+    // The list is gathered in memory and replaces the old file only once the
+    // whole answer is there: a failure leaves the old list in place.
+    QByteArray list;
+    client.OnDocData = [&](THttpCli* http, const char* piece, int length) {
+        if (list.size() + length > MaxNameListSize) {
+            http->Abort((QStringLiteral("liste de plus de %1 Mio").arg(MaxNameListSize >> 20)).toUtf8());
+            return;
+        }
+        list.append(piece, length);
+    };
+    try {
+        client.Get();
+    } catch (const EHttpException& error) {
+        refuseList(fileName, QString::fromUtf8(error.Message()), error.ErrorCode());
+    }
+    const QString flaw = flawOfAnswer(client, list.size());
+    if (!flaw.isEmpty())
+        refuseList(fileName, flaw, client.Status);
+    QString error;
+    if (!writeFileAtomically(DataFolder::filePath(fileName), list, &error))
+        refuseList(fileName, error, client.Status);
 }
 
 void TForm3::refreshAtUsersRequest()
@@ -116,7 +163,7 @@ void TForm3::refreshAtUsersRequest()
                             .arg(ValueListEditor1.rowCount())
                             .arg(ValueListEditor2.rowCount());
     } catch (const EHttpException& error) {
-        outcome = QStringLiteral("Erreur : ") + QString::fromLatin1(error.Message());
+        outcome = QStringLiteral("Erreur : ") + QString::fromUtf8(error.Message());
     }
     ui->Button2->setEnabled(true);
     ui->etat_listes->setText(outcome);

@@ -24,6 +24,12 @@ class TForm3 : public QWidget
     Q_OBJECT
 
 public:
+    // A name list larger than this is no name list: it is refused, and the
+    // memory of the program is kept for its work.
+    static constexpr qsizetype MaxNameListSize = qsizetype(32) << 20;
+    // One download of a name list fails when not over after this long.
+    static constexpr int NameListTimeoutMs = 120000;
+
     explicit TForm3(QWidget* parent = nullptr);
     ~TForm3() override;
 
@@ -48,18 +54,22 @@ public:
     NameList ValueListEditor2;
 
     // Loads "sda.ini" then "tel.ini" from the data folder, each only when the
-    // file exists. A file that cannot be read shows "Erreur de création de
-    // fichier sda.ini" and leaves that list as it was.
+    // file exists. A file that cannot be read, or is larger than
+    // MaxNameListSize, shows "Erreur de création de fichier sda.ini" and
+    // leaves that list as it was.
     void reloadNameLists();
 
     // The refresh: with an agenda address, downloads "sda.ini" then "tel.ini"
     // from the agenda server into the data folder, then loads both lists.
     // Does nothing without an address (empty or "http://"). A failed download
-    // raises EHttpException and ends the refresh there: the lists stay as they
-    // were. Runs at start-up and behind "Rafraichir SDA".
+    // raises EHttpException, saying in French which list was not replaced and
+    // why, and ends the refresh there once the lists are loaded from the files
+    // as they are. Runs at start-up and behind "Rafraichir SDA".
     void Button2Click();
-    // The downloads of the SDA list and of the telephone directory; each
-    // raises EHttpException when it fails.
+    // The downloads of the SDA list and of the telephone directory. A list
+    // replaces its file only when the answer is whole (status 200, all of its
+    // Content-Length, at most MaxNameListSize); otherwise the file stays as it
+    // was and EHttpException is raised.
     void Button3Click();
     void Button4Click();
     void Button5Click();

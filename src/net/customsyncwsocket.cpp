@@ -1,5 +1,7 @@
 #include "net/customsyncwsocket.h"
 
+#include "net/quitrequest.h"
+
 #include <QCoreApplication>
 
 int TCustomSyncWSocket::RunAndWait(bool& flag, const std::function<void()>& start)
@@ -16,7 +18,7 @@ int TCustomSyncWSocket::WaitForFlag(bool& flag)
         m_waitTimeout > 0 ? QDeadlineTimer(m_waitTimeout) : QDeadlineTimer(QDeadlineTimer::Forever);
     const HandlerGuard guard(this);
     while (!flag) {
-        if (deadline.hasExpired() || QCoreApplication::closingDown() || !guard.alive())
+        if (deadline.hasExpired() || QCoreApplication::closingDown() || QuitRequest::raised() || !guard.alive())
             return WaitGaveUp;
         AwaitEvents(deadline);
     }

@@ -18,7 +18,7 @@ public:
     virtual int RunAndWait(bool& flag, const std::function<void()>& start);
     // Handles the events of the loop, sleeping between them, until the flag is
     // set (0) or the wait gives up: the timeout passed, the application is
-    // closing down or the socket is gone (WaitGaveUp).
+    // closing down or asked to quit, or the socket is gone (WaitGaveUp).
     virtual int WaitForFlag(bool& flag);
 
     // Milliseconds a wait lasts at most; 0, the default, waits without limit.

@@ -2,6 +2,7 @@
 // operations that wait until all is sent or the connection is closed.
 #include "net/customwsocket.h"
 
+#include "net/quitrequest.h"
 #include "net/socketcalls.h"
 #include "net/socketnotifywindow.h"
 #include "net/winsockerror.h"
@@ -18,16 +19,20 @@ void TCustomWSocket::Flush()
     const auto sending = [&] { return guard.alive() && m_hSocket != INVALID_SOCKET && !m_allSent; };
     while (sending()) {
         TryToSend();
-        // What is left goes at the next write notification, which wakes the wait.
-        if (sending())
-            AwaitEvents(QDeadlineTimer::Forever);
+        // What is left goes at the next write notification, which wakes the
+        // wait; a program asked to quit does not wait on a peer that reads nothing.
+        if (!sending() || QuitRequest::raised())
+            return;
+        AwaitEvents(QDeadlineTimer::Forever);
     }
 }
 
 void TCustomWSocket::WaitUntilClosed()
 {
     const HandlerGuard guard(this);
-    const auto open = [&] { return guard.alive() && m_hSocket != INVALID_SOCKET && m_state != wsClosed; };
+    const auto open = [&] {
+        return guard.alive() && m_hSocket != INVALID_SOCKET && m_state != wsClosed && !QuitRequest::raised();
+    };
     while (open()) {
         int count = 0;
         if (SocketCalls::bytesWaiting(m_hSocket, count) < 0)

@@ -4,6 +4,7 @@
 #include "net/httpcli.h"
 
 #include "net/ehttpexception.h"
+#include "net/quitrequest.h"
 #include "net/urlroutines.h"
 #include "net/winsockerror.h"
 #include "net/wsocket.h"
@@ -31,8 +32,11 @@ QByteArray ErrorReason(int code)
 
 } // namespace
 
-THttpCli::THttpCli(QObject* owner) : QObject(owner), m_socket(new TWSocket(this))
+THttpCli::THttpCli(QObject* owner) : QObject(owner), m_socket(new TWSocket(this)), m_requestTimer(new QTimer(this))
 {
+    m_requestTimer->setSingleShot(true);
+    connect(m_requestTimer, &QTimer::timeout, this,
+            [this] { Fail(WSAETIMEDOUT, "request not over after " + QByteArray::number(RequestTimeoutMs) + " ms"); });
     // Every sign of the server counts against the stall limit of a synchronous request.
     m_socket->OnDnsLookupDone = [this](TCustomWSocket*, quint16 error) {
         m_lastActivity.restart();
@@ -75,9 +79,12 @@ void THttpCli::RunRequest(THttpRequest type)
 {
     BeginRequest(type);
     const QPointer<THttpCli> self(this);
-    // The loop sleeps until an event comes; a server silent for too long ends
-    // the request, so that nobody waits on it for ever.
+    // The loop sleeps until an event comes. A server silent for too long, the
+    // request's deadline or the program's quit request ends the request, so
+    // that nobody waits on it for ever.
     while (self && m_state != httpReady) {
+        if (QuitRequest::raised())
+            Fail(WSAECONNABORTED, "request abandoned: the program is quitting");
         const qint64 left = StallTimeoutMs - m_lastActivity.elapsed();
         if (left <= 0) {
             Fail(WSAETIMEDOUT, "no answer from the server for " + QByteArray::number(StallTimeoutMs) + " ms");
@@ -108,6 +115,8 @@ void THttpCli::BeginRequest(THttpRequest type)
 
     const TUrlParts url = SplitUrl(URL);
     m_targetHost = url.host;
+    m_targetPort = url.port;
+    m_sendCredentials = true;
     DocumentName = url.path;
     if (!url.user.isEmpty())
         Username = url.user;
@@ -128,6 +137,8 @@ void THttpCli::BeginRequest(THttpRequest type)
         m_requestPath = "/";
     DeriveDocName();
     m_lastActivity.start();
+    if (RequestTimeoutMs > 0)
+        m_requestTimer->start(RequestTimeoutMs);
     StartLookup();
 }
 
@@ -141,6 +152,7 @@ void THttpCli::ResetResponse()
     ReceivedBytes = 0;
     SentBytes = 0;
     m_headerLines = 0;
+    m_headerBytes = 0;
     m_bodyPieces = 0;
     DocLength = -1;
     DocType.clear();
@@ -229,11 +241,11 @@ void THttpCli::SendRequestHeader(const QByteArray& method)
     add(!AcceptLanguage.isEmpty(), "Accept-Language: " + AcceptLanguage);
     add(post && !ContentTypePost.isEmpty(), "Content-Type: " + ContentTypePost);
     add(!Agent.isEmpty(), "User-Agent: " + Agent);
-    add(true, "Host: " + m_targetHost);
+    add(true, HostLine());
     add(NoCache, "Pragma: no-cache");
     add(post, "Content-Length: " + QByteArray::number(PostStream ? PostStream->size() : 0));
     add(ModifiedSince.isValid(), "If-Modified-Since: " + HttpDate(ModifiedSince) + " GMT");
-    add(!Username.isEmpty(), "Authorization: Basic " + EncodeText(Username + ':' + Password));
+    add(m_sendCredentials && !Username.isEmpty(), "Authorization: Basic " + EncodeText(Username + ':' + Password));
     add(!Proxy.isEmpty() && !ProxyUsername.isEmpty(),
         "Proxy-Authorization: Basic " + EncodeText(ProxyUsername + ':' + ProxyPassword));
     add(!Cookie.isEmpty(), "Cookie: " + Cookie);
@@ -310,6 +322,19 @@ void THttpCli::DataArrived()
     }
 }
 
+QByteArray THttpCli::HostLine() const
+{
+    // A server behind another port than the default one tells its sites apart by it.
+    const bool defaultPort = m_targetPort.isEmpty() || m_targetPort == "80";
+    return "Host: " + m_targetHost + (defaultPort ? QByteArray() : ":" + m_targetPort);
+}
+
+void THttpCli::Abort(const QByteArray& reason)
+{
+    if (m_state != httpReady)
+        Fail(WSAECONNABORTED, reason);
+}
+
 void THttpCli::SocketFailed()
 {
     if (OnSocketError)
@@ -373,6 +398,7 @@ void THttpCli::ChangeState(THttpState state)
         OnStateChange(this);
     if (state != httpReady)
         return;
+    m_requestTimer->stop();
     QMetaObject::invokeMethod(
         this,
         [this] {

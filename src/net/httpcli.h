@@ -11,6 +11,7 @@
 #include <functional>
 
 class QIODevice;
+class QTimer;
 class TCustomWSocket;
 class TWSocket;
 
@@ -46,6 +47,8 @@ class THttpCli : public QObject
 public:
     // Relocations followed in one request before it fails.
     static constexpr int MaxRelocations = 20;
+    // Bytes of one response's status and header lines at most: a longer header fails.
+    static constexpr qsizetype MaxHeaderSize = 65536;
 
     explicit THttpCli(QObject* owner = nullptr);
     ~THttpCli() override;
@@ -80,6 +83,9 @@ public:
     TSocksAuthentication SocksAuthentication = socksNoAuthentication;
     // A synchronous request fails after this long without any sign of the server.
     int StallTimeoutMs = 30000;
+    // Any request, relocations and all, fails when it is not over after this
+    // long, however steadily the server trickles; 0: no limit.
+    int RequestTimeoutMs = 300000;
     QIODevice* ReceiveStream = nullptr; // not owned
     QIODevice* PostStream = nullptr;    // not owned
 
@@ -96,6 +102,8 @@ public:
     QByteArray CurrentLocation;
     THttpRequest RequestType = httpGET;
     THttpState RequestState() const { return m_state; }
+    // The socket error that ended the last request, 0 when none did.
+    int DoneError() const { return m_doneError; }
     TWSocket* CtrlSocket() const { return m_socket; }
 
     // Events, fired only when assigned.
@@ -129,6 +137,9 @@ public:
     void RunRequest(THttpRequest type);
     // Starts a request; OnRequestDone tells its end.
     void BeginRequest(THttpRequest type);
+    // Ends the running request at once, as a failure (Status 404) with that
+    // reason; a handler of the document's pieces may call it.
+    void Abort(const QByteArray& reason);
 
 private:
     void ResetResponse();
@@ -154,10 +165,12 @@ private:
     void ChangeState(THttpState state);
     void DeriveDocName();
     QByteArray CurrentScheme() const;
+    QByteArray HostLine() const;
 
     TWSocket* m_socket;
     THttpState m_state = httpReady;
     QByteArray m_targetHost;
+    QByteArray m_targetPort; // empty: the default port
     QByteArray m_connectHost;
     QByteArray m_connectPort;
     QByteArray m_requestPath;
@@ -169,9 +182,13 @@ private:
     bool m_bodySending = false;
     bool m_followOnClose = false; // the close of a relocation answer follows it
     bool m_ending = false;        // the request's end is under way
+    // The credentials go only to the site they were given for.
+    bool m_sendCredentials = true;
     int m_headerLines = 0;
+    qsizetype m_headerBytes = 0;
     int m_bodyPieces = 0;
     int m_relocations = 0;
     QElapsedTimer m_lastActivity;
+    QTimer* m_requestTimer;
     QByteArray m_socksError; // what the proxy negotiation said last
 };

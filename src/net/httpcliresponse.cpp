@@ -7,9 +7,18 @@
 
 #include <QIODevice>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
+
+bool HasControlCharacter(const QByteArray& text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7f;
+    });
+}
 
 // The text before the first c, or all of it when there is none.
 QByteArray BeforeFirst(const QByteArray& text, char c)
@@ -28,6 +37,12 @@ void THttpCli::HeaderLine(const QByteArray& line, const QByteArray& lineEnd)
             OnHeaderBegin(this);
     }
     ++m_headerLines;
+    // Every line is bounded by the receive buffer; their number is bounded here.
+    m_headerBytes += line.size() + lineEnd.size();
+    if (m_headerBytes > MaxHeaderSize) {
+        Fail(0, "HTTP header too long (more than " + QByteArray::number(MaxHeaderSize) + " bytes)");
+        return;
+    }
     if (line.left(6).toUpper() == "<HTML>") {
         // No header at all: the document starts here, line ends and all.
         if (DocType.isEmpty())
@@ -98,17 +113,28 @@ QByteArray THttpCli::CurrentScheme() const
 
 void THttpCli::NoteLocation(const QByteArray& value)
 {
+    // Such an address would end up inside the next request's lines.
+    if (HasControlCharacter(value)) {
+        Fail(0, "relocation refused: control character in its address");
+        return;
+    }
     m_locationSeen = true;
-    const auto takeCredentials = [this](const TUrlParts& url) {
+    if (value.startsWith("http://")) {
+        const TUrlParts url = SplitUrl(value);
+        const auto portOrDefault = [](const QByteArray& port) {
+            return port.isEmpty() ? QByteArrayLiteral("80") : port;
+        };
+        // The credentials of one site are not handed to another one.
+        if (CurrentScheme().toLower() != "http" || url.host.toLower() != m_targetHost.toLower() ||
+            portOrDefault(url.port) != portOrDefault(m_targetPort))
+            m_sendCredentials = false;
         if (!url.user.isEmpty() && !url.password.isEmpty()) {
             Username = url.user;
             Password = url.password;
+            m_sendCredentials = true;
         }
-    };
-    if (value.startsWith("http://")) {
-        const TUrlParts url = SplitUrl(value);
-        takeCredentials(url);
         m_targetHost = url.host;
+        m_targetPort = url.port;
         const QByteArray path = url.path.isEmpty() ? QByteArrayLiteral("/") : url.path;
         const QByteArray site = url.scheme + "://" + url.host + (url.port.isEmpty() ? QByteArray() : ":" + url.port);
         CurrentLocation = site + (url.path.isEmpty() ? QByteArray() : path);
@@ -148,6 +174,7 @@ void THttpCli::HeaderEnded()
         // next request.
         m_received.clear();
         m_headerLines = 0;
+        m_headerBytes = 0;
         m_bodyPieces = 0;
         m_followOnClose = true;
         m_socket->Close();
@@ -211,14 +238,21 @@ void THttpCli::FollowLocation()
         OnLocationChange(this);
     ResponseHeader.clear();
     m_headerLines = 0;
+    m_headerBytes = 0;
     m_bodyPieces = 0;
     DocLength = -1;
     DocType.clear();
     Status = 0;
     m_ending = false;
-    // From the loop: the socket is still inside its close.
+    // From the loop: the socket is still inside its close. A request that
+    // failed meanwhile (its deadline, a quit) stays over.
     QMetaObject::invokeMethod(
-        this, [this] { StartLookup(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            if (!m_ending)
+                StartLookup();
+        },
+        Qt::QueuedConnection);
 }
 
 void THttpCli::DeriveDocName()

@@ -8,12 +8,14 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTcpServer>
 
 #include <gtest/gtest.h>
 
@@ -203,16 +205,20 @@ TEST_F(AgendaSettingsTest, RafraichirButton_DownloadsBothListsFromTheAgendaAndTe
     EXPECT_EQ(form.ValueListEditor2.value("0601020304"), QByteArrayLiteral("Martin"));
     EXPECT_EQ(control<QLabel>(&form, "etat_listes")->text(), QStringLiteral("SDA : 2, annuaire : 1"));
     EXPECT_TRUE(messages.isEmpty());
+    // The callers' numbers are for the user alone.
+    for (const QString& name : {QStringLiteral("sda.ini"), QStringLiteral("tel.ini")})
+        EXPECT_EQ(QFileInfo(folder.filePath(name)).permissions() & QFileDevice::ReadOther, 0) << name.toStdString();
+    EXPECT_EQ(QFileInfo(folder.filePath(QStringLiteral("sda.ini"))).permissions(),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
 }
 
-TEST_F(AgendaSettingsTest, Refresh_AFailedDownloadEndsWithItsErrorAndLeavesTheListsAsTheyWere)
+TEST_F(AgendaSettingsTest, Refresh_AFailedDownloadEndsWithItsErrorAndKeepsThatList)
 {
     HttpServerProcess agenda;
     ASSERT_TRUE(agenda.serve(QStringLiteral("cgi-bin/synchro/iccc.pl"), "0123=Accueil\r\n"));
     ASSERT_TRUE(agenda.start());
     ASSERT_TRUE(folder.write(QStringLiteral("tel.ini"), QByteArrayLiteral("0601020304=Martin\r\n")));
     TForm3 form;
-    form.ValueListEditor1.load(QByteArrayLiteral("0999=Ancien\r\n"));
     form.adresse_ob->setText(QString::fromLatin1(agenda.url()));
     try {
         form.Button2Click();
@@ -220,14 +226,83 @@ TEST_F(AgendaSettingsTest, Refresh_AFailedDownloadEndsWithItsErrorAndLeavesTheLi
     } catch (const EHttpException& error) {
         EXPECT_EQ(error.ErrorCode(), 404);
     }
-    EXPECT_EQ(form.ValueListEditor1.value("0999"), QByteArrayLiteral("Ancien"));
-    // Recreated for the download that failed: what it held is gone (the error
-    // page may stand in it, as far as it came with the header).
-    EXPECT_FALSE(folder.read(QStringLiteral("tel.ini")).contains("Martin"));
+    // The list that came whole replaced its file; the one that failed kept its
+    // own, and both are loaded from their files.
+    EXPECT_EQ(folder.read(QStringLiteral("sda.ini")), QByteArrayLiteral("0123=Accueil\r\n"));
+    EXPECT_EQ(folder.read(QStringLiteral("tel.ini")), QByteArrayLiteral("0601020304=Martin\r\n"));
+    EXPECT_EQ(form.ValueListEditor1.value("0123"), QByteArrayLiteral("Accueil"));
+    EXPECT_EQ(form.ValueListEditor2.value("0601020304"), QByteArrayLiteral("Martin"));
 
     control<QPushButton>(&form, "Button2")->click();
-    EXPECT_EQ(control<QLabel>(&form, "etat_listes")->text(), QStringLiteral("Erreur : File not found"));
+    EXPECT_EQ(control<QLabel>(&form, "etat_listes")->text(),
+              QStringLiteral("Erreur : tel.ini non remplacé : File not found"));
     EXPECT_TRUE(control<QPushButton>(&form, "Button2")->isEnabled());
+}
+
+// An agenda server that is down or answers badly: the lists already there stay
+// as they were, on disk and in the window, and the outcome line says why.
+struct BadAgendaCase
+{
+    const char* name;
+    QByteArray prefix; // before the lists' paths; empty: no server listens
+    QString outcome;   // the start of the outcome line
+};
+
+class AgendaSettingsBadServer : public AgendaSettingsTest, public ::testing::WithParamInterface<BadAgendaCase>
+{
+};
+
+TEST_P(AgendaSettingsBadServer, RefreshKeepsTheListsAndTellsWhy)
+{
+    const BadAgendaCase& c = GetParam();
+    const QByteArray sda = "0123=Accueil\r\n";
+    const QByteArray tel = "0601020304=Martin\r\n";
+    ASSERT_TRUE(folder.write(QStringLiteral("sda.ini"), sda));
+    ASSERT_TRUE(folder.write(QStringLiteral("tel.ini"), tel));
+    HttpServerProcess agenda;
+    ASSERT_TRUE(agenda.start());
+    QByteArray address = agenda.url(c.prefix);
+    if (c.prefix.isEmpty()) {
+        QTcpServer closed;
+        ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+        address = "http://127.0.0.1:" + QByteArray::number(closed.serverPort());
+    }
+    TForm3 form;
+    form.adresse_ob->setText(QString::fromLatin1(address));
+    control<QPushButton>(&form, "Button2")->click();
+    EXPECT_EQ(folder.read(QStringLiteral("sda.ini")), sda);
+    EXPECT_EQ(folder.read(QStringLiteral("tel.ini")), tel);
+    EXPECT_EQ(form.ValueListEditor1.value("0123"), QByteArrayLiteral("Accueil"));
+    EXPECT_EQ(form.ValueListEditor2.value("0601020304"), QByteArrayLiteral("Martin"));
+    const QString outcome = control<QLabel>(&form, "etat_listes")->text();
+    EXPECT_TRUE(outcome.startsWith(c.outcome)) << outcome.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, AgendaSettingsBadServer,
+    ::testing::Values(
+        BadAgendaCase{"ServerDown", "", QStringLiteral("Erreur : sda.ini non remplacé : ")},
+        BadAgendaCase{"ErrorPage", "/error-page",
+                      QStringLiteral("Erreur : sda.ini non remplacé : Internal Server Error")},
+        BadAgendaCase{"BodyCutShort", "/short",
+                      QStringLiteral("Erreur : sda.ini non remplacé : réponse incomplète (10 octets sur 1000)")},
+        BadAgendaCase{
+            "ConnectionReset", "/reset",
+            QStringLiteral("Erreur : sda.ini non remplacé : connexion interrompue (Connection reset by peer")},
+        BadAgendaCase{"NoStatusLine", "/no-status",
+                      QStringLiteral("Erreur : sda.ini non remplacé : réponse sans ligne de statut")},
+        BadAgendaCase{"ListTooLarge", "/huge",
+                      QStringLiteral("Erreur : sda.ini non remplacé : liste de plus de 32 Mio")}),
+    [](const ::testing::TestParamInfo<BadAgendaCase>& info) { return std::string(info.param.name); });
+
+TEST_F(AgendaSettingsTest, ReloadNameLists_AFileTooLargeForANameListIsNotLoaded)
+{
+    ASSERT_TRUE(folder.write(QStringLiteral("sda.ini"), QByteArray(TForm3::MaxNameListSize + 1, '0')));
+    TForm3 form;
+    form.ValueListEditor1.load(QByteArrayLiteral("0123=Accueil\r\n"));
+    form.reloadNameLists();
+    EXPECT_EQ(messages, QStringList{QStringLiteral("Erreur de création de fichier sda.ini")});
+    EXPECT_EQ(form.ValueListEditor1.value("0123"), QByteArrayLiteral("Accueil"));
 }
 
 TEST_F(AgendaSettingsTest, Refresh_WithoutAnAgendaAddressDoesNothing)

@@ -4,13 +4,18 @@
 #include "httpserverprocess.h"
 #include "net/ehttpexception.h"
 #include "net/httpcli.h"
+#include "net/quitrequest.h"
+#include "net/winsockerror.h"
 #include "nginxprocess.h"
 #include "plainpeer.h"
 #include "socksproxy.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QProcess>
+#include <QTimer>
 #include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/socket.h>
@@ -302,7 +307,7 @@ TEST(HttpCli, DocumentNames_FollowThePathAndTheType)
 struct GetCase
 {
     const char* name;
-    QStringList arguments; // "%url" and "%missing" stand for the server's documents
+    QStringList arguments; // "%url", "%missing" and "%trickle" stand for the server's documents
     int exitCode;
     QByteArray output;
     QByteArray statusLine;
@@ -322,6 +327,8 @@ TEST_P(CorvalineGet, PrintsTheDocumentAndTheStatusAndExitsAsTheRequestWent)
             arguments << QString::fromLatin1(server.url("/files/list.txt"));
         else if (argument == QStringLiteral("%missing"))
             arguments << QString::fromLatin1(server.url("/files/none.txt"));
+        else if (argument == QStringLiteral("%trickle"))
+            arguments << QString::fromLatin1(server.url("/trickle"));
         else
             arguments << argument;
     }
@@ -342,6 +349,11 @@ INSTANTIATE_TEST_SUITE_P(
                       GetCase{"Header", {QStringLiteral("--head"), QStringLiteral("%url")}, 0, "", "HTTP/1.0 200 OK\n"},
                       GetCase{"Missing", {QStringLiteral("%missing")}, 1, "", "HTTP/1.0 404 File not found\n"},
                       GetCase{"NoUrl", {}, 2, "", "corvaline-get: give one URL"},
+                      GetCase{"MaxTime",
+                              {QStringLiteral("--max-time"), QStringLiteral("1"), QStringLiteral("%trickle")},
+                              1,
+                              "",
+                              "HTTP/1.0 404 request not over after 1000 ms\n"},
                       GetCase{"BadSocksLevel",
                               {QStringLiteral("--socks"), QStringLiteral("127.0.0.1:1080"),
                                QStringLiteral("--socks-level"), QStringLiteral("6"), QStringLiteral("%url")},
@@ -351,3 +363,114 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<GetCase>& info) { return std::string(info.param.name); });
 
 } // namespace
+
+// Requests against the hostile answers of the test server.
+struct HostileCase
+{
+    const char* name;
+    QByteArray path; // on the first server; %OTHER% names the second one's port
+    QByteArray credentials;
+    bool raised;
+    QByteArray reason;  // when raised
+    QByteArray present; // in the document (the second server's echo), %OTHER% as above
+    QByteArray absent;  // not in the document
+};
+
+class HttpCliHostile : public ::testing::TestWithParam<HostileCase>
+{
+};
+
+TEST_P(HttpCliHostile, RequestEndsAsASoundClientMeansIt)
+{
+    const HostileCase& c = GetParam();
+    HttpServer first;
+    HttpServer other;
+    const QByteArray otherPort = QByteArray::number(other.port());
+    THttpCli client;
+    client.URL = first.url(QByteArray(c.path).replace("%OTHER%", otherPort), c.credentials);
+    const Outcome outcome = RunRequest(client, httpGET);
+    EXPECT_EQ(outcome.raised, c.raised) << outcome.reason.toStdString();
+    if (c.raised) {
+        EXPECT_EQ(outcome.reason, c.reason);
+    }
+    QByteArray present = c.present;
+    present.replace("%OTHER%", otherPort).replace("%FIRST%", QByteArray::number(first.port()));
+    EXPECT_TRUE(outcome.body.contains(present)) << outcome.body.toStdString();
+    if (!c.absent.isEmpty()) {
+        EXPECT_FALSE(outcome.body.contains(c.absent)) << outcome.body.toStdString();
+    }
+    EXPECT_EQ(client.RequestState(), httpReady);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, HttpCliHostile,
+    ::testing::Values(HostileCase{"CredentialsStayWithTheirSite", "/same-site", "agent:s3cret@", false, "",
+                                  "Authorization: Basic YWdlbnQ6czNjcmV0", ""},
+                      HostileCase{"CredentialsDroppedForAnotherPort", "/elsewhere?to=%OTHER%", "agent:s3cret@", false,
+                                  "", "GET /echo", "Authorization"},
+                      HostileCase{"HostLineCarriesTheNonDefaultPort", "/elsewhere?to=%OTHER%", "", false, "",
+                                  "Host: 127.0.0.1:%OTHER%\n", ""},
+                      HostileCase{"HostLineOfTheFirstRequestToo", "/echo", "", false, "", "Host: 127.0.0.1:%FIRST%\n",
+                                  ""},
+                      HostileCase{"LocationWithACarriageReturnIsRefused", "/control-cr", "", true,
+                                  "relocation refused: control character in its address", "", "X-Injected"},
+                      HostileCase{"LocationWithADeleteIsRefused", "/control-del", "", true,
+                                  "relocation refused: control character in its address", "", "GET /echo"},
+                      HostileCase{"EndlessHeaderEndsAtItsBound", "/endless-header", "", true,
+                                  "HTTP header too long (more than 65536 bytes)", "", ""}),
+    [](const ::testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
+
+// A server that sends one byte a second never falls silent for the stall
+// limit; the request's own deadline ends it all the same.
+TEST(HttpCli, TricklingServer_EndsTheRequestAtItsDeadline)
+{
+    HttpServer server;
+    THttpCli client;
+    client.URL = server.url("/trickle");
+    client.RequestTimeoutMs = 2500;
+    const Outcome outcome = RunRequest(client, httpGET);
+    EXPECT_TRUE(outcome.raised);
+    EXPECT_EQ(outcome.reason, "request not over after 2500 ms");
+    EXPECT_EQ(client.DoneError(), WSAETIMEDOUT);
+    EXPECT_EQ(client.RequestState(), httpReady);
+}
+
+// The quit request comes from inside the wait's event loop, as the program's
+// termination watcher or the application's Quit event bring it.
+class HttpCliQuit : public ::testing::TestWithParam<std::pair<const char*, std::function<void()>>>
+{
+protected:
+    void TearDown() override { QuitRequest::resetForTests(); }
+};
+
+TEST_P(HttpCliQuit, QuitRequestEndsADownloadUnderWayAtOnce)
+{
+    HttpServer server;
+    THttpCli client;
+    client.URL = server.url("/trickle");
+    QTimer::singleShot(300, GetParam().second);
+    const Outcome outcome = RunRequest(client, httpGET);
+    EXPECT_TRUE(outcome.raised);
+    EXPECT_EQ(outcome.reason, "request abandoned: the program is quitting");
+    EXPECT_EQ(client.RequestState(), httpReady);
+}
+
+// Swallows the Quit event once the quit request has seen it: the test's
+// application is not running exec() and has nothing to leave.
+class QuitSwallower : public QObject
+{
+public:
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::Quit; }
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, HttpCliQuit,
+    ::testing::Values(std::make_pair("Raised", std::function<void()>([] { QuitRequest::raise(); })),
+                      std::make_pair("ApplicationQuit", std::function<void()>([] {
+                                         static QuitSwallower swallower;
+                                         QCoreApplication::instance()->installEventFilter(&swallower);
+                                         QuitRequest::followApplicationQuit();
+                                         QEvent quit(QEvent::Quit);
+                                         QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+                                     }))),
+    [](const auto& info) { return std::string(info.param.first); });

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "waitfor.h"
+
 HttpServerProcess::HttpServerProcess() = default;
 
 HttpServerProcess::~HttpServerProcess()
@@ -27,6 +29,19 @@ bool HttpServerProcess::start()
         return false;
     m_port = m_process.readLine().mid(5).trimmed().toUShort();
     return m_port != 0;
+}
+
+bool HttpServerProcess::waitForRequest(const QByteArray& pathStart, int boundMs)
+{
+    return testsupport::waitFor(
+        [&] {
+            while (m_process.canReadLine()) {
+                if (m_process.readLine().startsWith("GET " + pathStart))
+                    return true;
+            }
+            return false;
+        },
+        boundMs);
 }
 
 QByteArray HttpServerProcess::url(const QByteArray& path, const QByteArray& credentials) const

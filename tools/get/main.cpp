@@ -14,6 +14,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -61,7 +62,11 @@ int main(int argc, char** argv)
                                        QStringLiteral("U"));
     const QCommandLineOption socksPassword(QStringLiteral("socks-password"), QStringLiteral("SOCKS 5 password."),
                                            QStringLiteral("P"));
-    parser.addOptions({output, head, postData, proxy, socks, socksLevel, socksUser, socksPassword});
+    const QCommandLineOption maxTime(QStringLiteral("max-time"),
+                                     QStringLiteral("Gives up after SECONDS, however the server trickles (default "
+                                                    "300; 0: never)."),
+                                     QStringLiteral("SECONDS"), QStringLiteral("300"));
+    parser.addOptions({output, head, postData, proxy, socks, socksLevel, socksUser, socksPassword, maxTime});
     if (!parser.parse(app.arguments()))
         return usageError(parser, parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
@@ -73,8 +78,14 @@ int main(int argc, char** argv)
     if (parser.isSet(head) && parser.isSet(postData))
         return usageError(parser, QStringLiteral("--head and --post-data exclude each other"));
 
+    bool secondsGiven = false;
+    const int seconds = parser.value(maxTime).toInt(&secondsGiven);
+    if (!secondsGiven || seconds < 0 || seconds > std::numeric_limits<int>::max() / 1000)
+        return usageError(parser, QStringLiteral("--max-time wants a number of seconds"));
+
     THttpCli client;
     client.URL = parser.positionalArguments().first().toLatin1();
+    client.RequestTimeoutMs = seconds * 1000;
     if (parser.isSet(proxy)) {
         QByteArray host;
         QByteArray port;
