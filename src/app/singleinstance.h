@@ -17,6 +17,9 @@ class QLocalSocket;
 // makes the choice of the first instance atomic: two starts at once, or a link
 // clicked while the first instance is still starting, never make two.
 //
+// Socket and lock live in a folder only this user can reach, and each side
+// checks that the other runs under this user's id before trusting it.
+//
 // On the wire: the text's length as 4 bytes, big-endian, then the text (the
 // concatenated arguments, CP1252 bytes); the first instance answers one byte
 // once the text is handled: '1' taken, '0' refused (too long or incomplete).
@@ -34,17 +37,23 @@ public:
     // it is set, so that tests and demos with their own data folder have their
     // own first instance.
     static QString serverName();
+    // serverName() in this user's private runtime folder; empty when there is
+    // no such folder (the reason in *reason when given).
+    static QString socketPath(QString* reason = nullptr);
 
     // Hands text to the first instance; true once it acknowledged. False when
-    // no first instance answers within timeoutMs. Until a first instance
-    // listens, the attempt is repeated within the time when waitForListener is
-    // set (one is starting), and given up at once otherwise.
+    // no first instance of this user answers within timeoutMs. Until a first
+    // instance listens, the attempt is repeated within the time when
+    // waitForListener is set (one is starting), and given up at once otherwise.
     static bool forward(const QByteArray& text, int timeoutMs = 10000, bool waitForListener = false);
 
     // Becomes the first instance. A name or a lock left behind by a crashed
-    // instance is taken over; false when another live instance holds either.
+    // instance is taken over; false when another live instance holds either,
+    // or when the set-up failed (then with setUpError()).
     bool listen();
     bool isListening() const;
+    // The status text of a failed set-up; empty when there was none.
+    QString setUpError() const { return m_setUpError; }
 
 signals:
     void textReceived(const QByteArray& text);
@@ -53,10 +62,12 @@ signals:
     void receiveFailed();
 
 private:
+    bool fail(const QString& reason);
     void accept();
     void readFrom(QLocalSocket* socket);
     void finish(QLocalSocket* socket, bool taken);
 
     QLocalServer* m_server;
     std::unique_ptr<QLockFile> m_lock;
+    QString m_setUpError;
 };

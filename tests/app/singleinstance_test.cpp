@@ -2,17 +2,21 @@
 #include "appwindowsfixture.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtEndian>
 
 #include "waitfor.h"
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -22,11 +26,12 @@ constexpr int ProcessBoundMs = 30000;
 class ProgramProcess
 {
 public:
-    explicit ProgramProcess(const QStringList& arguments)
+    explicit ProgramProcess(const QStringList& arguments,
+                            QProcess::ProcessChannelMode channels = QProcess::ForwardedChannels)
     {
         process.setProgram(QStringLiteral(CORVALINE_BINARY));
         process.setArguments(arguments);
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.setProcessChannelMode(channels);
         process.start();
     }
     ~ProgramProcess()
@@ -65,9 +70,159 @@ public:
     QProcess process;
 };
 
+// Another local user's process: a small Python program run under the user id
+// of nobody (setpriv), with the system's interpreter, which every user may run. It listens on the names it is given
+// (and leaves a lock file beside each), as if it had made them first, and prints every text it is sent; or it sends a
+// framed text to a name and prints the answer.
+class OtherUserProcess
+{
+public:
+    static constexpr int Nobody = 65534;
+
+    explicit OtherUserProcess(const QStringList& arguments)
+    {
+        process.setProgram(QStringLiteral("setpriv"));
+        process.setArguments(QStringList{QStringLiteral("--reuid=%1").arg(Nobody),
+                                         QStringLiteral("--regid=%1").arg(Nobody), QStringLiteral("--clear-groups"),
+                                         QStringLiteral("/usr/bin/python3"), QStringLiteral("-c"),
+                                         QString::fromLatin1(Script)} +
+                             arguments);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start();
+    }
+    ~OtherUserProcess()
+    {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    bool printed(const QByteArray& text)
+    {
+        return testsupport::waitFor(
+                   [&] {
+                       output += process.readAllStandardOutput();
+                       return output.contains(text) || process.state() == QProcess::NotRunning;
+                   },
+                   ProcessBoundMs) &&
+               output.contains(text);
+    }
+    QByteArray outputSoFar()
+    {
+        testsupport::spinEventLoop(100);
+        return output += process.readAllStandardOutput();
+    }
+
+    QProcess process;
+    QByteArray output;
+
+private:
+    static constexpr char Script[] = R"(
+import os, select, socket, sys
+if sys.argv[1] == "send":
+    peer = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    try:
+        peer.connect(sys.argv[2])
+    except OSError as error:
+        print("unreachable", error, flush=True)
+        sys.exit(0)
+    text = sys.argv[3].encode("latin-1")
+    peer.settimeout(10)
+    try:
+        peer.sendall(len(text).to_bytes(4, "big") + text)
+        answer = peer.recv(1)
+    except OSError:
+        answer = b""
+    print("answer:" + answer.decode() if answer else "closed", flush=True)
+    sys.exit(0)
+servers = []
+for path in sys.argv[2:]:
+    if not os.path.isdir(os.path.dirname(path)):
+        os.makedirs(os.path.dirname(path))
+        os.chmod(os.path.dirname(path), 0o777)
+    server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    server.bind(path)
+    os.chmod(path, 0o777)
+    server.listen(8)
+    servers.append(server)
+    with open(path + ".lock", "w") as lock:
+        lock.write("squatted\n")
+print("ready", flush=True)
+while True:
+    for server in select.select(servers, [], [])[0]:
+        connection = server.accept()[0]
+        connection.settimeout(2)
+        data = b""
+        try:
+            while len(data) < 4 or len(data) < 4 + int.from_bytes(data[:4], "big"):
+                chunk = connection.recv(65536)
+                if not chunk:
+                    break
+                data += chunk
+        except OSError:
+            pass
+        if data:
+            print("received:" + data[4:].decode("latin-1"), flush=True)
+            connection.sendall(b"1")
+        connection.close()
+)";
+};
+
+// Sets an environment variable for the life of the object.
+class ScopedVariable
+{
+public:
+    ScopedVariable(const char* name, const QByteArray& value)
+        : m_name(name), m_previous(qgetenv(name)), m_hadPrevious(qEnvironmentVariableIsSet(name))
+    {
+        qputenv(name, value);
+    }
+    ~ScopedVariable()
+    {
+        if (m_hadPrevious)
+            qputenv(m_name, m_previous);
+        else
+            qunsetenv(m_name);
+    }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* m_name;
+    QByteArray m_previous;
+    bool m_hadPrevious;
+};
+
 class SingleInstanceTest : public AppWindowsFixture
 {
 protected:
+    // The user's runtime folder and the machine's shared temporary folder,
+    // both of the test's own: no Corvaline of the person running the tests is
+    // reached, and another user's names go away with the test.
+    void SetUp() override
+    {
+        AppWindowsFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(runtimeDir.isValid() && sharedTemp.isValid());
+        ASSERT_EQ(::chmod(QFile::encodeName(sharedTemp.path()).constData(), 01777), 0);
+        runtime = std::make_unique<ScopedVariable>("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+        temp = std::make_unique<ScopedVariable>("TMPDIR", QFile::encodeName(sharedTemp.path()));
+    }
+    void TearDown() override
+    {
+        temp.reset();
+        runtime.reset();
+        AppWindowsFixture::TearDown();
+    }
+
+    // Where the first instance listens: found by listening there a moment.
+    static QString instancePath()
+    {
+        SingleInstance probe;
+        return probe.listen() ? probe.findChild<QLocalServer*>()->fullServerName() : QString();
+    }
+    // The same name in the shared temporary folder, open to every local user.
+    static QString sharedPath() { return QDir::temp().filePath(SingleInstance::serverName()); }
+
     void listenAsFirstInstance()
     {
         ASSERT_TRUE(instance.listen());
@@ -85,7 +240,7 @@ protected:
     QByteArray sendRaw(const QByteArray& bytes, bool closeAfterwards)
     {
         QLocalSocket socket;
-        socket.connectToServer(SingleInstance::serverName());
+        socket.connectToServer(instance.findChild<QLocalServer*>()->fullServerName());
         EXPECT_TRUE(testsupport::waitFor([&] { return socket.state() == QLocalSocket::ConnectedState; }, 5000));
         socket.write(bytes);
         socket.flush();
@@ -98,6 +253,10 @@ protected:
         return socket.readAll();
     }
 
+    QTemporaryDir runtimeDir;
+    QTemporaryDir sharedTemp;
+    std::unique_ptr<ScopedVariable> runtime;
+    std::unique_ptr<ScopedVariable> temp;
     SingleInstance instance;
     QByteArrayList received;
     int failures = 0;
@@ -243,15 +402,17 @@ INSTANTIATE_TEST_SUITE_P(Signals, TerminationSignalTest, ::testing::Values(SIGTE
 
 TEST_F(SingleInstanceTest, NameLeftByAKilledInstance_IsTakenOverByTheNextOne)
 {
+    const QString path = instancePath();
+    ASSERT_FALSE(path.isEmpty());
     {
         ProgramProcess crashed({});
         ASSERT_TRUE(crashed.started());
         ASSERT_TRUE(crashed.catchesTermination());
         // Listening comes a moment after the handler: wait until the name answers.
         ASSERT_TRUE(testsupport::waitFor(
-            [] {
+            [&] {
                 QLocalSocket probe;
-                probe.connectToServer(SingleInstance::serverName());
+                probe.connectToServer(path);
                 return probe.waitForConnected(200);
             },
             ProcessBoundMs));
@@ -259,7 +420,7 @@ TEST_F(SingleInstanceTest, NameLeftByAKilledInstance_IsTakenOverByTheNextOne)
         ASSERT_TRUE(crashed.finished());
     }
     QLocalSocket nobody;
-    nobody.connectToServer(SingleInstance::serverName());
+    nobody.connectToServer(path);
     EXPECT_FALSE(nobody.waitForConnected(1000));
 
     listenAsFirstInstance();
@@ -275,8 +436,10 @@ TEST_F(SingleInstanceTest, SecondInstanceWithALinkThatARunningInstanceNeverTakes
     // A running instance that holds the name but does not answer (its loop is
     // stuck): the link cannot be handed over, and the second instance must not
     // become a full one beside it.
+    const QString path = instancePath();
+    ASSERT_FALSE(path.isEmpty());
     QLocalServer stuck;
-    ASSERT_TRUE(stuck.listen(SingleInstance::serverName()));
+    ASSERT_TRUE(stuck.listen(path));
     ProgramProcess second({QStringLiteral("numero:0102")});
     ASSERT_TRUE(second.started());
     // It waits twice for an answer, ten seconds each time.
@@ -316,6 +479,113 @@ TEST_F(SingleInstanceTest, LinkStartedWhileTheFirstInstanceStarts_EndsInExactlyO
         }
     }
     EXPECT_GT(linkForwarded, 0);
+}
+
+// Another local user's process may make the names first. The tests play it
+// under the user id of nobody, which only root can switch to.
+class OtherLocalUserTest : public SingleInstanceTest
+{
+protected:
+    void SetUp() override
+    {
+        if (geteuid() != 0) {
+            GTEST_SKIP() << "playing another local user needs root, to switch to the user id of nobody";
+        }
+        SingleInstanceTest::SetUp();
+    }
+
+    // The program, started with a link, has become the running instance:
+    // links reach it.
+    static bool takesLinks(ProgramProcess& program)
+    {
+        return program.catchesTermination() &&
+               testsupport::waitFor([] { return SingleInstance::forward("numero:01", 1000); }, ProcessBoundMs) &&
+               program.process.state() == QProcess::Running;
+    }
+};
+
+TEST_F(OtherLocalUserTest, NamesMadeFirstInTheSharedTemporaryFolder_GetNoLink)
+{
+    OtherUserProcess squatter({QStringLiteral("listen"), sharedPath()});
+    ASSERT_TRUE(squatter.printed("ready"));
+    listenAsFirstInstance();
+    ProgramProcess link({QStringLiteral("numero:0611223344")});
+    ASSERT_TRUE(link.started());
+    ASSERT_TRUE(link.finished());
+    EXPECT_EQ(link.process.exitCode(), 0);
+    EXPECT_EQ(received, QByteArrayList{"numero:0611223344"});
+    EXPECT_EQ(form5->Edit1->text(), QStringLiteral("0611223344"));
+    EXPECT_FALSE(squatter.outputSoFar().contains("received:"));
+}
+
+TEST_F(OtherLocalUserTest, LinkWithOnlyAnotherUsersListenerAtTheSharedNames_StartsTheProgram)
+{
+    OtherUserProcess squatter({QStringLiteral("listen"), sharedPath()});
+    ASSERT_TRUE(squatter.printed("ready"));
+    ProgramProcess link({QStringLiteral("numero:0611223344")});
+    ASSERT_TRUE(link.started());
+    EXPECT_TRUE(takesLinks(link)) << "the link's start ended as if the link had been taken";
+    EXPECT_FALSE(squatter.outputSoFar().contains("received:"));
+}
+
+TEST_F(OtherLocalUserTest, ListenerOfAnotherUserAtTheProgramsOwnName_IsNotTrusted)
+{
+    const QString path = instancePath();
+    ASSERT_FALSE(path.isEmpty());
+    // Made where another user may, then moved under the name by root: the
+    // program must not rely on the folder alone.
+    const QString elsewhere = QDir(sharedTemp.path()).filePath(QStringLiteral("elsewhere/socket"));
+    OtherUserProcess squatter({QStringLiteral("listen"), elsewhere});
+    ASSERT_TRUE(squatter.printed("ready"));
+    ASSERT_EQ(::rename(QFile::encodeName(elsewhere).constData(), QFile::encodeName(path).constData()), 0);
+    ProgramProcess link({QStringLiteral("numero:0611223344")});
+    ASSERT_TRUE(link.started());
+    EXPECT_TRUE(takesLinks(link)) << "the link's start ended as if the link had been taken";
+    EXPECT_FALSE(squatter.outputSoFar().contains("received:"));
+}
+
+TEST_F(OtherLocalUserTest, LinkSentByAnotherUser_IsNotTaken)
+{
+    listenAsFirstInstance();
+    const QString path = instance.findChild<QLocalServer*>()->fullServerName();
+    // Opened up, so that the other user reaches the socket at all.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!(QFile::permissions(folder) & QFileDevice::ExeOther)) {
+        ASSERT_TRUE(QFile::setPermissions(folder, QFile::permissions(folder) | QFileDevice::ExeOther));
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0777), 0);
+    OtherUserProcess sender({QStringLiteral("send"), path, QStringLiteral("numero:0611223344")});
+    ASSERT_TRUE(testsupport::waitFor([&] { return sender.process.state() == QProcess::NotRunning; }, ProcessBoundMs));
+    const QByteArray said = sender.outputSoFar();
+    ASSERT_TRUE(said.startsWith("answer:") || said.startsWith("closed")) << said.constData();
+    EXPECT_EQ(said.trimmed(), QByteArray("closed"));
+    EXPECT_TRUE(received.isEmpty());
+    EXPECT_FALSE(form5->isVisible());
+}
+
+TEST_F(OtherLocalUserTest, OwnFolderMadeFirstByAnotherUser_IsRefusedAndTheFailureIsReported)
+{
+    // Without a runtime folder the names go into a folder of the user's own in
+    // the shared temporary folder; another user has made one under its name.
+    ScopedVariable noRuntimeFolder("XDG_RUNTIME_DIR", QByteArray());
+    const QString folder = QDir::temp().filePath(QStringLiteral("corvaline-%1").arg(geteuid()));
+    OtherUserProcess squatter({QStringLiteral("listen"), QDir(folder).filePath(SingleInstance::serverName())});
+    ASSERT_TRUE(squatter.printed("ready"));
+    ProgramProcess link({QStringLiteral("numero:0611223344")}, QProcess::ForwardedOutputChannel);
+    ASSERT_TRUE(link.started());
+    QByteArray errors;
+    EXPECT_TRUE(testsupport::waitFor(
+        [&] {
+            errors += link.process.readAllStandardError();
+            return errors.contains("Erreur InstanceUnique");
+        },
+        ProcessBoundMs))
+        << errors.constData();
+    EXPECT_TRUE(errors.contains(QFile::encodeName(folder))) << errors.constData();
+    // It runs all the same, as an instance of its own with the link.
+    EXPECT_TRUE(link.catchesTermination());
+    EXPECT_EQ(link.process.state(), QProcess::Running);
+    EXPECT_FALSE(squatter.outputSoFar().contains("received:"));
 }
 
 TEST_F(SingleInstanceTest, ForwardWithoutAFirstInstance_Fails)
