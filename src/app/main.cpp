@@ -49,6 +49,10 @@ int main(int argc, char** argv)
         // ends whether or not it was taken.
         if (!forwarded.isEmpty())
             return SingleInstance::forward(forwarded, 10000, true) ? 0 : 1;
+        // Started at the same moment as that one (a link's start that took the
+        // lock first): it is the program, with the link.
+        if (SingleInstance::join())
+            return 0;
     }
     // Without the set-up, links do not reach this instance: said at once, and
     // kept in the status label.

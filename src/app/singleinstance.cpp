@@ -22,6 +22,8 @@ constexpr int StalledConnectionMs = 5000;
 constexpr int ListenerRetryMs = 50;
 constexpr char Taken = '1';
 constexpr char Refused = '0';
+constexpr char Starting = '1';
+constexpr char Started = '0';
 const char* const PendingProperty = "corvalineHandled";
 
 QByteArray header(qsizetype length)
@@ -46,7 +48,8 @@ bool runningInstanceAt(const QString& path)
 
 } // namespace
 
-SingleInstance::SingleInstance(QObject* parent) : QObject(parent), m_server(new QLocalServer(this))
+SingleInstance::SingleInstance(int startingPhaseMs, QObject* parent)
+    : QObject(parent), m_server(new QLocalServer(this)), m_startingPhaseMs(startingPhaseMs)
 {
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::accept);
 }
@@ -78,9 +81,20 @@ QString SingleInstance::socketPath(QString* reason)
 
 bool SingleInstance::forward(const QByteArray& text, int timeoutMs, bool waitForListener)
 {
+    // Refused or taken, the first instance has dealt with the text.
+    return exchange(text, timeoutMs, waitForListener).has_value();
+}
+
+bool SingleInstance::join(int timeoutMs)
+{
+    return exchange({}, timeoutMs, true) == Starting;
+}
+
+std::optional<char> SingleInstance::exchange(const QByteArray& text, int timeoutMs, bool waitForListener)
+{
     const QString path = socketPath();
     if (path.isEmpty())
-        return false;
+        return {};
     QElapsedTimer clock;
     clock.start();
     const auto remaining = [&] { return int(qMax<qint64>(0, timeoutMs - clock.elapsed())); };
@@ -90,20 +104,21 @@ bool SingleInstance::forward(const QByteArray& text, int timeoutMs, bool waitFor
         if (socket.waitForConnected(remaining()))
             break;
         if (!waitForListener || remaining() < ListenerRetryMs)
-            return false;
+            return {};
         QThread::msleep(ListenerRetryMs);
     }
     if (!peerIsThisUser(socket.socketDescriptor()))
-        return false;
+        return {};
     socket.write(header(text.size()) + text);
     while (socket.bytesToWrite() > 0)
         if (!socket.waitForBytesWritten(remaining()))
-            return false;
+            return {};
     while (socket.bytesAvailable() < 1)
         if (!socket.waitForReadyRead(remaining()))
-            return false;
-    // Refused or taken, the first instance has dealt with the text.
-    return true;
+            return {};
+    char byte = 0;
+    socket.getChar(&byte);
+    return byte;
 }
 
 bool SingleInstance::listen()
@@ -129,6 +144,7 @@ bool SingleInstance::listen()
     QLocalServer::removeServer(path);
     if (!m_server->listen(path))
         return fail(m_server->errorString());
+    m_listeningSince.start();
     m_lock = std::move(lock);
     return true;
 }
@@ -185,6 +201,10 @@ void SingleInstance::readFrom(QLocalSocket* socket)
     if (socket->bytesAvailable() < HeaderSize + qint64(length))
         return;
     socket->read(HeaderSize);
+    if (length == 0) {
+        answer(socket, m_listeningSince.elapsed() < m_startingPhaseMs ? Starting : Started);
+        return;
+    }
     const QByteArray text = socket->read(length);
     // Marked before the handler runs: it may process events, and the same
     // connection must not be handled twice.
@@ -198,6 +218,12 @@ void SingleInstance::finish(QLocalSocket* socket, bool taken)
     socket->setProperty(PendingProperty, true);
     if (!taken)
         emit receiveFailed();
-    socket->write(QByteArray(1, taken ? Taken : Refused));
+    answer(socket, taken ? Taken : Refused);
+}
+
+void SingleInstance::answer(QLocalSocket* socket, char byte)
+{
+    socket->setProperty(PendingProperty, true);
+    socket->write(QByteArray(1, byte));
     socket->disconnectFromServer();
 }

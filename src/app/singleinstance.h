@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class QLocalServer;
 class QLockFile;
@@ -23,14 +25,21 @@ class QLocalSocket;
 // On the wire: the text's length as 4 bytes, big-endian, then the text (the
 // concatenated arguments, CP1252 bytes); the first instance answers one byte
 // once the text is handled: '1' taken, '0' refused (too long or incomplete).
+// An empty text is a start without a link asking whether the first instance is
+// still starting: '1' yes (it is the one instance, the asking start ends), '0'
+// no (the asking start runs as a full instance beside it).
 class SingleInstance : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr qsizetype MaxForwardedText = 4096;
+    // How long after it began to listen an instance counts as starting: a start
+    // without a link made at the same moment as a link's start goes into the
+    // one instance, whichever of the two took the lock.
+    static constexpr int StartingPhaseMs = 5000;
 
-    explicit SingleInstance(QObject* parent = nullptr);
+    explicit SingleInstance(int startingPhaseMs = StartingPhaseMs, QObject* parent = nullptr);
     ~SingleInstance() override;
 
     // "corvaline-" + user id, plus "-" + a short hash of CORVALINE_DATA_DIR when
@@ -46,6 +55,9 @@ public:
     // instance listens, the attempt is repeated within the time when
     // waitForListener is set (one is starting), and given up at once otherwise.
     static bool forward(const QByteArray& text, int timeoutMs = 10000, bool waitForListener = false);
+    // For a start without a link that found the lock held: true when the
+    // holder, once it listens, says it is still starting.
+    static bool join(int timeoutMs = 10000);
 
     // Becomes the first instance. A name or a lock left behind by a crashed
     // instance is taken over; false when another live instance holds either,
@@ -62,12 +74,16 @@ signals:
     void receiveFailed();
 
 private:
+    static std::optional<char> exchange(const QByteArray& text, int timeoutMs, bool waitForListener);
     bool fail(const QString& reason);
     void accept();
     void readFrom(QLocalSocket* socket);
     void finish(QLocalSocket* socket, bool taken);
+    void answer(QLocalSocket* socket, char byte);
 
     QLocalServer* m_server;
     std::unique_ptr<QLockFile> m_lock;
+    const int m_startingPhaseMs;
+    QElapsedTimer m_listeningSince;
     QString m_setUpError;
 };

@@ -217,7 +217,7 @@ protected:
     // Where the first instance listens: found by listening there a moment.
     static QString instancePath()
     {
-        SingleInstance probe;
+        SingleInstance probe{0};
         return probe.listen() ? probe.findChild<QLocalServer*>()->fullServerName() : QString();
     }
     // The same name in the shared temporary folder, open to every local user.
@@ -257,7 +257,9 @@ protected:
     QTemporaryDir sharedTemp;
     std::unique_ptr<ScopedVariable> runtime;
     std::unique_ptr<ScopedVariable> temp;
-    SingleInstance instance;
+    // A first instance whose start is long over: a start without a link runs
+    // beside it.
+    SingleInstance instance{0};
     QByteArrayList received;
     int failures = 0;
 };
@@ -357,11 +359,14 @@ TEST_F(SingleInstanceTest, SecondInstanceWithoutArguments_LeavesTheLinksAndTheFr
     QObject::connect(server, &QLocalServer::newConnection, [&connections] { ++connections; });
     ProgramProcess second({});
     ASSERT_TRUE(second.started());
-    // The second instance finds the first one's lock held and runs on its own,
-    // without a look at the name.
+    // The second instance finds the first one's lock held, asks it once
+    // whether it is still starting, and runs on its own.
     ASSERT_TRUE(second.catchesTermination());
+    ASSERT_TRUE(testsupport::waitFor([&] { return connections > 0; }, ProcessBoundMs));
     testsupport::spinEventLoop(500);
-    EXPECT_EQ(connections, 0);
+    EXPECT_EQ(second.process.state(), QProcess::Running);
+    EXPECT_EQ(connections, 1);
+    EXPECT_TRUE(received.isEmpty());
     EXPECT_EQ(failures, 0);
     EXPECT_TRUE(form1->Label3->text().isEmpty());
     EXPECT_FALSE(form1->isVisible()) << "the first instance must not come to the front";
@@ -479,6 +484,50 @@ TEST_F(SingleInstanceTest, LinkStartedWhileTheFirstInstanceStarts_EndsInExactlyO
         }
     }
     EXPECT_GT(linkForwarded, 0);
+}
+
+TEST_F(SingleInstanceTest, StartWithoutALinkAtTheSameMomentAsALinksStart_EndsInOneInstanceWithTheLink)
+{
+    // The program started from the desktop's menu as a link is clicked:
+    // whichever of the two starts takes the lock, one instance remains, and it
+    // has the link. This process makes the link's start as the program does.
+    form3->Check_codea->setChecked(false);
+    form3->Check_0->setChecked(false);
+    form3->Check_masque->setChecked(false);
+    int linkStartWon = 0;
+    int plainStartWon = 0;
+    for (int round = 0; round < 30; ++round) {
+        const QString number = QStringLiteral("06%1").arg(round, 8, 10, QLatin1Char('0'));
+        const QByteArray link = "numero:" + number.toLatin1();
+        form5->Edit1->clear();
+        ProgramProcess plain({});
+        ASSERT_TRUE(plain.started());
+        // Every other round the link's start comes as the other one is about
+        // to take the lock.
+        if (round % 2 == 1) {
+            ASSERT_TRUE(plain.catchesTermination());
+        }
+        SingleInstance linkStart;
+        QObject::connect(&linkStart, &SingleInstance::textReceived, form1, &TForm1::receiveForwardedText);
+        bool handedOver = SingleInstance::forward(link);
+        if (!handedOver && linkStart.listen()) {
+            form1->receiveForwardedText(link);
+            ASSERT_TRUE(plain.finished()) << "round " << round << ": the start without a link runs beside it";
+            EXPECT_EQ(plain.process.exitCode(), 0) << "round " << round;
+            EXPECT_EQ(form5->Edit1->text(), number) << "round " << round;
+            ++linkStartWon;
+        } else {
+            if (!handedOver)
+                handedOver = SingleInstance::forward(link, 10000, true);
+            EXPECT_TRUE(handedOver) << "round " << round;
+            EXPECT_FALSE(linkStart.isListening()) << "round " << round;
+            EXPECT_EQ(plain.process.state(), QProcess::Running) << "round " << round;
+            ++plainStartWon;
+        }
+    }
+    RecordProperty("linkStartWon", linkStartWon);
+    RecordProperty("plainStartWon", plainStartWon);
+    EXPECT_GT(linkStartWon, 0);
 }
 
 // Another local user's process may make the names first. The tests play it
