@@ -10,6 +10,8 @@
 #include <QSessionManager>
 #include <QTimer>
 
+#include <cstdio>
+
 namespace {
 
 // The arguments run together, as the agenda's links have always been passed on
@@ -39,11 +41,23 @@ int main(int argc, char** argv)
     // being created waits in the event loop for the main window.
     TerminationWatcher termination;
     SingleInstance instance;
-    // Another instance runs or is starting (it may have become the first one
-    // meanwhile): a link goes to it once it listens, and this instance ends
-    // whether or not it was taken.
-    if (!instance.listen() && !forwarded.isEmpty())
-        return SingleInstance::forward(forwarded, 10000, true) ? 0 : 1;
+    const bool listening = instance.listen();
+    const QString setUpError = instance.setUpError();
+    if (!listening && setUpError.isEmpty()) {
+        // Another instance runs or is starting (it may have become the first
+        // one meanwhile): a link goes to it once it listens, and this instance
+        // ends whether or not it was taken.
+        if (!forwarded.isEmpty())
+            return SingleInstance::forward(forwarded, 10000, true) ? 0 : 1;
+        // Started at the same moment as that one (a link's start that took the
+        // lock first): it is the program, with the link.
+        if (SingleInstance::join())
+            return 0;
+    }
+    // Without the set-up, links do not reach this instance: said at once, and
+    // kept in the status label.
+    if (!setUpError.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(setUpError));
 
     ApplicationWindows windows;
     TForm1* mainWindow = windows.form1();
@@ -63,6 +77,10 @@ int main(int argc, char** argv)
     // been forwarded.
     if (!forwarded.isEmpty())
         QTimer::singleShot(0, mainWindow, [mainWindow, forwarded] { mainWindow->receiveForwardedText(forwarded); });
+    // After the link, which puts its own text in the label.
+    if (!setUpError.isEmpty())
+        QTimer::singleShot(0, mainWindow,
+                           [mainWindow, setUpError] { mainWindow->ApplicationEvents1Exception(setUpError); });
     const int status = app.exec();
     app.setErrorSink({});
     return status;

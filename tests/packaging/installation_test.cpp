@@ -173,7 +173,10 @@ TEST_F(DebianPackageTest, UnpackedProgram_StartsOffscreenAndKeepsItsSettingsInTh
     // Its own single instance, away from any Corvaline of this user.
     const QString runtime = userFolder(QStringLiteral("tmp"));
     ASSERT_TRUE(QDir().mkpath(runtime));
+    ASSERT_TRUE(
+        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     environment.insert(QStringLiteral("TMPDIR"), runtime);
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     QProcess program;
     program.setProcessEnvironment(environment);
     program.setProcessChannelMode(QProcess::ForwardedChannels);
