@@ -1,6 +1,7 @@
 #include "app/applicationwindows.h"
 #include "app/corvalineapplication.h"
 #include "app/mainwindow.h"
+#include "app/platformchoice.h"
 #include "app/singleinstance.h"
 #include "app/terminationwatcher.h"
 #include "config/cp1252.h"
@@ -26,6 +27,7 @@ QByteArray forwardedText(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    chooseWindowPlatform(argc, argv);
     const QByteArray forwarded = forwardedText(argc, argv);
     if (!forwarded.isEmpty()) {
         QCoreApplication forwarder(argc, argv);

@@ -8,11 +8,15 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <csignal>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -120,6 +124,26 @@ protected:
         EXPECT_EQ(outcome.exitCode, 0) << outcome.output.constData();
     }
 
+    // Starts the unpacked program with its own single instance and its settings
+    // in the user's folder, away from any Corvaline of this user, and waits until it listens for links: its
+    // platform is loaded by then.
+    bool startInstalledProgram(QProcess& program, QProcessEnvironment environment)
+    {
+        const QString runtime = userFolder(QStringLiteral("tmp"));
+        EXPECT_TRUE(QDir().mkpath(runtime));
+        environment.insert(QStringLiteral("TMPDIR"), runtime);
+        environment.remove(QStringLiteral("CORVALINE_DATA_DIR"));
+        program.setProcessEnvironment(environment);
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(installed(QStringLiteral("bin/corvaline")), {});
+        if (!program.waitForStarted(ProcessBoundMs))
+            return false;
+        const QString listener = QDir(runtime).filePath(QStringLiteral("corvaline-%1").arg(getuid()));
+        testsupport::waitFor([&] { return QFile::exists(listener) || program.state() == QProcess::NotRunning; },
+                             ProcessBoundMs);
+        return QFile::exists(listener) && program.state() == QProcess::Running;
+    }
+
     QString package;
     QTemporaryDir root;
     QTemporaryDir home;
@@ -168,22 +192,10 @@ TEST_F(DebianPackageTest, DesktopEntry_IsValid)
 
 TEST_F(DebianPackageTest, UnpackedProgram_StartsOffscreenAndKeepsItsSettingsInTheUserConfigurationFolder)
 {
-    QProcessEnvironment environment = desktop();
-    environment.remove(QStringLiteral("CORVALINE_DATA_DIR"));
-    // Its own single instance, away from any Corvaline of this user.
-    const QString runtime = userFolder(QStringLiteral("tmp"));
-    ASSERT_TRUE(QDir().mkpath(runtime));
-    environment.insert(QStringLiteral("TMPDIR"), runtime);
     QProcess program;
-    program.setProcessEnvironment(environment);
-    program.setProcessChannelMode(QProcess::ForwardedChannels);
-    program.start(installed(QStringLiteral("bin/corvaline")), {});
-    ASSERT_TRUE(program.waitForStarted(ProcessBoundMs));
+    ASSERT_TRUE(startInstalledProgram(program, desktop()));
 
-    // It listens for links once it is the running instance; the end it is
-    // then asked for closes its windows, which writes the settings.
-    const QString listener = QDir(runtime).filePath(QStringLiteral("corvaline-%1").arg(getuid()));
-    ASSERT_TRUE(testsupport::waitFor([&] { return QFile::exists(listener); }, ProcessBoundMs));
+    // The end it is asked for closes its windows, which writes the settings.
     ::kill(pid_t(program.processId()), SIGTERM);
     ASSERT_TRUE(testsupport::waitFor([&] { return program.state() == QProcess::NotRunning; }, ProcessBoundMs));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
@@ -197,6 +209,120 @@ TEST_F(DebianPackageTest, UnpackedProgram_StartsOffscreenAndKeepsItsSettingsInTh
     EXPECT_EQ(QFile::permissions(userFolder(QStringLiteral("config/corvaline"))) & QFileDevice::ReadOther,
               QFileDevice::Permissions());
 }
+
+// An X server of the test's own, on the display number it chooses itself.
+class XvfbDisplay
+{
+public:
+    XvfbDisplay()
+    {
+        const QString numberFile = folder.filePath(QStringLiteral("display"));
+        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server.start(QStringLiteral("sh"),
+                     {QStringLiteral("-c"), QStringLiteral("exec Xvfb -displayfd 3 -nolisten tcp 3>\"$1\""),
+                      QStringLiteral("sh"), numberFile});
+        QFile file(numberFile);
+        testsupport::waitFor(
+            [&] {
+                if (file.isOpen() || file.open(QIODevice::ReadOnly))
+                    number += file.readAll();
+                return number.endsWith('\n') || server.state() == QProcess::NotRunning;
+            },
+            ProcessBoundMs);
+        number = number.trimmed();
+    }
+    ~XvfbDisplay()
+    {
+        server.terminate();
+        server.waitForFinished(ProcessBoundMs);
+    }
+    bool ready() const { return !number.isEmpty() && server.state() == QProcess::Running; }
+    QString name() const { return u':' + QString::fromLatin1(number); }
+
+private:
+    QTemporaryDir folder;
+    QProcess server;
+    QByteArray number;
+};
+
+// The Qt platform plugins a running process has loaded, by file name.
+QStringList loadedPlatformPlugins(qint64 pid)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    QStringList plugins;
+    if (!maps.open(QIODevice::ReadOnly))
+        return plugins;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const int at = line.indexOf("/platforms/");
+        const QString plugin = QFileInfo(QString::fromLocal8Bit(line.mid(at))).fileName();
+        if (at != -1 && !plugins.contains(plugin))
+            plugins << plugin;
+    }
+    return plugins;
+}
+
+struct PlatformCase
+{
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> environment;
+    const char* loadedPlugin;
+};
+
+void PrintTo(const PlatformCase& platformCase, std::ostream* out)
+{
+    *out << platformCase.name;
+}
+
+// A desktop that has both a Wayland compositor and XWayland's X display. The
+// compositor is a socket that takes connections and ends them: the program
+// must not use it.
+class WindowPlatformTest : public DebianPackageTest, public ::testing::WithParamInterface<PlatformCase>
+{
+};
+
+TEST_P(WindowPlatformTest, OnAWaylandDesktop_TheProgramRunsOnTheXDisplayUnlessTheUserNamedAPlatform)
+{
+    XvfbDisplay display;
+    ASSERT_TRUE(display.ready());
+    const QString runtime = userFolder(QStringLiteral("runtime"));
+    ASSERT_TRUE(QDir().mkpath(runtime));
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QLocalServer compositor;
+    ASSERT_TRUE(compositor.listen(QDir(runtime).filePath(QStringLiteral("wayland-corvaline"))));
+    int compositorClients = 0;
+    QObject::connect(&compositor, &QLocalServer::newConnection, [&] {
+        while (QLocalSocket* client = compositor.nextPendingConnection()) {
+            ++compositorClients;
+            client->abort();
+            client->deleteLater();
+        }
+    });
+
+    QProcessEnvironment environment = desktop();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.insert(QStringLiteral("DISPLAY"), display.name());
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-corvaline"));
+    for (const auto& [variable, value] : GetParam().environment)
+        environment.insert(QString::fromLatin1(variable), QString::fromLatin1(value));
+    QProcess program;
+    ASSERT_TRUE(startInstalledProgram(program, environment));
+
+    EXPECT_EQ(loadedPlatformPlugins(program.processId()), QStringList{QString::fromLatin1(GetParam().loadedPlugin)});
+    EXPECT_EQ(compositorClients, 0);
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(testsupport::waitFor([&] { return program.state() == QProcess::NotRunning; }, ProcessBoundMs));
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, WindowPlatformTest,
+    ::testing::Values(PlatformCase{"WaylandSession", {{"XDG_SESSION_TYPE", "wayland"}}, "libqxcb.so"},
+                      PlatformCase{"WaylandDisplayAlone", {}, "libqxcb.so"},
+                      PlatformCase{"PlatformChosenByTheUser",
+                                   {{"XDG_SESSION_TYPE", "wayland"}, {"QT_QPA_PLATFORM", "offscreen"}},
+                                   "libqoffscreen.so"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DebianPackageTest, MaintainerScripts_RecordTheProgramAsTheHandlerOfNumeroLinksWhileItIsInstalled)
 {
