@@ -11,6 +11,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -155,7 +156,8 @@ TEST_F(DebianPackageTest, Control_NamesThePackageItsVersionTheLibrariesOfItsProg
                                        QStringLiteral("Version"), QStringLiteral("Depends")});
     EXPECT_TRUE(fields.contains("Package: corvaline\n")) << fields.constData();
     EXPECT_TRUE(fields.contains("Version: " CORVALINE_VERSION "\n")) << fields.constData();
-    for (const char* library : {"libc6 (", "libstdc++6 (", "libqt6core6 (", "libqt6widgets6 (", "libqt6network6 ("})
+    for (const char* library :
+         {"libc6 (", "libstdc++6 (", "libqt6core6 (", "libqt6widgets6 (", "libqt6network6 (", "qt6-qpa-plugins"})
         EXPECT_TRUE(fields.contains(library)) << library << " in " << fields.constData();
 
     const QByteArray info = dpkgDeb({QStringLiteral("--info"), package});
@@ -163,20 +165,24 @@ TEST_F(DebianPackageTest, Control_NamesThePackageItsVersionTheLibrariesOfItsProg
         EXPECT_TRUE(info.contains(member)) << member << " in " << info.constData();
 }
 
-TEST_F(DebianPackageTest, Contents_AreTheProgramsTheDesktopEntryTheIconsAndTheManPages)
+TEST_F(DebianPackageTest, Contents_AreTheProgramsTheDesktopEntryTheIconsTheMetadataAndTheManPages)
 {
     const QByteArray contents = dpkgDeb({QStringLiteral("--contents"), package});
     for (const char* path :
          {"./usr/bin/corvaline\n", "./usr/bin/corvaline-events\n", "./usr/bin/corvaline-pbxsim\n",
           "./usr/bin/corvaline-get\n", "./usr/share/man/man1/corvaline-get.1.gz\n",
-          "./usr/share/applications/corvaline.desktop\n", "./usr/share/icons/hicolor/48x48/apps/corvaline.png\n",
-          "./usr/share/icons/hicolor/scalable/apps/corvaline.svg\n", "./usr/share/man/man1/corvaline.1.gz\n",
+          "./usr/share/applications/corvaline.desktop\n", "./usr/share/icons/hicolor/scalable/apps/corvaline.svg\n",
+          "./usr/share/metainfo/org.corvaline.Corvaline.metainfo.xml\n", "./usr/share/doc/corvaline/copyright\n",
+          "./usr/share/doc/corvaline/changelog.gz\n", "./usr/share/man/man1/corvaline.1.gz\n",
           "./usr/share/man/man1/corvaline-events.1.gz\n", "./usr/share/man/man1/corvaline-pbxsim.1.gz\n"})
         EXPECT_TRUE(contents.contains(path)) << path << "in " << contents.constData();
     // The desktop database belongs to the machine, not to a package.
     EXPECT_FALSE(contents.contains("mimeinfo.cache"));
 
-    EXPECT_EQ(QImage(installed(QStringLiteral("share/icons/hicolor/48x48/apps/corvaline.png"))).size(), QSize(48, 48));
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString icon = QStringLiteral("share/icons/hicolor/%1x%1/apps/corvaline.png").arg(size);
+        EXPECT_EQ(QImage(installed(icon)).size(), QSize(size, size)) << icon.toStdString();
+    }
     QFile scalable(installed(QStringLiteral("share/icons/hicolor/scalable/apps/corvaline.svg")));
     ASSERT_TRUE(scalable.open(QIODevice::ReadOnly));
     EXPECT_TRUE(scalable.readAll().startsWith("<svg "));
@@ -188,6 +194,28 @@ TEST_F(DebianPackageTest, DesktopEntry_IsValid)
                                   {installed(QStringLiteral("share/applications/corvaline.desktop"))});
     EXPECT_EQ(validated.exitCode, 0) << validated.output.constData();
     EXPECT_FALSE(validated.output.contains("warning")) << validated.output.constData();
+}
+
+// Software centres find the program and its link handler in the metadata,
+// which must match the desktop entry it launches.
+TEST_F(DebianPackageTest, Metadata_IsValidAndDeclaresTheNumeroLinkHandler)
+{
+    const Outcome validated =
+        run(QStringLiteral("appstreamcli"), {QStringLiteral("validate-tree"), QStringLiteral("--no-net"), root.path()});
+    EXPECT_EQ(validated.exitCode, 0) << validated.output.constData();
+    QFile metadata(installed(QStringLiteral("share/metainfo/org.corvaline.Corvaline.metainfo.xml")));
+    ASSERT_TRUE(metadata.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(metadata.readAll().contains("<mediatype>x-scheme-handler/numero</mediatype>"));
+}
+
+TEST_F(DebianPackageTest, Lintian_FindsNoError)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("lintian")).isEmpty())
+        GTEST_SKIP() << "lintian is not installed (Debian package lintian)";
+    const Outcome checked = run(QStringLiteral("lintian"), {QStringLiteral("--allow-root"), package});
+    ASSERT_TRUE(checked.finished);
+    EXPECT_EQ(checked.exitCode, 0) << checked.output.constData();
+    EXPECT_FALSE(checked.output.contains("\nE: ") || checked.output.startsWith("E: ")) << checked.output.constData();
 }
 
 TEST_F(DebianPackageTest, UnpackedProgram_StartsOffscreenAndKeepsItsSettingsInTheUserConfigurationFolder)
