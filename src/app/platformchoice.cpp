@@ -14,10 +14,11 @@ bool platformNamedByUser(int argc, char** argv)
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         return true;
     for (int i = 1; i < argc; ++i) {
+        // Qt takes "--platform" as "-platform".
         const char* argument = argv[i];
         if (std::strncmp(argument, "--", 2) == 0)
             ++argument;
-        if (std::strcmp(argument, "-platform") == 0 || std::strncmp(argument, "-platform=", 10) == 0)
+        if (std::strcmp(argument, "-platform") == 0)
             return true;
     }
     return false;
