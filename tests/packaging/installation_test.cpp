@@ -126,8 +126,8 @@ protected:
     }
 
     // Starts the unpacked program with its own single instance and its settings
-    // in the user's folder, away from any Corvaline of this user, and waits until it listens for links: its
-    // platform is loaded by then.
+    // in the user's folder, away from any Corvaline of this user, and waits
+    // until it listens for links: its platform is loaded by then.
     bool startInstalledProgram(QProcess& program, QProcessEnvironment environment)
     {
         const QString runtime = userFolder(QStringLiteral("tmp"));
@@ -328,6 +328,7 @@ TEST_P(WindowPlatformTest, OnAWaylandDesktop_TheProgramRunsOnTheXDisplayUnlessTh
 
     QProcessEnvironment environment = desktop();
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("XDG_SESSION_TYPE"));
     environment.insert(QStringLiteral("DISPLAY"), display.name());
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-corvaline"));
