@@ -12,6 +12,7 @@ packages=(
     dbus trayer
     fonts-dejavu-core
     dpkg-dev desktop-file-utils xdg-utils
+    qt6-wayland lintian appstream
 )
 # A script that needs more (the fuzz script's compiler) names it on the command line.
 packages+=("$@")

@@ -1,6 +1,7 @@
 #include "app/applicationwindows.h"
 #include "app/corvalineapplication.h"
 #include "app/mainwindow.h"
+#include "app/platformchoice.h"
 #include "app/singleinstance.h"
 #include "app/terminationwatcher.h"
 #include "config/cp1252.h"
@@ -28,6 +29,7 @@ QByteArray forwardedText(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    const bool platformChosen = chooseWindowPlatform(argc, argv);
     const QByteArray forwarded = forwardedText(argc, argv);
     if (!forwarded.isEmpty()) {
         QCoreApplication forwarder(argc, argv);
@@ -36,6 +38,8 @@ int main(int argc, char** argv)
     }
 
     CorvalineApplication app(argc, argv);
+    if (platformChosen)
+        forgetChosenPlatform();
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/corvaline.png")));
     // Installed first: a termination request that arrives while the windows are
     // being created waits in the event loop for the main window.

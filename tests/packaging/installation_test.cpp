@@ -8,11 +8,16 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <csignal>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -89,6 +94,12 @@ protected:
             environment.remove(QString::fromLatin1(variable));
         environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":corvaline-test"));
         environment.insert(QStringLiteral("HOME"), home.path());
+        // Its own single instance, away from any Corvaline of this user: the
+        // click-to-dial socket lives in the runtime folder.
+        const QString runtime = userFolder(QStringLiteral("runtime"));
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), userFolder(QStringLiteral("config")));
         environment.insert(QStringLiteral("XDG_CONFIG_DIRS"), userFolder(QStringLiteral("etc-xdg")));
         environment.insert(QStringLiteral("XDG_DATA_HOME"), installed(QStringLiteral("share")));
@@ -120,6 +131,27 @@ protected:
         EXPECT_EQ(outcome.exitCode, 0) << outcome.output.constData();
     }
 
+    // Starts the unpacked program with its own single instance and its settings
+    // in the user's folder, away from any Corvaline of this user, and waits
+    // until it listens for links: its platform is loaded by then.
+    bool startInstalledProgram(QProcess& program, QProcessEnvironment environment)
+    {
+        const QString tmp = userFolder(QStringLiteral("tmp"));
+        EXPECT_TRUE(QDir().mkpath(tmp));
+        environment.insert(QStringLiteral("TMPDIR"), tmp);
+        environment.remove(QStringLiteral("CORVALINE_DATA_DIR"));
+        program.setProcessEnvironment(environment);
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(installed(QStringLiteral("bin/corvaline")), {});
+        if (!program.waitForStarted(ProcessBoundMs))
+            return false;
+        const QString listener = QDir(environment.value(QStringLiteral("XDG_RUNTIME_DIR")))
+                                     .filePath(QStringLiteral("corvaline-%1").arg(getuid()));
+        testsupport::waitFor([&] { return QFile::exists(listener) || program.state() == QProcess::NotRunning; },
+                             ProcessBoundMs);
+        return QFile::exists(listener) && program.state() == QProcess::Running;
+    }
+
     QString package;
     QTemporaryDir root;
     QTemporaryDir home;
@@ -131,7 +163,8 @@ TEST_F(DebianPackageTest, Control_NamesThePackageItsVersionTheLibrariesOfItsProg
                                        QStringLiteral("Version"), QStringLiteral("Depends")});
     EXPECT_TRUE(fields.contains("Package: corvaline\n")) << fields.constData();
     EXPECT_TRUE(fields.contains("Version: " CORVALINE_VERSION "\n")) << fields.constData();
-    for (const char* library : {"libc6 (", "libstdc++6 (", "libqt6core6 (", "libqt6widgets6 (", "libqt6network6 ("})
+    for (const char* library :
+         {"libc6 (", "libstdc++6 (", "libqt6core6 (", "libqt6widgets6 (", "libqt6network6 (", "qt6-qpa-plugins"})
         EXPECT_TRUE(fields.contains(library)) << library << " in " << fields.constData();
 
     const QByteArray info = dpkgDeb({QStringLiteral("--info"), package});
@@ -139,20 +172,24 @@ TEST_F(DebianPackageTest, Control_NamesThePackageItsVersionTheLibrariesOfItsProg
         EXPECT_TRUE(info.contains(member)) << member << " in " << info.constData();
 }
 
-TEST_F(DebianPackageTest, Contents_AreTheProgramsTheDesktopEntryTheIconsAndTheManPages)
+TEST_F(DebianPackageTest, Contents_AreTheProgramsTheDesktopEntryTheIconsTheMetadataAndTheManPages)
 {
     const QByteArray contents = dpkgDeb({QStringLiteral("--contents"), package});
     for (const char* path :
          {"./usr/bin/corvaline\n", "./usr/bin/corvaline-events\n", "./usr/bin/corvaline-pbxsim\n",
           "./usr/bin/corvaline-get\n", "./usr/share/man/man1/corvaline-get.1.gz\n",
-          "./usr/share/applications/corvaline.desktop\n", "./usr/share/icons/hicolor/48x48/apps/corvaline.png\n",
-          "./usr/share/icons/hicolor/scalable/apps/corvaline.svg\n", "./usr/share/man/man1/corvaline.1.gz\n",
+          "./usr/share/applications/corvaline.desktop\n", "./usr/share/icons/hicolor/scalable/apps/corvaline.svg\n",
+          "./usr/share/metainfo/org.corvaline.Corvaline.metainfo.xml\n", "./usr/share/doc/corvaline/copyright\n",
+          "./usr/share/doc/corvaline/changelog.gz\n", "./usr/share/man/man1/corvaline.1.gz\n",
           "./usr/share/man/man1/corvaline-events.1.gz\n", "./usr/share/man/man1/corvaline-pbxsim.1.gz\n"})
         EXPECT_TRUE(contents.contains(path)) << path << "in " << contents.constData();
     // The desktop database belongs to the machine, not to a package.
     EXPECT_FALSE(contents.contains("mimeinfo.cache"));
 
-    EXPECT_EQ(QImage(installed(QStringLiteral("share/icons/hicolor/48x48/apps/corvaline.png"))).size(), QSize(48, 48));
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString icon = QStringLiteral("share/icons/hicolor/%1x%1/apps/corvaline.png").arg(size);
+        EXPECT_EQ(QImage(installed(icon)).size(), QSize(size, size)) << icon.toStdString();
+    }
     QFile scalable(installed(QStringLiteral("share/icons/hicolor/scalable/apps/corvaline.svg")));
     ASSERT_TRUE(scalable.open(QIODevice::ReadOnly));
     EXPECT_TRUE(scalable.readAll().startsWith("<svg "));
@@ -166,27 +203,34 @@ TEST_F(DebianPackageTest, DesktopEntry_IsValid)
     EXPECT_FALSE(validated.output.contains("warning")) << validated.output.constData();
 }
 
+// Software centres find the program and its link handler in the metadata,
+// which must match the desktop entry it launches.
+TEST_F(DebianPackageTest, Metadata_IsValidAndDeclaresTheNumeroLinkHandler)
+{
+    const Outcome validated =
+        run(QStringLiteral("appstreamcli"), {QStringLiteral("validate-tree"), QStringLiteral("--no-net"), root.path()});
+    EXPECT_EQ(validated.exitCode, 0) << validated.output.constData();
+    QFile metadata(installed(QStringLiteral("share/metainfo/org.corvaline.Corvaline.metainfo.xml")));
+    ASSERT_TRUE(metadata.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(metadata.readAll().contains("<mediatype>x-scheme-handler/numero</mediatype>"));
+}
+
+TEST_F(DebianPackageTest, Lintian_FindsNoError)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("lintian")).isEmpty())
+        GTEST_SKIP() << "lintian is not installed (Debian package lintian)";
+    const Outcome checked = run(QStringLiteral("lintian"), {QStringLiteral("--allow-root"), package});
+    ASSERT_TRUE(checked.finished);
+    EXPECT_EQ(checked.exitCode, 0) << checked.output.constData();
+    EXPECT_FALSE(checked.output.contains("\nE: ") || checked.output.startsWith("E: ")) << checked.output.constData();
+}
+
 TEST_F(DebianPackageTest, UnpackedProgram_StartsOffscreenAndKeepsItsSettingsInTheUserConfigurationFolder)
 {
-    QProcessEnvironment environment = desktop();
-    environment.remove(QStringLiteral("CORVALINE_DATA_DIR"));
-    // Its own single instance, away from any Corvaline of this user.
-    const QString runtime = userFolder(QStringLiteral("tmp"));
-    ASSERT_TRUE(QDir().mkpath(runtime));
-    ASSERT_TRUE(
-        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
-    environment.insert(QStringLiteral("TMPDIR"), runtime);
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     QProcess program;
-    program.setProcessEnvironment(environment);
-    program.setProcessChannelMode(QProcess::ForwardedChannels);
-    program.start(installed(QStringLiteral("bin/corvaline")), {});
-    ASSERT_TRUE(program.waitForStarted(ProcessBoundMs));
+    ASSERT_TRUE(startInstalledProgram(program, desktop()));
 
-    // It listens for links once it is the running instance; the end it is
-    // then asked for closes its windows, which writes the settings.
-    const QString listener = QDir(runtime).filePath(QStringLiteral("corvaline-%1").arg(getuid()));
-    ASSERT_TRUE(testsupport::waitFor([&] { return QFile::exists(listener); }, ProcessBoundMs));
+    // The end it is asked for closes its windows, which writes the settings.
     ::kill(pid_t(program.processId()), SIGTERM);
     ASSERT_TRUE(testsupport::waitFor([&] { return program.state() == QProcess::NotRunning; }, ProcessBoundMs));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
@@ -200,6 +244,118 @@ TEST_F(DebianPackageTest, UnpackedProgram_StartsOffscreenAndKeepsItsSettingsInTh
     EXPECT_EQ(QFile::permissions(userFolder(QStringLiteral("config/corvaline"))) & QFileDevice::ReadOther,
               QFileDevice::Permissions());
 }
+
+// An X server of the test's own, on the display number it chooses itself.
+class XvfbDisplay
+{
+public:
+    XvfbDisplay()
+    {
+        const QString numberFile = folder.filePath(QStringLiteral("display"));
+        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server.start(QStringLiteral("sh"),
+                     {QStringLiteral("-c"), QStringLiteral("exec Xvfb -displayfd 3 -nolisten tcp 3>\"$1\""),
+                      QStringLiteral("sh"), numberFile});
+        QFile file(numberFile);
+        testsupport::waitFor(
+            [&] {
+                if (file.isOpen() || file.open(QIODevice::ReadOnly))
+                    number += file.readAll();
+                return number.endsWith('\n') || server.state() == QProcess::NotRunning;
+            },
+            ProcessBoundMs);
+        number = number.trimmed();
+    }
+    ~XvfbDisplay()
+    {
+        server.terminate();
+        server.waitForFinished(ProcessBoundMs);
+    }
+    bool ready() const { return !number.isEmpty() && server.state() == QProcess::Running; }
+    QString name() const { return u':' + QString::fromLatin1(number); }
+
+private:
+    QTemporaryDir folder;
+    QProcess server;
+    QByteArray number;
+};
+
+// The Qt platform plugins a running process has loaded, by file name.
+QStringList loadedPlatformPlugins(qint64 pid)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    QStringList plugins;
+    if (!maps.open(QIODevice::ReadOnly))
+        return plugins;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const int at = line.indexOf("/platforms/");
+        const QString plugin = QFileInfo(QString::fromLocal8Bit(line.mid(at))).fileName();
+        if (at != -1 && !plugins.contains(plugin))
+            plugins << plugin;
+    }
+    return plugins;
+}
+
+struct PlatformCase
+{
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> environment;
+    const char* loadedPlugin;
+};
+
+void PrintTo(const PlatformCase& platformCase, std::ostream* out)
+{
+    *out << platformCase.name;
+}
+
+// A desktop that has both a Wayland compositor and XWayland's X display. The
+// compositor is a socket that takes connections and ends them: the program
+// must not use it.
+class WindowPlatformTest : public DebianPackageTest, public ::testing::WithParamInterface<PlatformCase>
+{
+};
+
+TEST_P(WindowPlatformTest, OnAWaylandDesktop_TheProgramRunsOnTheXDisplayUnlessTheUserNamedAPlatform)
+{
+    XvfbDisplay display;
+    ASSERT_TRUE(display.ready());
+    QProcessEnvironment environment = desktop();
+    const QString runtime = environment.value(QStringLiteral("XDG_RUNTIME_DIR"));
+    QLocalServer compositor;
+    ASSERT_TRUE(compositor.listen(QDir(runtime).filePath(QStringLiteral("wayland-corvaline"))));
+    int compositorClients = 0;
+    QObject::connect(&compositor, &QLocalServer::newConnection, [&] {
+        while (QLocalSocket* client = compositor.nextPendingConnection()) {
+            ++compositorClients;
+            client->abort();
+            client->deleteLater();
+        }
+    });
+
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("XDG_SESSION_TYPE"));
+    environment.insert(QStringLiteral("DISPLAY"), display.name());
+    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-corvaline"));
+    for (const auto& [variable, value] : GetParam().environment)
+        environment.insert(QString::fromLatin1(variable), QString::fromLatin1(value));
+    QProcess program;
+    ASSERT_TRUE(startInstalledProgram(program, environment));
+
+    EXPECT_EQ(loadedPlatformPlugins(program.processId()), QStringList{QString::fromLatin1(GetParam().loadedPlugin)});
+    EXPECT_EQ(compositorClients, 0);
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(testsupport::waitFor([&] { return program.state() == QProcess::NotRunning; }, ProcessBoundMs));
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, WindowPlatformTest,
+    ::testing::Values(PlatformCase{"WaylandSession", {{"XDG_SESSION_TYPE", "wayland"}}, "libqxcb.so"},
+                      PlatformCase{"WaylandDisplayAlone", {}, "libqxcb.so"},
+                      PlatformCase{"PlatformChosenByTheUser",
+                                   {{"XDG_SESSION_TYPE", "wayland"}, {"QT_QPA_PLATFORM", "offscreen"}},
+                                   "libqoffscreen.so"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DebianPackageTest, MaintainerScripts_RecordTheProgramAsTheHandlerOfNumeroLinksWhileItIsInstalled)
 {
