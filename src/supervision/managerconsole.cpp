@@ -13,6 +13,7 @@
 #include "supervision/consoleoutput.h"
 #include "supervision/manageraction.h"
 #include "supervision/managereventinterpreter.h"
+#include "supervision/managermessages.h"
 #include "supervision/moderneventinterpreter.h"
 #include "ui_managerconsole.h"
 
@@ -50,6 +51,7 @@ const QByteArray DisconnectedSda = QByteArrayLiteral("/ Attention D\xe9"
 const QByteArray RefusedSda = QByteArrayLiteral("/ Attention Acc\xe8s refus\xe9");
 const QByteArray RefusedLine = QByteArrayLiteral("*** CONNEXION REFUSEE ***");
 const QByteArray NoAnswerLine = QByteArrayLiteral("*** PAS DE REPONSE ***");
+const QByteArray LineTooLongLine = QByteArrayLiteral("*** LIGNE TROP LONGUE ***");
 
 } // namespace
 
@@ -256,27 +258,23 @@ void TForm2::loginAccepted()
         return;
     emit SessionShown(true);
     emit SessionStateChanged(ManagerSessionState::LoggedIn, ui->HostEdit_as->text());
-    m_liveChannels.requested();
+    QByteArrayList cardKeys = CallCards ? CallCards->callCardKeys() : QByteArrayList();
+    cardKeys.removeAll(TFrame4::DisconnectionKey);
+    m_liveChannels.requested(cardKeys);
     sendToManager(LiveChannelList::actionText());
 }
 
-void TForm2::removeEndedCalls()
+void TForm2::removeEndedCalls(const QByteArrayList& keys)
 {
     if (!CallCards)
         return;
-    // Only the keys count. A restarted PBX names its channels again from the
-    // start, so a channel name says nothing about which call a card shows.
-    // A copy: removing a card runs the event loop, and a new login may start
-    // another list meanwhile.
-    const QSet<QByteArray> live = m_liveChannels.keys();
-    for (const QByteArray& key : CallCards->callCardKeys()) {
-        if (key != TFrame4::DisconnectionKey && !live.contains(key))
-            CallCards->RemoveCallCard(key);
-    }
+    for (const QByteArray& key : keys)
+        CallCards->RemoveCallCard(key);
 }
 
 void TForm2::loginRefused()
 {
+    m_loggedIn = false;
     addMemoLine(Cp1252::toUnicode(RefusedLine));
     showSessionCard(RefusedSda);
     emit SessionStateChanged(ManagerSessionState::Refused, ui->HostEdit_as->text());
@@ -414,13 +412,23 @@ void TForm2::TnCnxDataAvailable(QObject*, const char* Buffer, qsizetype Len)
 {
     // Copied at once: card creation runs the event loop, and the session may
     // deliver the next block in this same buffer meanwhile.
-    const QByteArrayView received(Buffer, Len);
-    const qsizetype nul = received.indexOf('\0');
-    const QByteArray text = (nul >= 0 ? received.first(nul) : received).toByteArray();
+    const QByteArray text = ManagerMessages::withoutNul(QByteArrayView(Buffer, Len));
     noteBanner(text);
     m_watch.received();
+    const bool alreadyTooLong = m_assembler.lineTooLong();
     if (const QByteArray ready = m_assembler.append(text); !ready.isEmpty())
         handOver(ready);
+    if (!alreadyTooLong && m_assembler.lineTooLong())
+        closeOnLineTooLong();
+}
+
+void TForm2::closeOnLineTooLong()
+{
+    // The line itself is neither shown nor read: only that it came. The next
+    // tick connects again, as after any loss of the session.
+    addMemoLine(Cp1252::toUnicode(LineTooLongLine));
+    if (TnCnx->SessionOpen())
+        TnCnx->Close();
 }
 
 void TForm2::handOver(const QByteArray& text)
@@ -445,10 +453,9 @@ void TForm2::handOver(const QByteArray& text)
     }
     // Read before the interpretation runs the event loop: a nested hand-over
     // holds later text.
-    const bool liveChannelsListed = m_liveChannels.read(text);
+    const QByteArrayList endedCalls = m_liveChannels.read(text) ? m_liveChannels.endedKeys() : QByteArrayList();
     MemoAddLines(ui->DisplayMemo, text);
-    if (liveChannelsListed)
-        removeEndedCalls();
+    removeEndedCalls(endedCalls);
     if (!ui->journal_enre->isChecked())
         return;
     m_output->showText(text);

@@ -99,8 +99,9 @@ public:
     QByteArray ManagerChallenge;
     // The daily journal of received text, written while journal_enre is checked.
     Journal ManagerJournal;
-    // A block from the telnet session: the bytes up to the first NUL, never
-    // past Len. Shown, interpreted into card operations, and journaled.
+    // A block from the telnet session: its Len bytes without their NULs. Shown,
+    // interpreted into card operations, and journaled. A line longer than
+    // ManagerMessages::MaxLineLength closes the session.
     void TnCnxDataAvailable(QObject* Sender, const char* Buffer, qsizetype Len);
     // A status text of the telnet session, journaled and shown while
     // journal_enre is checked. The memo and the journal are brought up to date
@@ -169,12 +170,15 @@ private:
     void loginRefused();
     // The card of the session's state (disconnected, refused), with its key.
     void showSessionCard(const QByteArray& sda);
-    // Once the manager has listed its live channels: the cards of calls that
-    // are not among them ended while the session was down, and go.
-    void removeEndedCalls();
+    // Once the manager has listed its live channels: the cards it found ended
+    // while the session was down go. Only the keys count: a restarted PBX
+    // names its channels again from the start, so a channel name says nothing
+    // about which call a card shows.
+    void removeEndedCalls(const QByteArrayList& keys);
     // Shows, interprets and journals one hand-over of whole messages.
     void handOver(const QByteArray& text);
     void noteBanner(const QByteArray& text);
+    void closeOnLineTooLong();
     EventInterpretation& currentInterpretation() const;
 
     // The main window's card list once it is attached; until then no card
@@ -213,6 +217,7 @@ private:
     HostLookup* m_hostLookup;
     int m_handOverDepth = 0;
     QByteArray m_sessionCardSda; // what the session's card says
+    bool m_loggedIn = false;     // the manager accepted this session's login
 
     // The pause of the MD5 login that is running, if any; a recorded challenge
     // ends it early.
