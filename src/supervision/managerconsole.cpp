@@ -142,6 +142,7 @@ void TForm2::ConnectButtonClick()
     m_managerVersion = 0;
     m_watch.reset();
     m_liveChannels.reset();
+    m_loggedIn = false;
     const QByteArray host = field(ui->HostEdit_as);
     if (IsDottedIP(host)) {
         connectTo(host);
@@ -250,6 +251,7 @@ void TForm2::TnCnxSessionConnected(QObject*, quint16 Error)
 
 void TForm2::loginAccepted()
 {
+    m_loggedIn = true;
     // Removing the card runs the event loop; if the session ends meanwhile,
     // its close report has shown the card and the "Connexion" button again.
     if (CallCards)
@@ -302,6 +304,7 @@ void TForm2::TnCnxSessionClosed(QObject*, quint16)
         handOver(rest);
     m_modern->reset();
     m_liveChannels.reset();
+    m_loggedIn = false;
     ui->DisplayMemo->setEnabled(false);
     ui->ConnectButton->setEnabled(true);
     ui->DisconnectButton->setEnabled(false);
@@ -326,6 +329,23 @@ void TForm2::sendHangup(const QByteArray& channel)
         // A hang-up that cannot leave changes nothing: the card stays until the
         // manager reports the end of the call.
     }
+}
+
+bool TForm2::isLoggedIn() const
+{
+    return m_loggedIn && TnCnx->SessionOpen();
+}
+
+bool TForm2::sendAction(const QByteArray& action)
+{
+    if (!isLoggedIn())
+        return false;
+    try {
+        TnCnx->SendText(action);
+    } catch (const ESocketException&) {
+        return false;
+    }
+    return true;
 }
 
 void TForm2::sendToManager(const QByteArray& action)

@@ -115,8 +115,12 @@ public:
     // How long the manager's host name may take to resolve.
     static constexpr int HostLookupTimeoutMs = 5000;
 
-    // The login of the fields, for the actions of other windows too.
-    const ManagerLogin& managerLogin() const { return m_login; }
+    // The session has been opened and the manager accepted its login.
+    bool isLoggedIn() const;
+    // An action of another window, sent on the logged-in session: the session
+    // already proves who is asking, so no new login (and no secret) goes with
+    // it. False when the session is not logged in or the send failed.
+    bool sendAction(const QByteArray& action);
 
     bool isHandlingReceivedText() const { return m_handOverDepth > 0; }
 
