@@ -52,6 +52,7 @@ const QByteArray RefusedSda = QByteArrayLiteral("/ Attention Acc\xe8s refus\xe9"
 const QByteArray RefusedLine = QByteArrayLiteral("*** CONNEXION REFUSEE ***");
 const QByteArray NoAnswerLine = QByteArrayLiteral("*** PAS DE REPONSE ***");
 const QByteArray LineTooLongLine = QByteArrayLiteral("*** LIGNE TROP LONGUE ***");
+const QByteArray ChallengeAwaitedLine = QByteArrayLiteral("*** EN ATTENTE DU CHALLENGE ***");
 
 } // namespace
 
@@ -97,6 +98,8 @@ TForm2::TForm2(QWidget* parent)
         ManagerChallenge = value;
         if (m_challengePause)
             m_challengePause->quit();
+        else if (std::exchange(m_md5LoginAwaitsChallenge, false))
+            sendLogin(m_login.md5Text(value));
     };
     m_classic = std::make_unique<ManagerEventInterpreter>(m_cards, extension, challenge);
     m_modern = std::make_unique<ModernEventInterpreter>(m_cards, extension, challenge);
@@ -143,6 +146,7 @@ void TForm2::ConnectButtonClick()
     m_watch.reset();
     m_liveChannels.reset();
     m_loggedIn = false;
+    m_md5LoginAwaitsChallenge = false;
     const QByteArray host = field(ui->HostEdit_as);
     if (IsDottedIP(host)) {
         connectTo(host);
@@ -178,6 +182,7 @@ void TForm2::SendButtonClick()
     if (ui->HostEdit_as->text().isEmpty())
         return;
     ManagerChallenge.clear();
+    m_md5LoginAwaitsChallenge = false;
     QByteArray login = m_login.plainText();
     if (!TnCnx->SessionOpen()) {
         addMemoLine(Cp1252::toUnicode(NotConnectedLine));
@@ -192,9 +197,20 @@ void TForm2::SendButtonClick()
             addMemoLine(Cp1252::toUnicode(NotConnectedLine));
             return;
         }
-        if (!ManagerChallenge.isEmpty())
-            login = m_login.md5Text(ManagerChallenge);
+        // The secret never goes in clear when MD5 is asked for: without a
+        // challenge yet, the login follows the challenge when it comes.
+        if (ManagerChallenge.isEmpty()) {
+            m_md5LoginAwaitsChallenge = true;
+            addMemoLine(Cp1252::toUnicode(ChallengeAwaitedLine));
+            return;
+        }
+        login = m_login.md5Text(ManagerChallenge);
     }
+    sendLogin(login);
+}
+
+void TForm2::sendLogin(const QByteArray& login)
+{
     sendToManager(login);
     m_watch.loginSent();
     // The memo shows the plain form whichever form went out, never the key.
@@ -305,6 +321,7 @@ void TForm2::TnCnxSessionClosed(QObject*, quint16)
     m_modern->reset();
     m_liveChannels.reset();
     m_loggedIn = false;
+    m_md5LoginAwaitsChallenge = false;
     ui->DisplayMemo->setEnabled(false);
     ui->ConnectButton->setEnabled(true);
     ui->DisconnectButton->setEnabled(false);

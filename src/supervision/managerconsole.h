@@ -110,7 +110,9 @@ public:
     // Interprets one received text into card operations (Memo is not used).
     void MemoAddLines(QPlainTextEdit* Memo, const QByteArray& Text);
 
-    // How long the MD5 login waits for the manager's challenge.
+    // How long the MD5 login waits for the manager's challenge before it lets
+    // the window go on; the login then goes out when the challenge comes,
+    // never in the plain form.
     static constexpr int ChallengePauseMs = 50;
     // How long the manager's host name may take to resolve.
     static constexpr int HostLookupTimeoutMs = 5000;
@@ -163,6 +165,9 @@ private:
     // session is going; its close report follows, so the error is only noted
     // in the memo.
     void sendToManager(const QByteArray& action);
+    // Sends the login and notes it in the memo, in the plain form whichever
+    // form went out and without the secret.
+    void sendLogin(const QByteArray& login);
     // Handles received data for at most ChallengePauseMs, returning as soon as
     // a challenge has been recorded. User input waits meanwhile.
     void awaitChallenge();
@@ -222,6 +227,7 @@ private:
     int m_handOverDepth = 0;
     QByteArray m_sessionCardSda; // what the session's card says
     bool m_loggedIn = false;     // the manager accepted this session's login
+    bool m_md5LoginAwaitsChallenge = false;
 
     // The pause of the MD5 login that is running, if any; a recorded challenge
     // ends it early.
