@@ -2,8 +2,6 @@
 
 #include "config/cp1252.h"
 #include "config/messagebox.h"
-#include "net/esocketexception.h"
-#include "net/tncnx.h"
 #include "supervision/manageraction.h"
 #include "supervision/managerconsole.h"
 #include "ui_dialwindow.h"
@@ -79,7 +77,7 @@ void TForm5::Button1Click()
                                   .header("CallerId", extension)
                                   .header("Async", "yes")
                                   .text();
-    if (!sendWithLogin(action))
+    if (!Console->sendAction(action))
         ShowMessage(QStringLiteral("Erreur sur appel ") + Edit1->text());
 }
 
@@ -108,7 +106,7 @@ void TForm5::Button3Click()
                                                                       .header("Priority", "1")
                                                                       .text();
     // The message names the number the call was to go to.
-    if (!sendWithLogin(action)) {
+    if (!Console->sendAction(action)) {
         ShowMessage(QStringLiteral("Erreur sur transfert ") + Edit2->text());
         return;
     }
@@ -134,29 +132,11 @@ void TForm5::Button4Click()
                                   .header("ExtraExten", TwoCallTarget)
                                   .header("ExtraPriority", "1")
                                   .text();
-    if (!sendWithLogin(action)) {
+    if (!Console->sendAction(action)) {
         ShowMessage(QStringLiteral("Erreur sur transfert ") + Cp1252::toUnicode(TwoCallTarget));
         return;
     }
     clearSelectedChannels();
-}
-
-bool TForm5::sendWithLogin(const QByteArray& action)
-{
-    TTnCnx* session = Console->TnCnx;
-    if (!session->SessionOpen())
-        return true;
-    // The secret goes in clear here, even when the console logs in by MD5. On
-    // the console's own open session the manager answers this repeated login
-    // "Already authenticated" and keeps the session as it is, events included.
-    const QByteArray login = Console->managerLogin().plainText("off");
-    try {
-        session->SendText(login);
-        session->SendText(action);
-    } catch (const ESocketException&) {
-        return false;
-    }
-    return true;
 }
 
 void TForm5::clearSelectedChannels()

@@ -30,9 +30,10 @@ public:
     QLineEdit* Edit1;
     QLineEdit* Edit2;
 
-    // The manager console whose login fields, extension, context and session
-    // the calls and transfers use, read at the moment of sending; set once both
-    // windows exist. Without it nothing is sent.
+    // The manager console whose extension, context and logged-in session the
+    // calls and transfers use, read at the moment of sending; set once both
+    // windows exist. Without it nothing is sent. An action that the session
+    // cannot take is reported as a failure, and a transfer keeps its selection.
     TForm2* Console = nullptr;
 
     // Selects a card for the transfer: display is the card's caption, channel
@@ -60,9 +61,5 @@ private:
     std::unique_ptr<Ui::TForm5> ui;
 
     void FormCloseQuery();
-    // Sends the login block (with "Events: off") and then the action, when the
-    // session is open. False when a send failed; true also when nothing was
-    // sent because the session is closed.
-    bool sendWithLogin(const QByteArray& action);
     void clearSelectedChannels();
 };

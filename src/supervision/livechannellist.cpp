@@ -14,11 +14,11 @@ QByteArray LiveChannelList::actionText()
     return ManagerAction("Status").header("ActionID", ActionId).text();
 }
 
-void LiveChannelList::requested()
+void LiveChannelList::requested(const QByteArrayList& cardKeys)
 {
     m_awaited = true;
     m_complete = false;
-    m_keys.clear();
+    m_unseen = QSet<QByteArray>(cardKeys.begin(), cardKeys.end());
 }
 
 void LiveChannelList::reset()
@@ -35,7 +35,7 @@ bool LiveChannelList::read(QByteArrayView text)
             return;
         for (const char* name : {"Uniqueid", "Uniqueid1", "Uniqueid2", "DestUniqueID"}) {
             if (const QByteArrayView key = headerValue(message, name); !key.isEmpty())
-                m_keys.insert(key.toByteArray());
+                m_unseen.remove(key.toByteArray());
         }
         if (headerValue(message, "ActionID") != ActionId)
             return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QByteArrayView>
 #include <QSet>
 
@@ -9,9 +10,11 @@
 // will ever remove. The list answers the console's own Status action (its
 // ActionID); it is complete at the StatusComplete that carries that ActionID.
 //
-// Every call named by any message read while the list comes in counts as
-// live too: a call that starts meanwhile may be reported before the list ends
-// without being in it.
+// Only the cards there were when the list was asked for can have ended
+// unseen; a call that rings while the list comes in is live whether or not the
+// list names it. So the list keeps only those cards' keys, which bounds it
+// whatever the manager sends, and a card counts as live when any message read
+// meanwhile names its call.
 class LiveChannelList
 {
 public:
@@ -20,8 +23,8 @@ public:
     // The Status action, with the list's ActionID.
     static QByteArray actionText();
 
-    // A list is awaited; what an earlier one held is forgotten.
-    void requested();
+    // A list is awaited for the cards of these keys; an earlier one is forgotten.
+    void requested(const QByteArrayList& cardKeys);
     // Nothing is awaited any more (the session closed).
     void reset();
 
@@ -29,11 +32,12 @@ public:
     // answer to the action ends the wait without a list.
     bool read(QByteArrayView text);
 
-    // The Uniqueids of the completed list.
-    const QSet<QByteArray>& keys() const { return m_keys; }
+    // Once the list is complete: the keys given to requested() that no message
+    // named.
+    QByteArrayList endedKeys() const { return m_unseen.values(); }
 
 private:
     bool m_awaited = false;
     bool m_complete = false;
-    QSet<QByteArray> m_keys;
+    QSet<QByteArray> m_unseen;
 };

@@ -13,6 +13,7 @@
 #include "supervision/consoleoutput.h"
 #include "supervision/manageraction.h"
 #include "supervision/managereventinterpreter.h"
+#include "supervision/managermessages.h"
 #include "supervision/moderneventinterpreter.h"
 #include "ui_managerconsole.h"
 
@@ -50,6 +51,8 @@ const QByteArray DisconnectedSda = QByteArrayLiteral("/ Attention D\xe9"
 const QByteArray RefusedSda = QByteArrayLiteral("/ Attention Acc\xe8s refus\xe9");
 const QByteArray RefusedLine = QByteArrayLiteral("*** CONNEXION REFUSEE ***");
 const QByteArray NoAnswerLine = QByteArrayLiteral("*** PAS DE REPONSE ***");
+const QByteArray LineTooLongLine = QByteArrayLiteral("*** LIGNE TROP LONGUE ***");
+const QByteArray ChallengeAwaitedLine = QByteArrayLiteral("*** EN ATTENTE DU CHALLENGE ***");
 
 } // namespace
 
@@ -96,6 +99,8 @@ TForm2::TForm2(QWidget* parent)
         ManagerChallenge = value;
         if (m_challengePause)
             m_challengePause->quit();
+        else if (std::exchange(m_md5LoginAwaitsChallenge, false))
+            sendLogin(m_login.md5Text(value));
     };
     m_classic = std::make_unique<ManagerEventInterpreter>(m_cards, extension, challenge);
     m_modern = std::make_unique<ModernEventInterpreter>(m_cards, extension, challenge);
@@ -141,6 +146,8 @@ void TForm2::ConnectButtonClick()
     m_managerVersion = 0;
     m_watch.reset();
     m_liveChannels.reset();
+    m_loggedIn = false;
+    m_md5LoginAwaitsChallenge = false;
     const QByteArray host = field(ui->HostEdit_as);
     if (IsDottedIP(host)) {
         connectTo(host);
@@ -176,6 +183,7 @@ void TForm2::SendButtonClick()
     if (ui->HostEdit_as->text().isEmpty())
         return;
     ManagerChallenge.clear();
+    m_md5LoginAwaitsChallenge = false;
     QByteArray login = m_login.plainText();
     if (!TnCnx->SessionOpen()) {
         addMemoLine(Cp1252::toUnicode(NotConnectedLine));
@@ -190,9 +198,20 @@ void TForm2::SendButtonClick()
             addMemoLine(Cp1252::toUnicode(NotConnectedLine));
             return;
         }
-        if (!ManagerChallenge.isEmpty())
-            login = m_login.md5Text(ManagerChallenge);
+        // The secret never goes in clear when MD5 is asked for: without a
+        // challenge yet, the login follows the challenge when it comes.
+        if (ManagerChallenge.isEmpty()) {
+            m_md5LoginAwaitsChallenge = true;
+            addMemoLine(Cp1252::toUnicode(ChallengeAwaitedLine));
+            return;
+        }
+        login = m_login.md5Text(ManagerChallenge);
     }
+    sendLogin(login);
+}
+
+void TForm2::sendLogin(const QByteArray& login)
+{
     sendToManager(login);
     m_watch.loginSent();
     // The memo shows the plain form whichever form went out, never the key.
@@ -249,6 +268,7 @@ void TForm2::TnCnxSessionConnected(QObject*, quint16 Error)
 
 void TForm2::loginAccepted()
 {
+    m_loggedIn = true;
     // Removing the card runs the event loop; if the session ends meanwhile,
     // its close report has shown the card and the "Connexion" button again.
     if (CallCards)
@@ -257,27 +277,23 @@ void TForm2::loginAccepted()
         return;
     emit SessionShown(true);
     emit SessionStateChanged(ManagerSessionState::LoggedIn, ui->HostEdit_as->text());
-    m_liveChannels.requested();
+    QByteArrayList cardKeys = CallCards ? CallCards->callCardKeys() : QByteArrayList();
+    cardKeys.removeAll(TFrame4::DisconnectionKey);
+    m_liveChannels.requested(cardKeys);
     sendToManager(LiveChannelList::actionText());
 }
 
-void TForm2::removeEndedCalls()
+void TForm2::removeEndedCalls(const QByteArrayList& keys)
 {
     if (!CallCards)
         return;
-    // Only the keys count. A restarted PBX names its channels again from the
-    // start, so a channel name says nothing about which call a card shows.
-    // A copy: removing a card runs the event loop, and a new login may start
-    // another list meanwhile.
-    const QSet<QByteArray> live = m_liveChannels.keys();
-    for (const QByteArray& key : CallCards->callCardKeys()) {
-        if (key != TFrame4::DisconnectionKey && !live.contains(key))
-            CallCards->RemoveCallCard(key);
-    }
+    for (const QByteArray& key : keys)
+        CallCards->RemoveCallCard(key);
 }
 
 void TForm2::loginRefused()
 {
+    m_loggedIn = false;
     addMemoLine(Cp1252::toUnicode(RefusedLine));
     showSessionCard(RefusedSda);
     emit SessionStateChanged(ManagerSessionState::Refused, ui->HostEdit_as->text());
@@ -305,6 +321,8 @@ void TForm2::TnCnxSessionClosed(QObject*, quint16)
         handOver(rest);
     m_modern->reset();
     m_liveChannels.reset();
+    m_loggedIn = false;
+    m_md5LoginAwaitsChallenge = false;
     ui->DisplayMemo->setEnabled(false);
     ui->ConnectButton->setEnabled(true);
     ui->DisconnectButton->setEnabled(false);
@@ -329,6 +347,23 @@ void TForm2::sendHangup(const QByteArray& channel)
         // A hang-up that cannot leave changes nothing: the card stays until the
         // manager reports the end of the call.
     }
+}
+
+bool TForm2::isLoggedIn() const
+{
+    return m_loggedIn && TnCnx->SessionOpen();
+}
+
+bool TForm2::sendAction(const QByteArray& action)
+{
+    if (!isLoggedIn())
+        return false;
+    try {
+        TnCnx->SendText(action);
+    } catch (const ESocketException&) {
+        return false;
+    }
+    return true;
 }
 
 void TForm2::sendToManager(const QByteArray& action)
@@ -415,13 +450,23 @@ void TForm2::TnCnxDataAvailable(QObject*, const char* Buffer, qsizetype Len)
 {
     // Copied at once: card creation runs the event loop, and the session may
     // deliver the next block in this same buffer meanwhile.
-    const QByteArrayView received(Buffer, Len);
-    const qsizetype nul = received.indexOf('\0');
-    const QByteArray text = (nul >= 0 ? received.first(nul) : received).toByteArray();
+    const QByteArray text = ManagerMessages::withoutNul(QByteArrayView(Buffer, Len));
     noteBanner(text);
     m_watch.received();
+    const bool alreadyTooLong = m_assembler.lineTooLong();
     if (const QByteArray ready = m_assembler.append(text); !ready.isEmpty())
         handOver(ready);
+    if (!alreadyTooLong && m_assembler.lineTooLong())
+        closeOnLineTooLong();
+}
+
+void TForm2::closeOnLineTooLong()
+{
+    // The line itself is neither shown nor read: only that it came. The next
+    // tick connects again, as after any loss of the session.
+    addMemoLine(Cp1252::toUnicode(LineTooLongLine));
+    if (TnCnx->SessionOpen())
+        TnCnx->Close();
 }
 
 void TForm2::handOver(const QByteArray& text)
@@ -446,10 +491,9 @@ void TForm2::handOver(const QByteArray& text)
     }
     // Read before the interpretation runs the event loop: a nested hand-over
     // holds later text.
-    const bool liveChannelsListed = m_liveChannels.read(text);
+    const QByteArrayList endedCalls = m_liveChannels.read(text) ? m_liveChannels.endedKeys() : QByteArrayList();
     MemoAddLines(ui->DisplayMemo, text);
-    if (liveChannelsListed)
-        removeEndedCalls();
+    removeEndedCalls(endedCalls);
     if (!ui->journal_enre->isChecked())
         return;
     m_output->showText(text);

@@ -99,8 +99,9 @@ public:
     QByteArray ManagerChallenge;
     // The daily journal of received text, written while journal_enre is checked.
     Journal ManagerJournal;
-    // A block from the telnet session: the bytes up to the first NUL, never
-    // past Len. Shown, interpreted into card operations, and journaled.
+    // A block from the telnet session: its Len bytes without their NULs. Shown,
+    // interpreted into card operations, and journaled. A line longer than
+    // ManagerMessages::MaxLineLength closes the session.
     void TnCnxDataAvailable(QObject* Sender, const char* Buffer, qsizetype Len);
     // A status text of the telnet session, journaled and shown while
     // journal_enre is checked. The memo and the journal are brought up to date
@@ -109,13 +110,19 @@ public:
     // Interprets one received text into card operations (Memo is not used).
     void MemoAddLines(QPlainTextEdit* Memo, const QByteArray& Text);
 
-    // How long the MD5 login waits for the manager's challenge.
+    // How long the MD5 login waits for the manager's challenge before it lets
+    // the window go on; the login then goes out when the challenge comes,
+    // never in the plain form.
     static constexpr int ChallengePauseMs = 50;
     // How long the manager's host name may take to resolve.
     static constexpr int HostLookupTimeoutMs = 5000;
 
-    // The login of the fields, for the actions of other windows too.
-    const ManagerLogin& managerLogin() const { return m_login; }
+    // The session has been opened and the manager accepted its login.
+    bool isLoggedIn() const;
+    // An action of another window, sent on the logged-in session: the session
+    // already proves who is asking, so no new login (and no secret) goes with
+    // it. False when the session is not logged in or the send failed.
+    bool sendAction(const QByteArray& action);
 
     bool isHandlingReceivedText() const { return m_handOverDepth > 0; }
 
@@ -158,6 +165,9 @@ private:
     // session is going; its close report follows, so the error is only noted
     // in the memo.
     void sendToManager(const QByteArray& action);
+    // Sends the login and notes it in the memo, in the plain form whichever
+    // form went out and without the secret.
+    void sendLogin(const QByteArray& login);
     // Handles received data for at most ChallengePauseMs, returning as soon as
     // a challenge has been recorded. User input waits meanwhile.
     void awaitChallenge();
@@ -169,12 +179,15 @@ private:
     void loginRefused();
     // The card of the session's state (disconnected, refused), with its key.
     void showSessionCard(const QByteArray& sda);
-    // Once the manager has listed its live channels: the cards of calls that
-    // are not among them ended while the session was down, and go.
-    void removeEndedCalls();
+    // Once the manager has listed its live channels: the cards it found ended
+    // while the session was down go. Only the keys count: a restarted PBX
+    // names its channels again from the start, so a channel name says nothing
+    // about which call a card shows.
+    void removeEndedCalls(const QByteArrayList& keys);
     // Shows, interprets and journals one hand-over of whole messages.
     void handOver(const QByteArray& text);
     void noteBanner(const QByteArray& text);
+    void closeOnLineTooLong();
     EventInterpretation& currentInterpretation() const;
 
     // The main window's card list once it is attached; until then no card
@@ -213,6 +226,8 @@ private:
     HostLookup* m_hostLookup;
     int m_handOverDepth = 0;
     QByteArray m_sessionCardSda; // what the session's card says
+    bool m_loggedIn = false;     // the manager accepted this session's login
+    bool m_md5LoginAwaitsChallenge = false;
 
     // The pause of the MD5 login that is running, if any; a recorded challenge
     // ends it early.

@@ -1,5 +1,7 @@
 #include "supervision/managereventinterpreter.h"
 
+#include "supervision/managermessages.h"
+
 #include <QByteArrayList>
 #include <QScopeGuard>
 
@@ -357,8 +359,7 @@ ManagerEventInterpreter::ManagerEventInterpreter(CallCardOperations& cards, Exte
 
 void ManagerEventInterpreter::interpret(QByteArrayView received)
 {
-    const qsizetype nul = received.indexOf('\0');
-    const QByteArray text = (nul >= 0 ? received.first(nul) : received).toByteArray();
+    const QByteArray text = ManagerMessages::withoutNul(received);
     const std::string_view all = view(text);
 
     Run run;

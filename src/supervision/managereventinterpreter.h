@@ -40,8 +40,8 @@ class ManagerEventInterpreter : public EventInterpretation
 public:
     ManagerEventInterpreter(CallCardOperations& cards, ExtensionSource extension, ChallengeSink challenge);
 
-    // Interprets one hand-over. The text ends at its first NUL byte. The bytes
-    // are copied first: a nested run may be handed the next block in the very
+    // Interprets one hand-over, without its NUL bytes. The bytes are copied
+    // first: a nested run may be handed the next block in the very
     // buffer this one came in.
     void interpret(QByteArrayView text) override;
 

@@ -12,15 +12,10 @@ ManagerLogin::ManagerLogin(Field action, Field userName, Field secret, Field eve
 
 QByteArray ManagerLogin::plainText() const
 {
-    return plainText(m_events());
-}
-
-QByteArray ManagerLogin::plainText(const QByteArray& events) const
-{
     return ManagerAction(m_action())
         .header("UserName", m_userName())
         .header("Secret", m_secret())
-        .header("Events", events)
+        .header("Events", m_events())
         .text();
 }
 

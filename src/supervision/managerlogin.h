@@ -14,9 +14,8 @@ public:
 
     ManagerLogin(Field action, Field userName, Field secret, Field events);
 
-    // With the secret in clear, and the fields' events setting or the one given.
+    // With the secret in clear.
     QByteArray plainText() const;
-    QByteArray plainText(const QByteArray& events) const;
     // Proves the secret without sending it: the key is the MD5 digest of the
     // manager's challenge followed by the secret.
     QByteArray md5Text(const QByteArray& challenge) const;

@@ -2,6 +2,13 @@
 
 namespace ManagerMessages {
 
+QByteArray withoutNul(QByteArrayView received)
+{
+    QByteArray text = received.toByteArray();
+    text.removeIf([](char c) { return c == '\0'; });
+    return text;
+}
+
 void forEach(QByteArrayView text, const std::function<void(QByteArrayView message)>& visit)
 {
     for (qsizetype start = 0; start < text.size();) {

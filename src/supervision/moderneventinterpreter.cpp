@@ -1,5 +1,7 @@
 #include "supervision/moderneventinterpreter.h"
 
+#include "supervision/managermessages.h"
+
 #include <QScopeGuard>
 
 #include <bit>
@@ -121,6 +123,7 @@ void ModernEventInterpreter::reset()
     m_message.owned = 0;
     m_message.hasLines = false;
     m_partialLine.clear();
+    m_skippingLine = false;
     m_afterCr = false;
 }
 
@@ -138,7 +141,12 @@ void ModernEventInterpreter::read(std::string_view text)
         const std::size_t scan = lf ? std::size_t(lf - from) : left;
         const auto* cr = static_cast<const char*>(std::memchr(from, '\r', scan));
         if (!lf && !cr) {
-            m_partialLine.append(from, left);
+            if (m_skippingLine || m_partialLine.size() + left > std::size_t(ManagerMessages::MaxLineLength)) {
+                m_partialLine.clear();
+                m_skippingLine = true;
+            } else {
+                m_partialLine.append(from, left);
+            }
             return;
         }
         const std::size_t length = cr ? std::size_t(cr - from) : scan;
@@ -149,7 +157,11 @@ void ModernEventInterpreter::read(std::string_view text)
             else if (next == text.size())
                 m_afterCr = true;
         }
-        if (m_partialLine.empty()) {
+        if (m_skippingLine || m_partialLine.size() + length > std::size_t(ManagerMessages::MaxLineLength)) {
+            // No manager writes such a line: it is dropped unread.
+            m_partialLine.clear();
+            m_skippingLine = false;
+        } else if (m_partialLine.empty()) {
             readLine(text.substr(start, length), false);
         } else {
             m_partialLine.append(from, length);

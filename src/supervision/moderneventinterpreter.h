@@ -35,6 +35,7 @@
 //   (older managers give a masqueraded channel a new Uniqueid), and its key
 //   never gets a card again.
 // Challenges are reported only from responses, never from security events.
+// A line longer than ManagerMessages::MaxLineLength is dropped unread.
 class ModernEventInterpreter : public EventInterpretation
 {
 public:
@@ -119,8 +120,9 @@ private:
 
     QByteArray m_extension; // read once per hand-over
     Message m_message;
-    std::string m_partialLine; // a line the last hand-over ended inside
-    bool m_afterCr = false;    // the last hand-over ended with a CR
+    std::string m_partialLine;   // a line the last hand-over ended inside
+    bool m_skippingLine = false; // inside a line longer than ManagerMessages::MaxLineLength
+    bool m_afterCr = false;      // the last hand-over ended with a CR
     std::deque<Step> m_steps;
     bool m_running = false; // a run is carrying out the queued steps
     RecentKeys m_answered;  // calls whose card was answered and agenda opened

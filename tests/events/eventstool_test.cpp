@@ -137,14 +137,25 @@ TEST_F(EventsTool, ChallengeAndAnsweredCalls_ArePrinted)
                            "CARD\t1\tanswered\t\t\t100-1"}));
 }
 
-TEST_F(EventsTool, NulInABlock_EndsThatBlocksText)
+TEST_F(EventsTool, NulInABlock_IsDroppedAndTheRestRead)
 {
-    const QByteArray input = QByteArray("Event: Dial\r\nChannel: SIP/100-1\r\n\0Uniqueid: 5\r\n", 47) +
+    const QByteArray input = QByteArrayLiteral("Event: Dial\r\nChannel: SIP/100-1\r\n\0Uniqueid: 5\r\n") +
                              QByteArrayLiteral("Event: Hangup\r\nChannel: SIP/100-1\r\nUniqueid: 6\r\n");
     EXPECT_EQ(runOnFile(input, {QStringLiteral("--extension"), QStringLiteral("100"), QStringLiteral("--block-size"),
                                 QStringLiteral("47")})
                   .out,
-              outputLines({"RemoveCallCard\t6"}));
+              outputLines({"AddRingingCard\t\t\t5\t100-1", "RemoveCallCard\t6", "CARD\t5\tringing\t\t\t100-1"}));
+}
+
+TEST_F(EventsTool, LineLongerThanTheProgramTakes_EndsTheReadingWithStatusOne)
+{
+    const QByteArray input = QByteArrayLiteral("Event: Dial\r\nChannel: SIP/100-1\r\nUniqueid: 5\r\n\r\n") +
+                             "Event: Hangup\r\nChannel: SIP/100-1\r\nUniqueid: 5" + QByteArray(70000, '5') + "\r\n\r\n";
+    const ToolRun result = runOnFile(input, {QStringLiteral("--extension"), QStringLiteral("100")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, outputLines({"AddRingingCard\t\t\t5\t100-1", "AddRingingCard\t\t\t5\t100-1",
+                                       "CARD\t5\tringing\t\t\t100-1"}));
+    EXPECT_TRUE(result.err.contains("a line longer than 65536 bytes")) << result.err.constData();
 }
 
 TEST_F(EventsTool, BytesPassUnchanged)

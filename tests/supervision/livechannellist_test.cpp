@@ -17,33 +17,33 @@ QByteArray complete(const char* actionId = "corvaline-status")
     return QByteArray("Event: StatusComplete\r\nItems: 1\r\nActionID: ") + actionId + "\r\n\r\n";
 }
 
-TEST(LiveChannelList, CompleteAtItsOwnEnd_WithTheChannelsListedAndTheCallsReportedMeanwhile)
+TEST(LiveChannelList, CompleteAtItsOwnEnd_EndsTheCardsItNeitherListsNorHearsOfMeanwhile)
 {
     LiveChannelList list;
     EXPECT_FALSE(list.read(status("SIP/100-01", "1.1") + complete())) << "nothing was asked";
 
-    list.requested();
+    list.requested({"1.1", "1.2", "1.3"});
     EXPECT_FALSE(list.read(status("SIP/100-01", "1.1")));
     EXPECT_FALSE(list.read(complete("someone-else")));
-    // A call that starts while the list comes in is live too.
+    // A call reported while the list comes in is live too.
     EXPECT_FALSE(list.read("Event: Newchannel\r\nChannel: PJSIP/100-02\r\nUniqueid: 1.2\r\n\r\n"));
     EXPECT_TRUE(list.read(complete()));
-    EXPECT_EQ(list.keys(), (QSet<QByteArray>{"1.1", "1.2"}));
+    EXPECT_EQ(list.endedKeys(), QByteArrayList{"1.3"});
     EXPECT_FALSE(list.read(complete())) << "one list per request";
 
-    list.requested();
+    list.requested({"1.1"});
     EXPECT_TRUE(list.read(complete()));
-    EXPECT_TRUE(list.keys().isEmpty()) << "an empty list empties the last one";
+    EXPECT_EQ(list.endedKeys(), QByteArrayList{"1.1"}) << "an empty list ends every card it was asked for";
 }
 
 TEST(LiveChannelList, ErrorAnswerOrClosedSession_EndTheWaitWithoutAList)
 {
     LiveChannelList list;
-    list.requested();
+    list.requested({"1.1"});
     EXPECT_FALSE(list.read("Response: Error\r\nActionID: corvaline-status\r\nMessage: Permission denied\r\n\r\n"));
     EXPECT_FALSE(list.read(complete()));
 
-    list.requested();
+    list.requested({"1.1"});
     list.reset();
     EXPECT_FALSE(list.read(complete()));
 }

@@ -83,16 +83,18 @@ TEST_F(ConsoleReceive, JournalOn_ShowsOnlyTheLatestBlockAndJournalsEachBlock)
     EXPECT_EQ(journalContents(), ringing + "\r\n" + hangup + "\r\n");
 }
 
-TEST_F(ConsoleReceive, TextEndsAtNulAndNeverReadsPastLength)
+TEST_F(ConsoleReceive, NulIsDroppedAndTheRestKept_NeverReadingPastLength)
 {
     control<QCheckBox>(console.get(), "journal_enre")->setChecked(true);
-    const QByteArray buffer = hangup + QByteArray("\0Event: Hangup\r\nChannel: SIP/100-3\r\nUniqueid: 3.3\r\n", 52);
+    const QByteArray later = QByteArrayLiteral("Event: Hangup\r\nChannel: SIP/100-3\r\nUniqueid: 3.3\r\n\r\n");
+    const QByteArray buffer = hangup + '\0' + later;
     console->TnCnxDataAvailable(nullptr, buffer.constData(), buffer.size());
     // A block without its NUL: only Len bytes count.
     console->TnCnxDataAvailable(nullptr, ringing.constData(), ringing.indexOf("Uniqueid"));
     EXPECT_EQ(cards.calls(),
-              (QList<QByteArray>{QByteArrayLiteral("RemoveCallCard|2.2"), QByteArrayLiteral("RemoveCallCard|2.2")}));
-    EXPECT_EQ(journalContents(), hangup + "\r\n");
+              (QList<QByteArray>{QByteArrayLiteral("RemoveCallCard|2.2"), QByteArrayLiteral("RemoveCallCard|2.2"),
+                                 QByteArrayLiteral("RemoveCallCard|3.3"), QByteArrayLiteral("RemoveCallCard|3.3")}));
+    EXPECT_EQ(journalContents(), hangup + later + "\r\n");
 }
 
 TEST_F(ConsoleReceive, MessageCutAcrossBlocks_IsInterpretedWhole_AndAClosedSessionHandsOverTheRest)

@@ -335,11 +335,13 @@ TEST_F(Interpretation, TwoChannelKeyOnTheSameLine_IsTakenLast)
 
 // --- Block boundaries and NUL ---------------------------------------------------------------
 
-TEST_F(Interpretation, NulEndsTheText)
+TEST_F(Interpretation, NulIsDroppedAndTheRestRead)
 {
-    EXPECT_TRUE(run(QByteArray("Event: Dial\r\nChannel: SIP/100-1\0\r\nUniqueid: 7\r\n", 44)).isEmpty());
-    EXPECT_EQ(run(QByteArray("Event: Dial\r\nChannel: SIP/100-1\r\nUniqueid: 7\0\r\n\r\n", 48)),
+    EXPECT_EQ(run(QByteArrayLiteral("Event: Dial\r\nChannel: SIP/100-1\0\r\nUniqueid: 7\r\n")),
               expected({"AddRingingCard|||7|100-1"}));
+    EXPECT_EQ(run(QByteArrayLiteral("Event: Hangup\r\nChannel: SIP/1\0"
+                                    "00-1\r\nUniqueid: 7\0\r\n\r\n")),
+              expected({"RemoveCallCard|7", "RemoveCallCard|7"}));
 }
 
 TEST_F(Interpretation, EventCutBetweenBlocks_SecondPieceStartsEmpty)

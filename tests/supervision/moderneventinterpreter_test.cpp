@@ -1,6 +1,7 @@
 #include "cardrecorder.h"
 #include "supervision/managereventinterpreter.h"
 #include "supervision/managermessageassembler.h"
+#include "supervision/managermessages.h"
 #include "supervision/moderneventinterpreter.h"
 
 #include <QByteArray>
@@ -144,15 +145,62 @@ TEST(ModernInterpretation, AnyReadSize_HandsOverWholeMessagesAndGivesTheSameResu
     }
 }
 
-TEST(MessageAssembler, RunWithoutMessageEnd_IsHandedOverAtTheLimit)
+TEST(MessageAssembler, RunWithoutMessageEnd_IsHandedOverAtTheLimitUpToItsLastLineBreak)
 {
     ManagerMessageAssembler assembler;
-    EXPECT_TRUE(assembler.append(QByteArray(ManagerMessageAssembler::MaxPending - 1, 'x')).isEmpty());
-    EXPECT_EQ(assembler.append("y\0z").size(), ManagerMessageAssembler::MaxPending) << "the text ends at a NUL";
-    EXPECT_EQ(assembler.pendingSize(), 0);
+    const QByteArray line = QByteArray(98, 'x') + "\r\n";
+    QByteArray lines;
+    while (lines.size() + line.size() < ManagerMessageAssembler::MaxPending)
+        lines += line;
+    EXPECT_TRUE(assembler.append(lines + "y").isEmpty());
+    EXPECT_EQ(assembler.append(QByteArray(line.size(), 'z')), lines) << "the line it ends inside waits";
+    EXPECT_EQ(assembler.pendingSize(), line.size() + 1);
     EXPECT_EQ(assembler.append("a\r\n\r").size(), 0);
-    EXPECT_EQ(assembler.append("\nb"), QByteArrayLiteral("a\r\n\r\n")) << "a message end across two reads";
+    EXPECT_EQ(assembler.append("\nb"), "y" + QByteArray(line.size(), 'z') + "a\r\n\r\n")
+        << "a message end across two reads";
     EXPECT_EQ(assembler.takePending(), QByteArrayLiteral("b"));
+}
+
+TEST(MessageAssembler, NulBytes_AreDroppedAndEveryOtherByteKept)
+{
+    ManagerMessageAssembler assembler;
+    EXPECT_EQ(assembler.append(QByteArrayLiteral("Event: Hangup\r\n\0Uniqueid: 1\0.1\r\n\r\n\0")),
+              QByteArrayLiteral("Event: Hangup\r\nUniqueid: 1.1\r\n\r\n"));
+}
+
+// A line longer than any manager writes ends the reading: what came before it
+// is handed over, the line never, and nothing is kept until a new start.
+TEST(MessageAssembler, LineTooLong_HandsOverWhatCameBeforeItAndKeepsNothingAfter)
+{
+    ManagerMessageAssembler assembler;
+    EXPECT_EQ(assembler.append("Event: A\r\n\r\nEvent: B\r\nCallerIDName: "), "Event: A\r\n\r\n");
+    const QByteArray piece(4096, 'x');
+    QByteArray handedOver;
+    for (int read = 0; read < 64 && !assembler.lineTooLong(); ++read)
+        handedOver += assembler.append(piece);
+    ASSERT_TRUE(assembler.lineTooLong());
+    EXPECT_EQ(handedOver, "Event: B\r\n");
+    EXPECT_EQ(assembler.pendingSize(), 0);
+    EXPECT_TRUE(assembler.append("\r\n\r\nEvent: C\r\n\r\n").isEmpty());
+    EXPECT_TRUE(assembler.takePending().isEmpty());
+
+    EXPECT_FALSE(assembler.lineTooLong()) << "a new session reads again";
+    EXPECT_EQ(assembler.append("Event: D\r\n\r\n"), "Event: D\r\n\r\n");
+    const QByteArray longest(ManagerMessages::MaxLineLength, 'x');
+    EXPECT_EQ(assembler.append(longest + "\r\n\r\n"), longest + "\r\n\r\n") << "the longest line allowed";
+    EXPECT_FALSE(assembler.lineTooLong());
+}
+
+// The interpretation reads its own text too: a line past the limit, cut across
+// hand-overs, is dropped unread.
+TEST(ModernInterpretation, LineLongerThanTheLimit_IsDroppedUnread)
+{
+    Session session(true);
+    session.interpretation->interpret("Event: Hangup\r\nChannel: SIP/100-1\r\nUniqueid: 1");
+    for (int piece = 0; piece < 20; ++piece)
+        session.interpretation->interpret(QByteArray(4096, '1'));
+    session.interpretation->interpret("\r\n\r\nEvent: Hangup\r\nChannel: SIP/100-2\r\nUniqueid: 2\r\n\r\n");
+    EXPECT_EQ(session.cards.calls(), operations({"RemoveCallCard|2"}));
 }
 
 TEST(ModernInterpretation, TextHandedOverDuringACardOperation_IsActedOnInStreamOrder)

@@ -9,6 +9,7 @@
 #include "operationprinter.h"
 #include "supervision/managereventinterpreter.h"
 #include "supervision/managermessageassembler.h"
+#include "supervision/managermessages.h"
 #include "supervision/moderneventinterpreter.h"
 
 #include <QCommandLineParser>
@@ -180,10 +181,11 @@ int main(int argc, char** argv)
     if (options->blockSize == 0) {
         deliver(input.readAll());
     } else {
-        for (QByteArray block = readBlock(input, options->blockSize); !block.isEmpty();
+        for (QByteArray block = readBlock(input, options->blockSize); !block.isEmpty() && !assembler.lineTooLong();
              block = readBlock(input, options->blockSize))
             deliver(block);
     }
+    const bool lineTooLong = assembler.lineTooLong();
     // The end of the input closes the session: what is left is handed over as it is.
     if (const QByteArray rest = assembler.takePending(); !rest.isEmpty())
         interpretation->interpret(rest);
@@ -193,5 +195,9 @@ int main(int argc, char** argv)
     printer.printCards();
     if (std::fflush(stdout) != 0 || !printer.ok())
         return fail(QStringLiteral("cannot write the output"), exitFailure);
+    if (lineTooLong)
+        return fail(QStringLiteral("a line longer than %1 bytes: the session would close there")
+                        .arg(ManagerMessages::MaxLineLength),
+                    exitFailure);
     return 0;
 }
