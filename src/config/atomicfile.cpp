@@ -1,15 +1,73 @@
 #include "config/atomicfile.h"
 
-#include <QSaveFile>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Every byte is handed to the kernel here and every refusal is seen: a
+// buffered write fails only when the buffer is flushed at close, where it is
+// easily missed, and a full disk then leaves an empty file that is renamed
+// over the real one.
+bool writeAll(int fd, const QByteArray& content)
+{
+    const char* data = content.constData();
+    qsizetype left = content.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return false;
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
+// The temporary file and the new version's data reach the disk before the
+// rename, so that the file is never replaced by less than the whole content.
+const char* writeAndReplace(const QByteArray& temporary, const QByteArray& target, const QByteArray& content)
+{
+    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return "cannot create";
+    // The creation mode is narrowed by the umask, never widened; this keeps it exact.
+    const char* failure = nullptr;
+    if (::fchmod(fd, 0600) != 0 || !writeAll(fd, content) || ::fsync(fd) != 0)
+        failure = "cannot write";
+    const int writeError = errno;
+    if (::close(fd) != 0 && !failure)
+        failure = "cannot write";
+    else if (failure)
+        errno = writeError;
+    if (!failure && ::rename(temporary.constData(), target.constData()) != 0)
+        failure = "cannot replace";
+    return failure;
+}
+
+} // namespace
 
 bool writeFileAtomically(const QString& path, const QByteArray& content, QString* error)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
-        file.write(content) == content.size() && file.commit())
+    const QFileInfo info(path);
+    const QString temporaryPath =
+        info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".%1.tmp").arg(::getpid());
+    const QByteArray temporary = QFile::encodeName(temporaryPath);
+    ::unlink(temporary.constData()); // left by an earlier run of this process id that was killed mid-save
+    const char* failure = writeAndReplace(temporary, QFile::encodeName(path), content);
+    if (!failure)
         return true;
+    const int cause = errno;
+    ::unlink(temporary.constData());
     if (error)
-        *error = file.errorString();
-    file.cancelWriting();
+        *error =
+            QStringLiteral("%1 %2: %3").arg(QLatin1String(failure), path, QString::fromLocal8Bit(std::strerror(cause)));
     return false;
 }
