@@ -56,12 +56,14 @@ const char* writeAndReplace(const QByteArray& temporary, const QByteArray& targe
 
 bool writeFileAtomically(const QString& path, const QByteArray& content, QString* error)
 {
-    const QFileInfo info(path);
+    // A settings file linked from elsewhere stays a link: its target is replaced.
+    const QFileInfo linked(path);
+    const QFileInfo info(linked.isSymLink() && linked.exists() ? linked.canonicalFilePath() : path);
     const QString temporaryPath =
         info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".%1.tmp").arg(::getpid());
     const QByteArray temporary = QFile::encodeName(temporaryPath);
     ::unlink(temporary.constData()); // left by an earlier run of this process id that was killed mid-save
-    const char* failure = writeAndReplace(temporary, QFile::encodeName(path), content);
+    const char* failure = writeAndReplace(temporary, QFile::encodeName(info.filePath()), content);
     if (!failure)
         return true;
     const int cause = errno;
