@@ -38,18 +38,18 @@ const char* writeAndReplace(const QByteArray& temporary, const QByteArray& targe
     const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return "cannot create";
-    // The creation mode is narrowed by the umask, never widened; this keeps it exact.
-    const char* failure = nullptr;
-    if (::fchmod(fd, 0600) != 0 || !writeAll(fd, content) || ::fsync(fd) != 0)
-        failure = "cannot write";
-    const int writeError = errno;
-    if (::close(fd) != 0 && !failure)
-        failure = "cannot write";
-    else if (failure)
+    // The umask may narrow the creation mode further; the mode is made exact.
+    if (::fchmod(fd, 0600) != 0 || !writeAll(fd, content) || ::fsync(fd) != 0) {
+        const int writeError = errno;
+        ::close(fd);
         errno = writeError;
-    if (!failure && ::rename(temporary.constData(), target.constData()) != 0)
-        failure = "cannot replace";
-    return failure;
+        return "cannot write";
+    }
+    if (::close(fd) != 0)
+        return "cannot write";
+    if (::rename(temporary.constData(), target.constData()) != 0)
+        return "cannot replace";
+    return nullptr;
 }
 
 } // namespace

@@ -12,8 +12,6 @@ QString withSlash(const QString& folder)
     return folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
-// An installation puts the desktop entry at this path, relative to the folder
-// of the program (the build passes the layout it installs).
 // Creates the folder and any missing parent readable by the user only: the
 // settings hold the manager's secret and the journals the calls.
 void makePrivatePath(const QString& folder)
@@ -27,6 +25,8 @@ void makePrivatePath(const QString& folder)
     QDir().mkdir(absolute, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
+// An installation puts the desktop entry at this path, relative to the folder
+// of the program (the build passes the layout it installs).
 bool isInstalledIn(const QString& programFolder)
 {
     return QFileInfo::exists(QDir(programFolder).filePath(QStringLiteral(CORVALINE_DESKTOP_ENTRY_FROM_BINDIR)));

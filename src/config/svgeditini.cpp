@@ -264,7 +264,8 @@ void TSvgEditIni::MainFormClose(QEvent* closeEvent)
     m_inChainedClose = false;
     // The changes of this run are lost once the program ends: the user hears
     // of it while the windows are still there.
-    if (!SaveForms())
+    const bool saved = SaveForms();
+    if (self && !saved)
         ShowMessage(m_saveError);
     if (self)
         emit MainFormClosed();

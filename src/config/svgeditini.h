@@ -50,10 +50,9 @@ public:
     // Called by the window right after setupUi() and after setting the flags.
     void Loaded();
     void LoadForms();
-    // False when "serie.ini" could not be written; SaveError() then tells the
-    // user why, and SettingsNotSaved carries that text.
+    // False when "serie.ini" could not be written; SettingsNotSaved then
+    // carries the text that tells the user why.
     bool SaveForms();
-    QString SaveError() const { return m_saveError; }
 
     // The window whose close this instance chained, or null.
     QWidget* HookedForm() const { return m_hookedForm; }
