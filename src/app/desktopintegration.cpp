@@ -6,10 +6,11 @@
 #include "supervision/callhistorywindow.h"
 #include "supervision/managerconsole.h"
 
+#include <QLabel>
 #include <QSystemTrayIcon>
 
 DesktopIntegration::DesktopIntegration(TForm1* main, TForm2* console, TForm3* agenda, TForm5* dial)
-    : m_history(DataFolder::filePath(CallHistory::FileName)), m_notifier(agenda),
+    : m_main(main), m_history(DataFolder::filePath(CallHistory::FileName)), m_notifier(agenda),
       m_historyWindow(std::make_unique<CallHistoryWindow>(dial))
 {
     m_history.load();
@@ -45,7 +46,10 @@ void DesktopIntegration::callRemoved(const QByteArray& key)
     const std::optional<CallRecord> record = m_tracker.cardRemoved(key, QDateTime::currentDateTime());
     if (!record)
         return;
-    m_history.add(*record);
+    // The call stays in memory and goes with the next write that succeeds.
+    if (!m_history.add(*record))
+        m_main->Label3->setText(QStringLiteral("Impossible d'enregistrer l'historique des appels dans %1 (%2)")
+                                    .arg(m_history.path(), m_history.errorString()));
     m_historyWindow->showRecords(m_history.records());
 }
 

@@ -41,6 +41,7 @@ private:
     void sessionStateChanged(ManagerSessionState state, const QString& pbxHost);
     void showHistory();
 
+    TForm1* m_main;
     CallHistory m_history;
     CallTracker m_tracker;
     IncomingCallNotifier m_notifier;

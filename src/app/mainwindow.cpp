@@ -49,6 +49,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::T
     // Edits, check boxes, radio buttons and spin edits: the component's defaults.
     SvgEditIni1 = new TSvgEditIni(this);
     SvgEditIni1->Loaded();
+    connect(SvgEditIni1, &TSvgEditIni::SettingsNotSaved, Label3, &QLabel::setText);
+    connect(SvgEditIni1, &TSvgEditIni::MainFormClosed, this, &TForm1::Closed);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
@@ -393,7 +395,10 @@ QList<QAction*> TForm1::trayActions() const
 void TForm1::closeEvent(QCloseEvent* event)
 {
     event->accept();
-    emit Closed();
+    // The settings component saves every window after this and ends the close
+    // itself, once a failed save has been told: the program must not end first.
+    if (SvgEditIni1->HookedForm() != this)
+        emit Closed();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)

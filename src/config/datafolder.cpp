@@ -12,6 +12,19 @@ QString withSlash(const QString& folder)
     return folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
+// Creates the folder and any missing parent readable by the user only: the
+// settings hold the manager's secret and the journals the calls.
+void makePrivatePath(const QString& folder)
+{
+    const QString absolute = QDir::cleanPath(QDir(folder).absolutePath());
+    if (QFileInfo(absolute).isDir())
+        return;
+    const QString parent = QFileInfo(absolute).path();
+    if (parent != absolute)
+        makePrivatePath(parent);
+    QDir().mkdir(absolute, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
 // An installation puts the desktop entry at this path, relative to the folder
 // of the program (the build passes the layout it installs).
 bool isInstalledIn(const QString& programFolder)
@@ -25,7 +38,7 @@ QString DataFolder::path()
 {
     const QString overridden = qEnvironmentVariable("CORVALINE_DATA_DIR");
     if (!overridden.isEmpty()) {
-        QDir().mkpath(overridden);
+        makePrivatePath(overridden);
         return withSlash(QDir::cleanPath(QDir(overridden).absolutePath()));
     }
     return pathForProgramIn(QCoreApplication::applicationDirPath());
@@ -49,10 +62,6 @@ QString DataFolder::userFolder()
     // process of the program (and every tool) finds the same folder.
     const QString configHome = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     const QString folder = QDir(configHome).filePath(QStringLiteral("corvaline"));
-    if (!QFileInfo::exists(folder)) {
-        QDir().mkpath(configHome);
-        // The settings hold the manager's secret and the journals the calls.
-        QDir().mkdir(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
+    makePrivatePath(folder);
     return withSlash(folder);
 }

@@ -5,7 +5,7 @@
 // The folder that holds "serie.ini", "sda.ini", "tel.ini" and the daily
 // journals. In order of preference:
 //  - the folder named by the environment variable CORVALINE_DATA_DIR when it is
-//    set and not empty (created when missing);
+//    set and not empty (created when missing, readable by the user only);
 //  - for an installed program (its folder is the "bin" of an installation that
 //    holds the program's desktop entry), the per-user configuration folder
 //    "$XDG_CONFIG_HOME/corvaline", by default "~/.config/corvaline" (created

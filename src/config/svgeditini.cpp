@@ -3,6 +3,7 @@
 #include "config/cp1252.h"
 #include "config/datafolder.h"
 #include "config/inifile.h"
+#include "config/messagebox.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -158,7 +159,8 @@ using ControlAction = void (*)(IniFile&, const QByteArray&, KindFlags, QWidget*)
 
 // One pass over every window with a component and every control of it, with
 // the settings file open for the whole pass and written once at its end.
-void walkWindows(ControlAction action)
+// Empty, or why the file could not be written.
+QString walkWindows(ControlAction action)
 {
     IniFile ini(settingsPath());
     const QList<QPointer<QWidget>> windows = registeredWindows();
@@ -180,7 +182,7 @@ void walkWindows(ControlAction action)
                    control);
         }
     }
-    ini.flush(); // a settings file that cannot be written is not reported
+    return ini.flush() ? QString() : ini.errorString();
 }
 
 } // namespace
@@ -209,9 +211,16 @@ void TSvgEditIni::LoadForms()
     walkWindows(&loadControl);
 }
 
-void TSvgEditIni::SaveForms()
+bool TSvgEditIni::SaveForms()
 {
-    walkWindows(&saveControl);
+    const QString error = walkWindows(&saveControl);
+    if (error.isEmpty()) {
+        m_saveError.clear();
+        return true;
+    }
+    m_saveError = QStringLiteral("Impossible d'enregistrer les réglages dans %1 (%2)").arg(settingsPath(), error);
+    emit SettingsNotSaved(m_saveError);
+    return false;
 }
 
 TSvgEditIni* TSvgEditIni::FindSvgEditIni(QWidget* window)
@@ -253,5 +262,11 @@ void TSvgEditIni::MainFormClose(QEvent* closeEvent)
     if (!self)
         return;
     m_inChainedClose = false;
-    SaveForms();
+    // The changes of this run are lost once the program ends: the user hears
+    // of it while the windows are still there.
+    const bool saved = SaveForms();
+    if (self && !saved)
+        ShowMessage(m_saveError);
+    if (self)
+        emit MainFormClosed();
 }

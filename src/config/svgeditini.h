@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 class QWidget;
 class IniFile;
@@ -10,7 +11,8 @@ class IniFile;
 // The form settings component: a window that carries one keeps the values of
 // its input controls in "serie.ini" (section = the window's object name, key =
 // the control's object name). Values are restored while the window is created
-// (Loaded) and written back when the main window closes.
+// (Loaded) and written back when the main window closes; when they cannot be
+// written, the user is told in a message box before the program ends.
 //
 // The first instance ever created in the process sits on the main window: it
 // chains that window's close so that the settings are saved once the window's
@@ -48,7 +50,9 @@ public:
     // Called by the window right after setupUi() and after setting the flags.
     void Loaded();
     void LoadForms();
-    void SaveForms();
+    // False when "serie.ini" could not be written; SettingsNotSaved then
+    // carries the text that tells the user why.
+    bool SaveForms();
 
     // The window whose close this instance chained, or null.
     QWidget* HookedForm() const { return m_hookedForm; }
@@ -61,6 +65,13 @@ public:
     // (it will chain its owner's close), and forgets the registered windows.
     static void ResetForTests();
 
+signals:
+    void SettingsNotSaved(const QString& message);
+    // The chained close of the main window is over: its own handling ran and
+    // the settings were saved, or the user was told in a message box that
+    // they could not be.
+    void MainFormClosed();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -69,4 +80,5 @@ private:
 
     QPointer<QWidget> m_hookedForm;
     bool m_inChainedClose = false;
+    QString m_saveError;
 };

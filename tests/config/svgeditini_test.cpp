@@ -1,8 +1,11 @@
+#include "config/messagebox.h"
 #include "config/svgeditini.h"
+#include "mountedtmpfs.h"
 #include "tempdatafolder.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -390,3 +393,65 @@ TEST_F(SvgEditIniTest, LineBreaksInAnEdit_AreStoredAsTheBlanksTheEditShowsAndCan
     EXPECT_EQ(secretAgain->text(), QStringLiteral("garde"));
     EXPECT_EQ(again.host->text(), QStringLiteral("pbx  [Form2] secret_as=vol"));
 }
+
+namespace {
+
+// A data folder on a disk that refuses the next save of the settings.
+struct UnwritableDisk
+{
+    const char* name;
+    bool (*refuseWrites)(const MountedTmpfs& disk);
+};
+
+void PrintTo(const UnwritableDisk& disk, std::ostream* out)
+{
+    *out << disk.name;
+}
+
+class SettingsOnAnUnwritableDisk : public SvgEditIniTest, public ::testing::WithParamInterface<UnwritableDisk>
+{
+};
+
+const UnwritableDisk unwritableDisks[] = {
+    {"FullDisk", [](const MountedTmpfs& disk) { return disk.fill(); }},
+    {"ReadOnlyDisk", [](const MountedTmpfs& disk) { return disk.remountReadOnly(); }},
+};
+
+} // namespace
+
+TEST_P(SettingsOnAnUnwritableDisk, MainWindowClose_KeepsTheOldFileWholeAndTellsTheUserBeforeTheCloseEnds)
+{
+    const MountedTmpfs disk(folder.path(), 256 * 1024);
+    if (!disk.isMounted())
+        GTEST_SKIP() << disk.whyNotMounted().toStdString();
+    const QByteArray saved = QByteArrayLiteral("; kept by hand\r\n[Form1]\r\nposte_as=6001\r\n[Autre]\r\nx=1\r\n");
+    setSettings(saved);
+    TestWindow main(QStringLiteral("Form1"));
+    auto* component = main.addComponent();
+    component->Loaded();
+    main.host->setText(QStringLiteral("changed this run"));
+    ASSERT_TRUE(GetParam().refuseWrites(disk));
+
+    QStringList told;
+    SetMessageSinkForTests([&told](const QString& text) { told << text; });
+    QStringList statusTexts;
+    QObject::connect(component, &TSvgEditIni::SettingsNotSaved, [&](const QString& text) { statusTexts << text; });
+    int messagesWhenClosed = -1;
+    QObject::connect(component, &TSvgEditIni::MainFormClosed, [&] { messagesWhenClosed = int(told.size()); });
+    main.window->close();
+    SetMessageSinkForTests({});
+
+    EXPECT_EQ(settings(), saved) << "the old file byte for byte";
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told.front().startsWith(QStringLiteral("Impossible d'enregistrer les réglages dans ")))
+        << told.front().toStdString();
+    EXPECT_TRUE(told.front().contains(folder.filePath(QStringLiteral("serie.ini"))));
+    EXPECT_EQ(statusTexts, told);
+    EXPECT_EQ(messagesWhenClosed, 1) << "the close ends after the user was told";
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("serie")),
+              QStringList{QStringLiteral("serie.ini")})
+        << "no temporary file left";
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, SettingsOnAnUnwritableDisk, ::testing::ValuesIn(unwritableDisks),
+                         [](const auto& info) { return std::string(info.param.name); });

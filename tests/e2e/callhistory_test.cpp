@@ -7,11 +7,13 @@
 #include "app/mainwindow.h"
 #include "config/agendasettings.h"
 #include "control.h"
+#include "mountedtmpfs.h"
 #include "supervision/callhistorywindow.h"
 #include "supervision/dialwindow.h"
 #include "waitfor.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTableWidget>
@@ -81,6 +83,32 @@ TEST_F(CallHistoryOnLoopback, FourCalls_NewestFirstWithTheMissedOneMarked_Double
     EXPECT_EQ(form5->Edit1->text(), QStringLiteral("0699001122"));
     EXPECT_EQ(form5->Edit2->text(), QStringLiteral("0699001122"));
     EXPECT_TRUE(form5->isVisible());
+}
+
+TEST_F(CallHistoryOnLoopback, CallEndingOnAFullDisk_KeepsTheFileWholeAndTellsTheUserInTheStatusLabel)
+{
+    const MountedTmpfs disk(dataDir.path(), 1024 * 1024);
+    if (!disk.isMounted())
+        GTEST_SKIP() << disk.whyNotMounted().toStdString();
+    startSimulator(OneScriptedCall("new", "0.4", "0.5", "1.5"));
+    // The journal would stop on the full disk; it has nothing to do with the history.
+    writeSettings(false, {"journal_enre=0"});
+    const QByteArray agendaAddress = startAgenda("0612345678=Dupont Marie\r\n", "0491234500=Accueil\r\n");
+    ASSERT_FALSE(agendaAddress.isEmpty());
+    const QByteArray saved = "2026-12-08T10:21:47\tentrant\t0555\t\t\trepondu\t12\n";
+    ASSERT_TRUE(dataDir.write(CallHistory::FileName, saved));
+    createWindows();
+    form3->adresse_ob->setText(QString::fromLatin1(agendaAddress));
+    ASSERT_TRUE(startUpAndLogIn());
+    ASSERT_TRUE(disk.fill());
+
+    const DesktopIntegration* desktop = windows->desktop();
+    ASSERT_TRUE(testsupport::waitFor([&] { return desktop->history().records().size() >= 2; }, 30000));
+    EXPECT_EQ(dataDir.read(CallHistory::FileName), saved) << "the old file byte for byte";
+    EXPECT_TRUE(form1->Label3->text().startsWith(QStringLiteral("Impossible d'enregistrer l'historique des appels")))
+        << form1->Label3->text().toStdString();
+    EXPECT_EQ(control<QTableWidget>(desktop->historyWindow(), "Appels")->rowCount(), 2)
+        << "the call is kept for the next write";
 }
 
 } // namespace

@@ -1,8 +1,10 @@
+#include "mountedtmpfs.h"
 #include "supervision/callhistory.h"
 #include "supervision/calltracker.h"
 #include "tempdatafolder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
@@ -110,5 +112,27 @@ INSTANTIATE_TEST_SUITE_P(
                       TrackedCall{"Answered", false, 5, 65, CallRecord::Direction::Incoming, true, 60},
                       TrackedCall{"Placed", true, -1, 42, CallRecord::Direction::Placed, true, 42}),
     [](const ::testing::TestParamInfo<TrackedCall>& info) { return std::string(info.param.name); });
+
+TEST(CallHistoryFile, FullDisk_KeepsTheFileWholeAndTheCallGoesWithTheNextWrite)
+{
+    TempDataFolder folder;
+    const MountedTmpfs disk(folder.path(), 256 * 1024);
+    if (!disk.isMounted())
+        GTEST_SKIP() << disk.whyNotMounted().toStdString();
+    const QByteArray saved = CallHistory::lineOf(record(0)) + '\n' + CallHistory::lineOf(record(1, false)) + '\n';
+    ASSERT_TRUE(folder.write(CallHistory::FileName, saved));
+    CallHistory history(folder.filePath(CallHistory::FileName));
+    ASSERT_TRUE(history.load());
+    ASSERT_TRUE(disk.fill());
+
+    EXPECT_FALSE(history.add(record(2)));
+    EXPECT_EQ(folder.read(CallHistory::FileName), saved) << "the old file byte for byte";
+    EXPECT_TRUE(history.errorString().contains(folder.filePath(CallHistory::FileName)));
+
+    ASSERT_TRUE(QFile::remove(folder.filePath(QStringLiteral("filler"))));
+    ASSERT_TRUE(history.add(record(3))) << history.errorString().toStdString();
+    EXPECT_EQ(folder.read(CallHistory::FileName),
+              saved + CallHistory::lineOf(record(2)) + '\n' + CallHistory::lineOf(record(3)) + '\n');
+}
 
 } // namespace
