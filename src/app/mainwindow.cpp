@@ -113,7 +113,8 @@ void TForm1::addCallCard(const QByteArray& number, const QByteArray& sda, const 
 {
     if (!m_cardList.addCard(number, sda, key, channel, answered))
         return;
-    if (shownCallCardCount() < MaxShownCards)
+    // The session's card always comes on screen: it tells why no call shows.
+    if (key == TFrame4::DisconnectionKey || roomOnScreen())
         showCard(*m_cardList.find(key));
     else
         showMoreCallsLine();
@@ -141,10 +142,15 @@ void TForm1::showCard(const CallCard& call)
     m_shownCards.insert(call.key, card);
 }
 
+bool TForm1::roomOnScreen() const
+{
+    return shownCallCardCount() - int(m_shownCards.contains(TFrame4::DisconnectionKey)) < MaxShownCards;
+}
+
 void TForm1::showFirstWaitingCard()
 {
-    // The shown cards are the oldest ones, so the first waiting card is at
-    // most MaxShownCards steps into the list.
+    // The shown calls are the oldest ones, so the first waiting card is at
+    // most MaxShownCards + 1 steps into the list.
     for (const CallCard& call : m_cardList.cards()) {
         if (!m_shownCards.contains(call.key)) {
             showCard(call);
@@ -261,7 +267,8 @@ void TForm1::RemoveCallCard(const QByteArray& key)
         card->setParent(m_removedCards);
         card->deleteLater();
         setHeight(height() - CardHeight);
-        showFirstWaitingCard();
+        if (roomOnScreen())
+            showFirstWaitingCard();
     }
     showMoreCallsLine();
     if (key != TFrame4::DisconnectionKey)

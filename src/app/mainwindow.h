@@ -36,9 +36,9 @@ public:
     static constexpr int CardHeight = 32;
     static constexpr int OptionsHeight = 125;
     static constexpr int CompactHeight = 43;
-    // Cards on screen at most; the calls beyond them wait, counted on a line
-    // below the cards ("+ 980 autres appels"), and come on screen in the order
-    // they arrived as shown ones go.
+    // Cards of calls on screen at most; the calls beyond them wait, counted on
+    // a line below the cards ("+ 980 autres appels"), and come on screen in the
+    // order they arrived as shown ones go. The session's card comes besides.
     static constexpr int MaxShownCards = 20;
     static constexpr int MoreCallsHeight = 16;
 
@@ -128,6 +128,7 @@ private:
     void addCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key, const QByteArray& channel,
                      bool answered);
     void showCard(const CallCard& call);
+    bool roomOnScreen() const;
     void showFirstWaitingCard();
     void showMoreCallsLine();
     void openAgendaAutomatically(const QByteArray& key, const QByteArray& sda, const QByteArray& number);

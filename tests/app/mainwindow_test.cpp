@@ -122,6 +122,17 @@ TEST_F(MainWindowTest, AThousandRingingCalls_ShowTheFirstCardsAndCountTheOthers)
     EXPECT_TRUE(form1->HasCallCard("key20"));
     EXPECT_TRUE(form1->HasCallCard("key999"));
 
+    // The session's card comes on screen all the same, and goes.
+    form1->AddRingingCard({}, "/ Attention", TFrame4::DisconnectionKey, "00");
+    EXPECT_NE(form1->findCallCard(TFrame4::DisconnectionKey), nullptr);
+    EXPECT_EQ(shownCards().size(), Shown + 1);
+    EXPECT_EQ(moreCallsLine(), QStringLiteral("+ 980 autres appels"));
+    EXPECT_EQ(form1->height(), FullHeight + 32);
+    form1->RemoveCallCard(TFrame4::DisconnectionKey);
+    EXPECT_EQ(shownCards().size(), Shown);
+    EXPECT_EQ(form1->findCallCard("key20"), nullptr);
+    EXPECT_EQ(form1->height(), FullHeight);
+
     // A waiting call answered meanwhile comes on screen answered, in the place
     // of the first card that goes; a waiting call that goes only counts down.
     form3->acces_auto->setChecked(false);

@@ -13,7 +13,7 @@ TEST(AutomaticPageLimit, AllowsThePagesOfAPeriod_ThenOneMoreForEachThatLeavesIt)
     {
         int at;
         bool allowed;
-    } steps[] = {{0, true},     {100, true},   {200, true},   {300, false},  {9999, false},
+    } steps[] = {{0, true},     {100, true},    {200, true},   {300, false},   {9999, false},
                  {10000, true}, {10050, false}, {10100, true}, {10150, false}, {30000, true}};
     static_assert(AutomaticPageLimit::PagesPerPeriod == 3 && AutomaticPageLimit::Period == std::chrono::seconds(10),
                   "the table follows the limit");
