@@ -147,20 +147,29 @@ TEST_F(MainWindowTest, AThousandRingingCalls_ShowTheFirstCardsAndCountTheOthers)
     EXPECT_EQ(moreCallsLine(), QStringLiteral("+ 978 autres appels"));
     EXPECT_EQ(form1->height(), FullHeight);
 
-    for (int i = 1; i < 978; ++i)
-        form1->RemoveCallCard("key" + QByteArray::number(i == 500 ? 999 : i));
-    EXPECT_EQ(form1->CallCardCount(), Shown + 1);
+    const QByteArrayList keys = form1->callCardKeys();
+    ASSERT_EQ(keys.size(), 998);
+    EXPECT_EQ(keys.first(), QByteArrayLiteral("key1"));
+    EXPECT_FALSE(keys.contains("key500"));
+    for (const QByteArray& key : keys)
+        ASSERT_TRUE(form1->HasCallCard(key)) << key.constData();
+}
+
+TEST_F(MainWindowTest, OneCallMoreThanTheCardsOnScreen_IsCountedAlone_TheLineGoesWithIt)
+{
+    constexpr int Shown = TForm1::MaxShownCards;
+    form1->Image1Click();
+    addCards(Shown + 1);
     EXPECT_EQ(moreCallsLine(), QStringLiteral("+ 1 autre appel"));
-    form1->RemoveCallCard("key978");
+    EXPECT_EQ(form1->height(), 125 + Shown * 32 + TForm1::MoreCallsHeight);
+    form1->RemoveCallCard("key3");
     EXPECT_EQ(shownCards().size(), Shown);
     EXPECT_EQ(moreCallsLine(), QString());
     EXPECT_EQ(form1->height(), 125 + Shown * 32);
     for (const QByteArray& key : form1->callCardKeys())
         EXPECT_NE(form1->findCallCard(key), nullptr) << key.constData();
-    for (const QByteArray& key : form1->callCardKeys())
-        form1->RemoveCallCard(key);
-    EXPECT_EQ(form1->CallCardCount(), 0);
-    EXPECT_EQ(form1->height(), 125);
+    form1->Button3Click();
+    EXPECT_EQ(form1->height(), 43 + Shown * 32);
 }
 
 TEST_F(MainWindowTest, CompactMode_HidesMenuAndOptions_OptionsModeBringsThemBack)
