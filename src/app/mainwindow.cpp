@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QTimer>
 
@@ -43,6 +44,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::T
     m_ringingStack = ui->RingingStack;
     m_removedCards = new QWidget(this);
     m_removedCards->hide();
+    m_moreCalls = new QLabel(ui->Panel3);
+    m_moreCalls->setObjectName(QStringLiteral("MoreCallsLabel"));
+    m_moreCalls->setFixedHeight(MoreCallsHeight);
+    m_moreCalls->setIndent(4);
+    m_moreCalls->setStyleSheet(QStringLiteral("color: grey;"));
+    m_moreCalls->hide();
+    ui->Panel3Layout->addWidget(m_moreCalls);
 
     // Nothing on this window is written (no control name holds an underscore),
     // but its component is the one that saves every window when it closes.
@@ -107,20 +115,62 @@ void TForm1::addCallCard(const QByteArray& number, const QByteArray& sda, const 
 {
     if (!m_cardList.addCard(number, sda, key, channel, answered))
         return;
+    // The session's card always comes on screen: it tells why no call shows.
+    if (key == TFrame4::DisconnectionKey || roomOnScreen())
+        showCard(*m_cardList.find(key));
+    else
+        showMoreCallsLine();
+    if (key != TFrame4::DisconnectionKey)
+        emit CallCardAdded(TFrame4::describe(m_agenda, number, sda, key, answered));
+    // Pending events run here, so a manager block may change the list before
+    // this returns; the card and the height are complete by now.
+    QCoreApplication::processEvents();
+}
+
+void TForm1::showCard(const CallCard& call)
+{
     auto* card = new TFrame4(m_agenda, m_dial, this, ui->Panel3);
-    card->prepare(number, sda, key, channel, answered);
+    card->prepare(call.number, call.sda, call.key, call.channel, call.createdAnswered);
+    card->countFrom(call.arrived);
+    if (call.answered)
+        card->markAnswered();
     connect(card, &TFrame4::HangupRequested, m_console, &TForm2::HangupRequested);
     // The window grows before the card joins the layout: the other way round the
     // layout would first stretch the window to its new minimum height, and the
     // window would end a pixel or so taller than its mode's height for n cards.
     setHeight(height() + CardHeight);
-    (answered ? m_answeredStack : m_ringingStack)->addWidget(card);
+    (call.answered ? m_answeredStack : m_ringingStack)->addWidget(card);
     card->show();
-    if (key != TFrame4::DisconnectionKey)
-        emit CallCardAdded(card->info());
-    // Pending events run here, so a manager block may change the list before
-    // this returns; the card and the height are complete by now.
-    QCoreApplication::processEvents();
+    m_shownCards.insert(call.key, card);
+}
+
+bool TForm1::roomOnScreen() const
+{
+    return shownCallCardCount() - int(m_shownCards.contains(TFrame4::DisconnectionKey)) < MaxShownCards;
+}
+
+void TForm1::showFirstWaitingCard()
+{
+    // The shown calls are the oldest ones, so the first waiting card is at
+    // most MaxShownCards + 1 steps into the list.
+    for (const CallCard& call : m_cardList.cards()) {
+        if (!m_shownCards.contains(call.key)) {
+            showCard(call);
+            return;
+        }
+    }
+}
+
+void TForm1::showMoreCallsLine()
+{
+    const int waiting = CallCardCount() - shownCallCardCount();
+    if (waiting > 0)
+        m_moreCalls->setText(waiting == 1 ? QStringLiteral("+ 1 autre appel")
+                                          : QStringLiteral("+ %1 autres appels").arg(waiting));
+    if ((waiting > 0) == m_moreCalls->isVisibleTo(ui->Panel3))
+        return;
+    setHeight(height() + (waiting > 0 ? MoreCallsHeight : -MoreCallsHeight));
+    m_moreCalls->setVisible(waiting > 0);
 }
 
 void TForm1::ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
@@ -135,14 +185,15 @@ void TForm1::ShowConnectedCall(const QByteArray& number, const QByteArray& sda, 
 
 void TForm1::MarkCardAnswered(const QByteArray& key)
 {
-    TFrame4* card = findCallCard(key);
-    if (!card)
+    if (!m_cardList.HasCallCard(key))
         return;
     const bool answeredNow = m_cardList.markAnswered(key);
-    card->markAnswered();
-    m_ringingStack->removeWidget(card);
-    m_answeredStack->removeWidget(card);
-    m_answeredStack->addWidget(card);
+    if (TFrame4* card = findCallCard(key)) {
+        card->markAnswered();
+        m_ringingStack->removeWidget(card);
+        m_answeredStack->removeWidget(card);
+        m_answeredStack->addWidget(card);
+    }
     if (answeredNow)
         emit CallCardAnswered(key);
 }
@@ -151,10 +202,10 @@ void TForm1::OpenCallerAgenda(const QByteArray& key)
 {
     QByteArray sda;
     QByteArray number;
-    if (TFrame4* card = findCallCard(key)) {
+    if (const CallCard* call = m_cardList.find(key)) {
+        sda = call->sda;
+        number = call->number;
         MarkCardAnswered(key);
-        sda = card->sdaValue();
-        number = card->numberValue();
     }
     openAgendaAutomatically(key, sda, number);
 }
@@ -167,10 +218,10 @@ void TForm1::openAgendaAutomatically(const QByteArray& key, const QByteArray& sd
     // event that answered the call: the caller's page (or the request for the
     // agenda address) comes once per call, not once per line. A call without
     // a card (its card was removed before it was answered) is remembered by key.
-    if (TFrame4* card = findCallCard(key)) {
-        if (card->AgendaOpened)
+    if (HasCallCard(key)) {
+        if (m_agendaOpened.contains(key))
             return;
-        card->AgendaOpened = true;
+        m_agendaOpened.insert(key);
     } else {
         if (key == m_agendaOpenedWithoutCard)
             return;
@@ -180,7 +231,8 @@ void TForm1::openAgendaAutomatically(const QByteArray& key, const QByteArray& sd
         askForAgendaAddress();
         return;
     }
-    TFrame4::openAgendaPage(m_agenda, sda, number);
+    if (m_automaticPages.allow(AutomaticPageLimit::Clock::now()))
+        TFrame4::openAgendaPage(m_agenda, sda, number);
 }
 
 void TForm1::askForAgendaAddress()
@@ -206,16 +258,21 @@ void TForm1::showAgendaAddressNotice()
 
 void TForm1::RemoveCallCard(const QByteArray& key)
 {
-    TFrame4* card = findCallCard(key);
-    if (!m_cardList.removeCard(key) || !card)
+    if (!m_cardList.removeCard(key))
         return;
-    // Out of the list at once, freed later: this may run inside the card's own
-    // click, and nested event processing below must not free it either.
-    card->Timer1->stop();
-    card->hide();
-    card->setParent(m_removedCards);
-    card->deleteLater();
-    setHeight(height() - CardHeight);
+    m_agendaOpened.remove(key);
+    if (TFrame4* card = m_shownCards.take(key)) {
+        // Out of the list at once, freed later: this may run inside the card's
+        // own click, and nested event processing below must not free it either.
+        card->Timer1->stop();
+        card->hide();
+        card->setParent(m_removedCards);
+        card->deleteLater();
+        setHeight(height() - CardHeight);
+        if (roomOnScreen())
+            showFirstWaitingCard();
+    }
+    showMoreCallsLine();
     if (key != TFrame4::DisconnectionKey)
         emit CallCardRemoved(key);
     QCoreApplication::processEvents();
@@ -244,12 +301,7 @@ int TForm1::CallCardCount() const
 
 TFrame4* TForm1::findCallCard(const QByteArray& key) const
 {
-    for (QObject* child : ui->Panel3->children()) {
-        auto* card = qobject_cast<TFrame4*>(child);
-        if (card && card->Hint == key)
-            return card;
-    }
-    return nullptr;
+    return m_shownCards.value(key);
 }
 
 void TForm1::receiveForwardedText(const QByteArray& text)
@@ -419,7 +471,8 @@ void TForm1::showSessionState(bool connected)
 
 void TForm1::setModeHeight()
 {
-    setHeight((m_compact ? CompactHeight : OptionsHeight) + CardHeight * CallCardCount());
+    setHeight((m_compact ? CompactHeight : OptionsHeight) + CardHeight * shownCallCardCount() +
+              (m_moreCalls->isVisibleTo(ui->Panel3) ? MoreCallsHeight : 0));
 }
 
 void TForm1::setHeight(int height)

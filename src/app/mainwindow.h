@@ -1,9 +1,12 @@
 #pragma once
 
+#include "supervision/automaticpagelimit.h"
 #include "supervision/callcardinfo.h"
 #include "supervision/callcardlist.h"
 
+#include <QHash>
 #include <QMainWindow>
+#include <QSet>
 
 #include <memory>
 
@@ -33,6 +36,11 @@ public:
     static constexpr int CardHeight = 32;
     static constexpr int OptionsHeight = 125;
     static constexpr int CompactHeight = 43;
+    // Cards of calls on screen at most; the calls beyond them wait, counted on
+    // a line below the cards ("+ 980 autres appels"), and come on screen in the
+    // order they arrived as shown ones go. The session's card comes besides.
+    static constexpr int MaxShownCards = 20;
+    static constexpr int MoreCallsHeight = 16;
 
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
@@ -61,7 +69,10 @@ public:
     bool HasCallCard(const QByteArray& key) const override;
     QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
     QByteArrayList callCardKeys() const override;
+    // Every call with a card, shown or waiting.
     int CallCardCount() const;
+    int shownCallCardCount() const { return int(m_shownCards.size()); }
+    // The card on screen for the key; null when there is none or it waits.
     TFrame4* findCallCard(const QByteArray& key) const;
 
     // A click-to-dial link handed over by another instance (or given to this
@@ -116,6 +127,10 @@ private:
 
     void addCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key, const QByteArray& channel,
                      bool answered);
+    void showCard(const CallCard& call);
+    bool roomOnScreen() const;
+    void showFirstWaitingCard();
+    void showMoreCallsLine();
     void openAgendaAutomatically(const QByteArray& key, const QByteArray& sda, const QByteArray& number);
     void askForAgendaAddress();
     void showAgendaAddressNotice();
@@ -123,8 +138,11 @@ private:
     void setModeHeight();
     void setHeight(int height);
 
-    // The cards and their rules; the window draws one TFrame4 for each.
+    // The cards and their rules; the window draws a TFrame4 for the first
+    // MaxShownCards of them.
     CallCardList m_cardList;
+    QHash<QByteArray, TFrame4*> m_shownCards;
+    QLabel* m_moreCalls;
     TForm2* m_console = nullptr;
     TForm3* m_agenda = nullptr;
     TForm5* m_dial = nullptr;
@@ -138,6 +156,9 @@ private:
     // changed, and waiting for the received text to be handled.
     bool m_agendaAddressAsked = false;
     bool m_agendaAddressDue = false;
-    // The last call without a card whose agenda page was opened automatically.
+    // The calls whose agenda page was opened automatically, and the last one
+    // of them without a card.
+    QSet<QByteArray> m_agendaOpened;
     QByteArray m_agendaOpenedWithoutCard;
+    AutomaticPageLimit m_automaticPages;
 };

@@ -80,16 +80,11 @@ TFrame4::~TFrame4() = default;
 void TFrame4::prepare(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& key,
                       const QByteArray& channelText, bool answered)
 {
-    QByteArray lineLabel = sdaText;
-    QByteArray caller = numberText;
-    bool known = false;
-    if (const QByteArray label = m_agenda->ValueListEditor1.value(sdaText); !label.isEmpty())
-        lineLabel = label;
-    if (const QByteArray name = m_agenda->ValueListEditor2.value(numberText); !name.isEmpty()) {
-        caller = name;
-        known = true;
-    }
-    m_callerName = known ? caller : QByteArray();
+    const CallCardInfo call = describe(m_agenda, numberText, sdaText, key, answered);
+    const bool known = !call.callerName.isEmpty();
+    const QByteArray caller = known ? call.callerName : numberText;
+    const QByteArray lineLabel = call.lineLabel;
+    m_callerName = call.callerName;
     m_lineLabel = lineLabel;
 
     Hint = key;
@@ -124,6 +119,13 @@ void TFrame4::prepare(const QByteArray& numberText, const QByteArray& sdaText, c
     ui->SpeedButton1->setToolTip(text(channelText));
 }
 
+void TFrame4::countFrom(const QDateTime& start)
+{
+    StartTime = start;
+    if (Timer1->isActive())
+        Timer1Timer();
+}
+
 void TFrame4::markAnswered()
 {
     ui->SpeedButton1->setEnabled(false);
@@ -152,6 +154,15 @@ QByteArray TFrame4::channelValue() const
 CallCardInfo TFrame4::info() const
 {
     return {Hint, numberValue(), sdaValue(), m_callerName, m_lineLabel, isAnswered()};
+}
+
+CallCardInfo TFrame4::describe(const TForm3* agenda, const QByteArray& numberText, const QByteArray& sdaText,
+                               const QByteArray& key, bool answered)
+{
+    CallCardInfo call{key, numberText, sdaText, agenda->ValueListEditor2.value(numberText), sdaText, answered};
+    if (const QByteArray label = agenda->ValueListEditor1.value(sdaText); !label.isEmpty())
+        call.lineLabel = label;
+    return call;
 }
 
 void TFrame4::SpeedButton3Click()

@@ -49,14 +49,16 @@ public:
     QAction* N4; // "Appel : " + key
 
     QDateTime StartTime;
-    QByteArray Hint;           // the key; every card-list operation looks cards up by it
-    bool AgendaOpened = false; // the caller's page was opened automatically for this call
+    QByteArray Hint; // the key; every card-list operation looks cards up by it
 
     // Fills a new card: the name-list lookups, the captions, the pop-up lines,
     // the talk-time counter and the state icon, from the texts the manager
     // gave (CP1252 bytes).
     void prepare(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& key,
                  const QByteArray& channelText, bool answered);
+    // The talk time counts from start: the call's arrival, when the card
+    // comes on screen after it.
+    void countFrom(const QDateTime& start);
     // The call is answered: the state icon shows its answered look.
     void markAnswered();
     bool isAnswered() const;
@@ -67,6 +69,9 @@ public:
     // What the name lists gave at creation: the caller's name (empty when the
     // number is not listed) and the line's label (the SDA itself when unlisted).
     CallCardInfo info() const;
+    // The same for a call from the name lists of agenda, with or without a card.
+    static CallCardInfo describe(const TForm3* agenda, const QByteArray& numberText, const QByteArray& sdaText,
+                                 const QByteArray& key, bool answered);
 
     void SpeedButton3Click();
     void SpeedButton4Click();

@@ -1,24 +1,20 @@
 #include "supervision/callcardlist.h"
 
-#include <algorithm>
-
-CallCard* CallCardList::find(const QByteArray& key)
+const CallCard* CallCardList::find(const QByteArray& key) const
 {
-    const auto it =
-        std::find_if(m_cards.begin(), m_cards.end(), [&key](const CallCard& card) { return card.key == key; });
-    return it == m_cards.end() ? nullptr : &*it;
+    const auto it = m_byKey.constFind(key);
+    return it == m_byKey.constEnd() ? nullptr : &**it;
 }
 
 bool CallCardList::HasCallCard(const QByteArray& key) const
 {
-    return std::any_of(m_cards.begin(), m_cards.end(), [&key](const CallCard& card) { return card.key == key; });
+    return m_byKey.contains(key);
 }
 
 QByteArray CallCardList::callCardKeyForChannel(const QByteArray& channel) const
 {
-    const auto it = std::find_if(m_cards.begin(), m_cards.end(),
-                                 [&channel](const CallCard& card) { return card.channel == channel; });
-    return it == m_cards.end() ? QByteArray() : it->key;
+    const auto it = m_keysByChannel.constFind(channel);
+    return it == m_keysByChannel.constEnd() ? QByteArray() : it->first();
 }
 
 QByteArrayList CallCardList::callCardKeys() const
@@ -35,22 +31,34 @@ bool CallCardList::addCard(const QByteArray& number, const QByteArray& sda, cons
 {
     if (HasCallCard(key))
         return false;
-    m_cards.push_back({key, number, sda, channel, answered});
+    m_byKey.insert(key, m_cards.insert(m_cards.end(),
+                                       {key, number, sda, channel, answered, answered, QDateTime::currentDateTime()}));
+    m_keysByChannel[channel].append(key);
     return true;
 }
 
 bool CallCardList::markAnswered(const QByteArray& key)
 {
-    CallCard* card = find(key);
-    if (!card || card->answered)
+    const auto it = m_byKey.constFind(key);
+    if (it == m_byKey.constEnd() || (*it)->answered)
         return false;
-    card->answered = true;
+    (*it)->answered = true;
     return true;
 }
 
 bool CallCardList::removeCard(const QByteArray& key)
 {
-    return std::erase_if(m_cards, [&key](const CallCard& card) { return card.key == key; }) > 0;
+    const auto it = m_byKey.constFind(key);
+    if (it == m_byKey.constEnd())
+        return false;
+    const auto card = *it;
+    const auto channel = m_keysByChannel.find(card->channel);
+    channel->removeOne(key);
+    if (channel->isEmpty())
+        m_keysByChannel.erase(channel);
+    m_byKey.erase(it);
+    m_cards.erase(card);
+    return true;
 }
 
 void CallCardList::AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,

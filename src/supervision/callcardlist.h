@@ -3,8 +3,11 @@
 #include "supervision/callcardoperations.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
+#include <QDateTime>
+#include <QHash>
 
-#include <vector>
+#include <list>
 
 // One card of the list: what the main window shows for one call.
 struct CallCard
@@ -14,12 +17,15 @@ struct CallCard
     QByteArray sda;
     QByteArray channel;
     bool answered = false;
+    bool createdAnswered = false; // a call the phone placed, never seen ringing
+    QDateTime arrived;            // the card's creation, where its talk time counts from
 };
 
 // The list of call cards and its rules, without a window: the main window
 // keeps one and draws it, the tools and the tests use it as it is. At most one
 // card per key; a ringing card becomes answered in place; cards stay in the
-// order they were created.
+// order they were created. A flood of calls stays cheap: cards are found by
+// key and by channel through indexes, and removed without moving the others.
 class CallCardList : public CallCardOperations
 {
 public:
@@ -33,7 +39,10 @@ public:
     bool HasCallCard(const QByteArray& key) const override;
     QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
     QByteArrayList callCardKeys() const override;
-    const std::vector<CallCard>& cards() const { return m_cards; }
+    // In the order they were created.
+    const std::list<CallCard>& cards() const { return m_cards; }
+    // The card of the key, null when there is none.
+    const CallCard* find(const QByteArray& key) const;
 
     // The rules themselves; each says whether it changed the list.
     bool addCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key, const QByteArray& channel,
@@ -42,7 +51,8 @@ public:
     bool removeCard(const QByteArray& key);
 
 private:
-    CallCard* find(const QByteArray& key);
-
-    std::vector<CallCard> m_cards;
+    std::list<CallCard> m_cards;
+    QHash<QByteArray, std::list<CallCard>::iterator> m_byKey;
+    // The keys of the cards of each channel, oldest first (nearly always one).
+    QHash<QByteArray, QByteArrayList> m_keysByChannel;
 };

@@ -25,6 +25,24 @@ QString sessionBusAddress()
     return QString();
 }
 
+// text with '&', '<' and '>' written as the entities of the markup.
+QString escapedForMarkup(const QString& text)
+{
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'&')
+            escaped += QStringLiteral("&amp;");
+        else if (c == u'<')
+            escaped += QStringLiteral("&lt;");
+        else if (c == u'>')
+            escaped += QStringLiteral("&gt;");
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
 } // namespace
 
 DesktopNotifications::DesktopNotifications(QObject* parent)
@@ -60,13 +78,48 @@ void DesktopNotifications::show(const Notification& notification, std::function<
 {
     if (!connected())
         return;
+    m_waiting.push_back({notification, std::move(shown)});
+    if (m_capabilities == Capabilities::Known)
+        sendWaiting();
+    else if (m_capabilities == Capabilities::Unknown)
+        askCapabilities();
+}
+
+void DesktopNotifications::askCapabilities()
+{
+    // Whether the server reads the body as markup decides how a caller's name
+    // is sent; notifications wait for the answer, an error counts as no markup.
+    m_capabilities = Capabilities::Asked;
+    const QDBusMessage call =
+        QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("GetCapabilities"));
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        const QDBusPendingReply<QStringList> reply = *watcher;
+        m_bodyMarkup = reply.isValid() && reply.value().contains(QStringLiteral("body-markup"));
+        m_capabilities = Capabilities::Known;
+        sendWaiting();
+    });
+}
+
+void DesktopNotifications::sendWaiting()
+{
+    std::vector<Waiting> waiting;
+    waiting.swap(m_waiting);
+    for (Waiting& each : waiting)
+        send(each.notification, std::move(each.shown));
+}
+
+void DesktopNotifications::send(const Notification& notification, std::function<void(uint id)> shown)
+{
     QDBusMessage call = QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("Notify"));
     // A ringing call is urgent; the program closes the notification itself
     // once the call is answered or gone.
     const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(uchar(2))},
                             {QStringLiteral("desktop-entry"), QStringLiteral("corvaline")}};
     call << QStringLiteral("Corvaline") << uint(0) << QStringLiteral("corvaline") << notification.summary
-         << notification.body << notification.actions << hints << int(-1);
+         << (m_bodyMarkup ? escapedForMarkup(notification.body) : notification.body) << notification.actions << hints
+         << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, shown = std::move(shown)] {
         watcher->deleteLater();

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 // The desktop's notification server (org.freedesktop.Notifications on the
 // session bus). Every call is asynchronous: the program never waits for the
@@ -23,6 +24,8 @@ public:
     struct Notification
     {
         QString summary;
+        // Plain text: escaped on the way when the server reads bodies as markup,
+        // so that a caller's name shows as it is written.
         QString body;
         // Pairs of action key and caption; the key "default" is the click on
         // the notification itself.
@@ -42,9 +45,28 @@ signals:
     void actionInvoked(uint id, const QString& actionKey);
 
 private:
+    enum class Capabilities
+    {
+        Unknown,
+        Asked,
+        Known
+    };
+    struct Waiting
+    {
+        Notification notification;
+        std::function<void(uint id)> shown;
+    };
+
     bool connected();
+    void askCapabilities();
+    void sendWaiting();
+    void send(const Notification& notification, std::function<void(uint id)> shown);
 
     QString m_connectionName;
     QDBusConnection m_bus;
     bool m_tried = false;
+    Capabilities m_capabilities = Capabilities::Unknown;
+    bool m_bodyMarkup = false;
+    // Shown before the server told its capabilities.
+    std::vector<Waiting> m_waiting;
 };

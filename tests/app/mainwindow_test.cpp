@@ -33,6 +33,21 @@ protected:
             form1->AddRingingCard("0511223344", "Essai", QByteArray("key") + QByteArray::number(nextKey++), "dd");
     }
     int nextKey = 0;
+    // The cards on screen.
+    QList<TFrame4*> shownCards() const
+    {
+        QList<TFrame4*> shown;
+        for (TFrame4* card : control<QFrame>(form1, "Panel3")->findChildren<TFrame4*>(Qt::FindDirectChildrenOnly)) {
+            if (card->isVisibleTo(form1))
+                shown.append(card);
+        }
+        return shown;
+    }
+    QString moreCallsLine() const
+    {
+        const auto* line = control<QLabel>(form1, "MoreCallsLabel");
+        return line->isVisibleTo(form1) ? line->text() : QString();
+    }
     // Lays the window out so that card positions can be compared.
     void layOut()
     {
@@ -88,6 +103,73 @@ TEST_F(MainWindowTest, ShownWindow_GrowsAndShrinksByExactlyOneCardHeight)
     form1->RemoveCallCard("key2");
     testsupport::spinEventLoop(50);
     EXPECT_EQ(form1->height(), 125 + 64);
+}
+
+TEST_F(MainWindowTest, AThousandRingingCalls_ShowTheFirstCardsAndCountTheOthers)
+{
+    constexpr int Shown = TForm1::MaxShownCards;
+    constexpr int FullHeight = 125 + Shown * 32 + TForm1::MoreCallsHeight;
+    form1->Image1Click();
+    addCards(1000);
+    EXPECT_EQ(form1->CallCardCount(), 1000);
+    EXPECT_EQ(form1->callCardKeys().size(), 1000);
+    EXPECT_EQ(form1->callCardKeys().last(), QByteArrayLiteral("key999"));
+    EXPECT_EQ(shownCards().size(), Shown);
+    EXPECT_EQ(moreCallsLine(), QStringLiteral("+ 980 autres appels"));
+    EXPECT_EQ(form1->height(), FullHeight);
+    EXPECT_NE(form1->findCallCard("key0"), nullptr);
+    EXPECT_EQ(form1->findCallCard("key20"), nullptr);
+    EXPECT_TRUE(form1->HasCallCard("key20"));
+    EXPECT_TRUE(form1->HasCallCard("key999"));
+
+    // The session's card comes on screen all the same, and goes.
+    form1->AddRingingCard({}, "/ Attention", TFrame4::DisconnectionKey, "00");
+    EXPECT_NE(form1->findCallCard(TFrame4::DisconnectionKey), nullptr);
+    EXPECT_EQ(shownCards().size(), Shown + 1);
+    EXPECT_EQ(moreCallsLine(), QStringLiteral("+ 980 autres appels"));
+    EXPECT_EQ(form1->height(), FullHeight + 32);
+    form1->RemoveCallCard(TFrame4::DisconnectionKey);
+    EXPECT_EQ(shownCards().size(), Shown);
+    EXPECT_EQ(form1->findCallCard("key20"), nullptr);
+    EXPECT_EQ(form1->height(), FullHeight);
+
+    // A waiting call answered meanwhile comes on screen answered, in the place
+    // of the first card that goes; a waiting call that goes only counts down.
+    form3->acces_auto->setChecked(false);
+    form1->ShowConnectedCall("0511223344", "Essai", "key20", "dd");
+    form1->RemoveCallCard("key0");
+    form1->RemoveCallCard("key500");
+    EXPECT_EQ(form1->CallCardCount(), 998);
+    ASSERT_EQ(shownCards().size(), Shown);
+    ASSERT_NE(form1->findCallCard("key20"), nullptr);
+    EXPECT_TRUE(form1->findCallCard("key20")->isAnswered());
+    EXPECT_EQ(form1->findCallCard("key21"), nullptr);
+    EXPECT_EQ(moreCallsLine(), QStringLiteral("+ 978 autres appels"));
+    EXPECT_EQ(form1->height(), FullHeight);
+
+    const QByteArrayList keys = form1->callCardKeys();
+    ASSERT_EQ(keys.size(), 998);
+    EXPECT_EQ(keys.first(), QByteArrayLiteral("key1"));
+    EXPECT_FALSE(keys.contains("key500"));
+    for (const QByteArray& key : keys)
+        ASSERT_TRUE(form1->HasCallCard(key)) << key.constData();
+}
+
+TEST_F(MainWindowTest, OneCallMoreThanTheCardsOnScreen_IsCountedAlone_TheLineGoesWithIt)
+{
+    constexpr int Shown = TForm1::MaxShownCards;
+    form1->Image1Click();
+    addCards(Shown + 1);
+    EXPECT_EQ(moreCallsLine(), QStringLiteral("+ 1 autre appel"));
+    EXPECT_EQ(form1->height(), 125 + Shown * 32 + TForm1::MoreCallsHeight);
+    form1->RemoveCallCard("key3");
+    EXPECT_EQ(shownCards().size(), Shown);
+    EXPECT_EQ(moreCallsLine(), QString());
+    EXPECT_EQ(form1->height(), 125 + Shown * 32);
+    for (const QByteArray& key : form1->callCardKeys())
+        EXPECT_NE(form1->findCallCard(key), nullptr) << key.constData();
+    form1->Button3Click();
+    EXPECT_EQ(form1->height(), 43 + Shown * 32);
 }
 
 TEST_F(MainWindowTest, CompactMode_HidesMenuAndOptions_OptionsModeBringsThemBack)
@@ -279,6 +361,29 @@ TEST_F(MainWindowTest, AutomaticAccess_OpensTheCallersPageOncePerCall)
     form1->findCallCard("k1")->SpeedButton4Click();
     form1->findCallCard("k1")->SpeedButton4Click();
     EXPECT_EQ(pages.size(), 4);
+}
+
+TEST_F(MainWindowTest, FortyCallsAnsweredAtOnce_OpenNoMoreAgendaPagesThanTheLimit)
+{
+    form3->acces_auto->setChecked(true);
+    form3->sda_liaison->setChecked(false);
+    form3->adresse_ob->setText(QStringLiteral("http://agenda"));
+    for (int i = 0; i < 40; ++i) {
+        const QByteArray number = "06010203" + QByteArray::number(10 + i);
+        const QByteArray key = "a" + QByteArray::number(i);
+        form1->AddRingingCard(number, "0140000000", key, "100-" + key);
+        form1->ShowConnectedCall(number, "0140000000", key, "100-" + key);
+    }
+    ASSERT_FALSE(pages.isEmpty());
+    EXPECT_LE(pages.size(), AutomaticPageLimit::PagesPerPeriod);
+    EXPECT_EQ(pages.first(), QStringLiteral("http://agenda/cgi-bin/agenda/frame.pl?base=0140000000&number=0601020310"));
+    EXPECT_EQ(form1->CallCardCount(), 40);
+
+    // The card's own button is no automatic page.
+    const qsizetype opened = pages.size();
+    form1->findCallCard("a5")->SpeedButton4Click();
+    EXPECT_EQ(pages.size(), opened + 1);
+    EXPECT_EQ(pages.last(), QStringLiteral("http://agenda/cgi-bin/agenda/frame.pl?base=0140000000&number=0601020315"));
 }
 
 TEST_F(MainWindowTest, OpenCallerAgenda_UsesTheCardsValuesOrEmptyOnesForAnUnknownKey)

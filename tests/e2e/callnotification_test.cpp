@@ -38,6 +38,7 @@ class NotificationServer : public QObject
 public:
     QList<Notified> notified;
     QList<uint> closed;
+    QStringList capabilities{QStringLiteral("actions"), QStringLiteral("body")};
 
 public slots:
     uint Notify(const QString& appName, uint, const QString& appIcon, const QString& summary, const QString& body,
@@ -47,7 +48,7 @@ public slots:
         return notified.last().id;
     }
     void CloseNotification(uint id) { closed.append(id); }
-    QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
+    QStringList GetCapabilities() { return capabilities; }
 
 signals:
     void ActionInvoked(uint id, const QString& actionKey);
@@ -131,6 +132,44 @@ TEST_F(CallNotification, RingingCallIsNotified_TheActionOpensTheAgenda_TheAnswer
     ASSERT_TRUE(waitForCards(0));
     EXPECT_EQ(server.notified.size(), 1);
 }
+
+struct MarkupCase
+{
+    const char* name;
+    bool serverReadsMarkup;
+    const char* body;
+};
+
+class CallNotificationMarkup : public CallNotification, public ::testing::WithParamInterface<MarkupCase>
+{
+};
+
+TEST_P(CallNotificationMarkup, ACallersNameShowsAsWritten)
+{
+    if (GetParam().serverReadsMarkup)
+        server.capabilities.append(QStringLiteral("body-markup"));
+    startSimulator(OneScriptedCall("new", "3", "2", "1.5"));
+    writeSettings(false);
+    const QByteArray agendaAddress =
+        startAgenda("0612345678=<b>URGENT</b> <a href=\"http://x/?a=1&b=2\">ici</a>\r\n", "0491234500=R&D <2>\r\n");
+    ASSERT_FALSE(agendaAddress.isEmpty());
+    createWindows();
+    form3->adresse_ob->setText(QString::fromLatin1(agendaAddress));
+    ASSERT_TRUE(startUpAndLogIn());
+
+    ASSERT_TRUE(testsupport::waitFor([&] { return !server.notified.isEmpty(); }, 10000));
+    EXPECT_EQ(server.notified.first().body.toStdString(), GetParam().body);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, CallNotificationMarkup,
+    ::testing::Values(MarkupCase{"PlainText", false,
+                                 "<b>URGENT</b> <a href=\"http://x/?a=1&b=2\">ici</a>\n"
+                                 "Ligne : R&D <2>"},
+                      MarkupCase{"BodyMarkup", true,
+                                 "&lt;b&gt;URGENT&lt;/b&gt; &lt;a href=\"http://x/?a=1&amp;b=2\"&gt;ici&lt;/a&gt;\n"
+                                 "Ligne : R&amp;D &lt;2&gt;"}),
+    [](const ::testing::TestParamInfo<MarkupCase>& info) { return std::string(info.param.name); });
 
 } // namespace
 

@@ -55,4 +55,41 @@ TEST(CallCardListRules, RemoveCallCard_RemovesOnlyThatKey_KeepsCreationOrder)
     EXPECT_TRUE(list.HasCallCard("k3"));
 }
 
+TEST(CallCardListRules, AThousandCards_AreFoundByKeyAndChannel_AndKeepTheirOrderThroughRemovals)
+{
+    CallCardList list;
+    const auto key = [](int i) { return QByteArray("k") + QByteArray::number(i); };
+    const auto channel = [](int i) { return QByteArray("100-") + QByteArray::number(i % 500); };
+    for (int i = 0; i < 1000; ++i)
+        list.AddRingingCard(QByteArray::number(i), "sda", key(i), channel(i));
+    for (int i = 0; i < 1000; i += 3)
+        list.ShowConnectedCall({}, {}, key(i), {});
+    for (int i = 0; i < 1000; i += 2)
+        list.RemoveCallCard(key(i));
+
+    QByteArrayList expected;
+    for (int i = 1; i < 1000; i += 2)
+        expected.append(key(i));
+    EXPECT_EQ(list.callCardKeys(), expected);
+    ASSERT_EQ(list.cards().size(), 500u);
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(list.HasCallCard(key(i)), i % 2 == 1) << i;
+        if (i % 2 == 0)
+            continue;
+        const CallCard* card = list.find(key(i));
+        ASSERT_NE(card, nullptr) << i;
+        EXPECT_EQ(card->number, QByteArray::number(i));
+        EXPECT_EQ(card->answered, i % 3 == 0) << i;
+    }
+    // Each channel carried two calls: the older one is found first, the newer
+    // one once the older has gone.
+    EXPECT_EQ(list.callCardKeyForChannel(channel(7)), key(7));
+    EXPECT_EQ(list.callCardKeyForChannel(channel(0)), QByteArray());
+    list.RemoveCallCard(key(7));
+    EXPECT_EQ(list.callCardKeyForChannel(channel(7)), key(507));
+    list.RemoveCallCard(key(507));
+    EXPECT_EQ(list.callCardKeyForChannel(channel(7)), QByteArray());
+    EXPECT_FALSE(list.HasCallCard(key(507)));
+}
+
 } // namespace
