@@ -50,7 +50,7 @@ void DesktopIntegration::callRemoved(const QByteArray& key)
     if (!m_history.add(*record))
         m_main->Label3->setText(QStringLiteral("Impossible d'enregistrer l'historique des appels dans %1 (%2)")
                                     .arg(m_history.path(), m_history.errorString()));
-    m_historyWindow->showRecords(m_history.records());
+    m_historyWindow->showAddedRecord(m_history.records());
 }
 
 void DesktopIntegration::sessionStateChanged(ManagerSessionState state, const QString& pbxHost)

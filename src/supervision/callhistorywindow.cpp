@@ -7,6 +7,8 @@
 #include <QHeaderView>
 #include <QLineEdit>
 
+#include <algorithm>
+
 namespace {
 
 enum Column
@@ -49,48 +51,70 @@ CallHistoryWindow::~CallHistoryWindow() = default;
 
 void CallHistoryWindow::showRecords(const QList<CallRecord>& records)
 {
-    QTableWidget* table = ui->Appels;
-    table->setRowCount(int(records.size()));
-    int missed = 0;
+    ui->Appels->setRowCount(int(records.size()));
     int row = 0;
-    for (auto it = records.crbegin(); it != records.crend(); ++it, ++row) {
-        const CallRecord& record = *it;
-        const QStringList texts{QLocale(QLocale::French).toString(record.start, QStringLiteral("ddd dd/MM/yyyy HH:mm")),
-                                record.direction == CallRecord::Direction::Incoming ? QStringLiteral("Entrant")
-                                                                                    : QStringLiteral("Sortant"),
-                                Cp1252::toUnicode(record.number),
-                                Cp1252::toUnicode(record.name),
-                                Cp1252::toUnicode(record.line),
-                                outcomeText(record),
-                                record.answered ? durationText(record.talkSeconds) : QString()};
-        for (int column = 0; column < texts.size(); ++column) {
-            auto* item = new QTableWidgetItem(texts[column]);
-            if (record.isMissed()) {
-                item->setForeground(MissedColour);
-                QFont bold = item->font();
-                bold.setBold(true);
-                item->setFont(bold);
-            }
-            table->setItem(row, column, item);
-        }
-        missed += record.isMissed() ? 1 : 0;
-    }
-    ui->Resume->setText(QStringLiteral("%1 appels, dont %2 manqués").arg(records.size()).arg(missed));
+    for (auto it = records.crbegin(); it != records.crend(); ++it, ++row)
+        fillRow(row, *it);
+    showSummary(records);
     FiltreChange();
+}
+
+void CallHistoryWindow::showAddedRecord(const QList<CallRecord>& records)
+{
+    // One row more at the top, the oldest gone past the history's bound: a
+    // call that ends costs one row, not the whole table again.
+    QTableWidget* table = ui->Appels;
+    table->insertRow(0);
+    fillRow(0, records.constLast());
+    table->setRowCount(int(records.size()));
+    showSummary(records);
+    applyFilter(0);
+}
+
+void CallHistoryWindow::fillRow(int row, const CallRecord& record)
+{
+    const QStringList texts{QLocale(QLocale::French).toString(record.start, QStringLiteral("ddd dd/MM/yyyy HH:mm")),
+                            record.direction == CallRecord::Direction::Incoming ? QStringLiteral("Entrant")
+                                                                                : QStringLiteral("Sortant"),
+                            Cp1252::toUnicode(record.number),
+                            Cp1252::toUnicode(record.name),
+                            Cp1252::toUnicode(record.line),
+                            outcomeText(record),
+                            record.answered ? durationText(record.talkSeconds) : QString()};
+    for (int column = 0; column < texts.size(); ++column) {
+        auto* item = new QTableWidgetItem(texts[column]);
+        if (record.isMissed()) {
+            item->setForeground(MissedColour);
+            QFont bold = item->font();
+            bold.setBold(true);
+            item->setFont(bold);
+        }
+        ui->Appels->setItem(row, column, item);
+    }
+}
+
+void CallHistoryWindow::showSummary(const QList<CallRecord>& records)
+{
+    const auto missed =
+        std::count_if(records.cbegin(), records.cend(), [](const CallRecord& r) { return r.isMissed(); });
+    ui->Resume->setText(QStringLiteral("%1 appels, dont %2 manqués").arg(records.size()).arg(missed));
 }
 
 void CallHistoryWindow::FiltreChange()
 {
+    for (int row = 0; row < ui->Appels->rowCount(); ++row)
+        applyFilter(row);
+}
+
+void CallHistoryWindow::applyFilter(int row)
+{
     const QString filter = ui->Filtre->text().trimmed();
-    QTableWidget* table = ui->Appels;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        bool shown = filter.isEmpty();
-        for (int column : {NumberColumn, NameColumn, LineColumn}) {
-            if (!shown && table->item(row, column)->text().contains(filter, Qt::CaseInsensitive))
-                shown = true;
-        }
-        table->setRowHidden(row, !shown);
+    bool shown = filter.isEmpty();
+    for (int column : {NumberColumn, NameColumn, LineColumn}) {
+        if (!shown && ui->Appels->item(row, column)->text().contains(filter, Qt::CaseInsensitive))
+            shown = true;
     }
+    ui->Appels->setRowHidden(row, !shown);
 }
 
 void CallHistoryWindow::AppelsDoubleClick(int row)

@@ -25,6 +25,8 @@ public:
 
     // Shows these calls (oldest first, as the history keeps them).
     void showRecords(const QList<CallRecord>& records);
+    // The same calls once the newest (the last) was added to those shown.
+    void showAddedRecord(const QList<CallRecord>& records);
 
     void FiltreChange();
     void AppelsDoubleClick(int row);
@@ -34,5 +36,10 @@ public:
 
 private:
     std::unique_ptr<Ui::CallHistoryWindow> ui;
+
+    void fillRow(int row, const CallRecord& record);
+    void showSummary(const QList<CallRecord>& records);
+    void applyFilter(int row);
+
     TForm5* m_dial;
 };
