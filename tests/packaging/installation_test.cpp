@@ -379,7 +379,10 @@ TEST_F(DebianPackageTest, XdgOpenOfANumeroLink_PutsTheNumberInTheRunningInstance
 {
     runMaintainerScript(QStringLiteral("postinst"), QStringLiteral("configure"));
     EXPECT_EQ(defaultLinkHandler(), QByteArray("corvaline.desktop"));
-    // This process is the running instance, with the program's windows.
+    // This process is the running instance, with the program's windows, in
+    // the runtime folder the started programs are given.
+    const QProcessEnvironment environment = desktop();
+    qputenv("XDG_RUNTIME_DIR", environment.value(QStringLiteral("XDG_RUNTIME_DIR")).toLocal8Bit());
     SingleInstance instance;
     ASSERT_TRUE(instance.listen());
     QObject::connect(&instance, &SingleInstance::textReceived, form1, &TForm1::receiveForwardedText);
@@ -387,7 +390,7 @@ TEST_F(DebianPackageTest, XdgOpenOfANumeroLink_PutsTheNumberInTheRunningInstance
     form3->Check_0->setChecked(false);
     form3->Check_masque->setChecked(false);
 
-    const Outcome opened = run(QStringLiteral("xdg-open"), {QStringLiteral("numero:01.23.45.67.89")}, desktop());
+    const Outcome opened = run(QStringLiteral("xdg-open"), {QStringLiteral("numero:01.23.45.67.89")}, environment);
     ASSERT_TRUE(opened.finished);
     EXPECT_EQ(opened.exitCode, 0) << opened.output.constData();
     EXPECT_TRUE(form5->isVisible());
