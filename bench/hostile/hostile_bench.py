@@ -318,7 +318,7 @@ def run_once(program, what, timeout, max_rss_kb):
             elif process_status(child.pid, "VmRSS") > max_rss_kb:
                 ended = "memory bound"
             elif now - start > timeout:
-                ended = "time bound"
+                ended = "time bound" + (", text journalled, still busy" if marked else ", text not yet journalled")
         result["seconds"] = (busy_until if ended == "handled" else time.monotonic()) - start
         result["cpu"] = cpu_seconds(child.pid) - cpu_start
         result["peak_rss_kb"] = process_status(child.pid, "VmHWM")
@@ -340,7 +340,7 @@ def run_once(program, what, timeout, max_rss_kb):
 def describe(result, timeout, max_rss_mb):
     if "error" in result:
         return f"| {result['run']} | failed: {result['error']} | | | |"
-    seconds = f"> {timeout:.0f} s" if result["ended"] == "time bound" else f"{result['seconds']:.2f} s"
+    seconds = f"> {timeout:.0f} s" if result["ended"].startswith("time bound") else f"{result['seconds']:.2f} s"
     peak_mb = result["peak_rss_kb"] / 1024
     peak = f"> {max_rss_mb} MB" if result["ended"] == "memory bound" else f"{peak_mb:.0f} MB"
     return (f"| {result['run']} | {seconds} | {result['cpu']:.2f} s | {peak} | "

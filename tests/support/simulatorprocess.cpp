@@ -4,6 +4,11 @@
 
 #include <QFile>
 
+namespace {
+// How long a start or an end of the program may take on a loaded machine.
+constexpr int ProcessBoundMs = 60000;
+} // namespace
+
 QString SimulatorProcess::program()
 {
     return QStringLiteral(CORVALINE_PBXSIM_PATH);
@@ -30,9 +35,9 @@ bool SimulatorProcess::start()
         arguments << QStringLiteral("--log") << m_logPath;
     m_process.setArguments(arguments + m_arguments);
     m_process.start();
-    if (!m_process.waitForStarted(10000))
+    if (!m_process.waitForStarted(ProcessBoundMs))
         return false;
-    testsupport::waitFor([this] { return m_process.canReadLine() || !running(); }, 10000);
+    testsupport::waitFor([this] { return m_process.canReadLine() || !running(); }, ProcessBoundMs);
     const QByteArray line = m_process.readLine().trimmed();
     if (!line.startsWith("listening on "))
         return false;
@@ -46,7 +51,7 @@ bool SimulatorProcess::start()
 bool SimulatorProcess::stop()
 {
     m_process.terminate();
-    return m_process.waitForFinished(10000);
+    return m_process.waitForFinished(ProcessBoundMs);
 }
 
 bool SimulatorProcess::kill()
@@ -54,7 +59,7 @@ bool SimulatorProcess::kill()
     if (!running())
         return true;
     m_process.kill();
-    return m_process.waitForFinished(10000);
+    return m_process.waitForFinished(ProcessBoundMs);
 }
 
 QByteArray SimulatorProcess::log() const
