@@ -117,15 +117,22 @@ TEST_F(Reconnection, HundredKillAndRestartCyclesWithCalls_EndWithTheCardsOfTheLi
     };
     const auto anyCallCard = [&] { return form1->CallCardCount() > 0; };
     const auto answeredCard = [&] { return onlyCard() && onlyCard()->isAnswered(); };
+    // For a failure's message: the cards shown and the end of what came.
+    const auto shown = [&] {
+        QByteArray text;
+        for (const TFrame4* card : cards())
+            text += card->Hint + (card->isAnswered() ? " answered; " : " ringing; ");
+        return (text + "\n" + received.right(3000)).toStdString();
+    };
     for (int cycle = 1; cycle <= 100; ++cycle) {
         SCOPED_TRACE(cycle);
         // Kills land, in turn, as soon as the session is up, once the run's
         // call has a card and once it is answered: what the program is told
         // decides, not how fast the machine is.
         if (cycle % 3 == 1) {
-            ASSERT_TRUE(testsupport::waitFor(anyCallCard, 60000));
+            ASSERT_TRUE(testsupport::waitFor(anyCallCard, 60000)) << shown();
         } else if (cycle % 3 == 2) {
-            ASSERT_TRUE(testsupport::waitFor(answeredCard, 60000));
+            ASSERT_TRUE(testsupport::waitFor(answeredCard, 60000)) << shown();
         }
         ASSERT_TRUE(simulator->kill());
         ASSERT_TRUE(testsupport::waitFor(sessionLost, 60000));
@@ -135,7 +142,7 @@ TEST_F(Reconnection, HundredKillAndRestartCyclesWithCalls_EndWithTheCardsOfTheLi
     }
 
     // The last run's call, once answered, is the only card.
-    ASSERT_TRUE(testsupport::waitFor(answeredCard, 60000));
+    ASSERT_TRUE(testsupport::waitFor(answeredCard, 60000)) << shown();
     ManagerClient other;
     ASSERT_TRUE(other.connectTo(simulator->port()));
     ASSERT_TRUE(other.login("demo", "demo"));

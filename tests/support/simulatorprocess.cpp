@@ -2,6 +2,7 @@
 
 #include "waitfor.h"
 
+#include <QDateTime>
 #include <QFile>
 
 namespace {
@@ -30,6 +31,13 @@ bool SimulatorProcess::start()
 {
     if (running())
         return false;
+    // The simulator names its channels after the second it started in, as
+    // Asterisk does after the second of each channel; a restart within the
+    // same second would give the new calls the names of the last run's, which
+    // a real PBX, restarting in seconds, never does.
+    if (!testsupport::waitFor([this] { return QDateTime::currentSecsSinceEpoch() > m_startSecond; }, ProcessBoundMs))
+        return false;
+    m_startSecond = QDateTime::currentSecsSinceEpoch();
     QStringList arguments{QStringLiteral("--port"), QString::number(m_port)};
     if (!m_logPath.isEmpty())
         arguments << QStringLiteral("--log") << m_logPath;
