@@ -106,8 +106,8 @@ TEST_F(Reconnection, RestartedSimulator_ReconnectsAtTheNextTickAndRemovesTheCard
 
 TEST_F(Reconnection, HundredKillAndRestartCyclesWithCalls_EndWithTheCardsOfTheLiveCallsOnly)
 {
-    // Every run of the simulator rings the phone at once with a call that
-    // lasts: each kill leaves cards that no Hangup will ever remove.
+    // Every run of the simulator rings the phone just after the login with a
+    // call that lasts: each kill leaves cards that no Hangup will ever remove.
     startSimulator(OneScriptedCall("modern", "0.1", "600"));
     writeSettings(false, {"mode_as=Moderne"});
     createWindows();
