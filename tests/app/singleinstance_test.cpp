@@ -480,7 +480,7 @@ TEST_F(SingleInstanceTest, LinkStartedWhileTheFirstInstanceStarts_EndsInExactlyO
             // The link's program won: it is the one instance, running, and it
             // takes the links.
             EXPECT_EQ(link.process.state(), QProcess::Running) << "round " << round;
-            EXPECT_TRUE(SingleInstance::forward("numero:01", 10000, true)) << "round " << round;
+            EXPECT_TRUE(SingleInstance::forward("numero:01", ProcessBoundMs, true)) << "round " << round;
         }
     }
     EXPECT_GT(linkForwarded, 0);

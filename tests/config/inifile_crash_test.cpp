@@ -51,7 +51,7 @@ TEST(IniFileCrashChild, DISABLED_SavesALargeFileInALoop)
     const QString path = qEnvironmentVariable(kFileVariable);
     ASSERT_FALSE(path.isEmpty()) << "run by IniFileCrash only";
     // Bounded, in case the parent died before killing us.
-    const QDeadlineTimer deadline(60000);
+    const QDeadlineTimer deadline(300000);
     for (int version = IniFile(path).readInteger("Data", "version", 0) + 1; !deadline.hasExpired(); ++version) {
         IniFile ini(path);
         ASSERT_TRUE(ini.writeInteger("Data", "version", version));
@@ -80,16 +80,16 @@ TEST(IniFileCrash, KilledWhileSaving_LeavesOneCompleteVersion)
         child.setStandardErrorFile(QProcess::nullDevice());
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=IniFileCrashChild.*"),
                                                               QStringLiteral("--gtest_also_run_disabled_tests")});
-        ASSERT_TRUE(child.waitForStarted(10000));
+        ASSERT_TRUE(child.waitForStarted(60000));
 
         // Let the child finish at least one save of its own, then kill it at a
         // random point of the following ones.
         const int before = lastVersion;
-        ASSERT_TRUE(testsupport::waitFor([&] { return completeVersion(path) > before; }, 30000))
+        ASSERT_TRUE(testsupport::waitFor([&] { return completeVersion(path) > before; }, 120000))
             << "round " << round << ": the child saved nothing";
         testsupport::spinEventLoop(int(random->bounded(40)));
         child.kill();
-        ASSERT_TRUE(child.waitForFinished(10000));
+        ASSERT_TRUE(child.waitForFinished(60000));
         EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
 
         const int version = completeVersion(path);

@@ -40,11 +40,12 @@ protected:
 TEST_F(CallHistoryOnLoopback, FourCalls_NewestFirstWithTheMissedOneMarked_DoubleClickFillsTheDialWindow)
 {
     // The first four scripted calls: three answered, then one the caller gives
-    // up. The first comes once the name lists are downloaded at start-up.
+    // up. The first comes once the name lists are downloaded at start-up: the
+    // simulator counts its delay from the program's login.
     startSimulator({QStringLiteral("--calls"), QStringLiteral("new"), QStringLiteral("--first-call"),
                     QStringLiteral("1.5"), QStringLiteral("--ring-time"), QStringLiteral("0.4"),
                     QStringLiteral("--talk-time"), QStringLiteral("1"), QStringLiteral("--call-interval"),
-                    QStringLiteral("1.6")});
+                    QStringLiteral("1.6"), QStringLiteral("--calls-after-login")});
     writeSettings(false);
     // The name lists come from the agenda at start-up, as in an office.
     const QByteArray agendaAddress = startAgenda("0612345678=Dupont Marie\r\n", "0491234500=Accueil\r\n");
@@ -53,7 +54,7 @@ TEST_F(CallHistoryOnLoopback, FourCalls_NewestFirstWithTheMissedOneMarked_Double
     form3->adresse_ob->setText(QString::fromLatin1(agendaAddress));
     ASSERT_TRUE(startUpAndLogIn());
     const DesktopIntegration* desktop = windows->desktop();
-    ASSERT_TRUE(testsupport::waitFor([&] { return desktop->history().records().size() >= 4; }, 30000));
+    ASSERT_TRUE(testsupport::waitFor([&] { return desktop->history().records().size() >= 4; }, 120000));
 
     const auto* table = control<QTableWidget>(desktop->historyWindow(), "Appels");
     ASSERT_EQ(table->rowCount(), 4);

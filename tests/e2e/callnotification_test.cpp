@@ -99,8 +99,9 @@ protected:
 TEST_F(CallNotification, RingingCallIsNotified_TheActionOpensTheAgenda_TheAnswerClosesIt)
 {
     // The first scripted call: 0612345678 on the SDA 0491234500, answered.
-    // It rings once the name lists are downloaded at start-up.
-    startSimulator(OneScriptedCall("new", "3", "2", "1.5"));
+    // It rings 1.5 s after the login, once the name lists are downloaded at
+    // start-up, and rings and talks long enough for a busy machine to look.
+    startSimulator(OneScriptedCall("new", "5", "5", "1.5"));
     writeSettings(false);
     // The name lists come from the agenda at start-up, as in an office.
     const QByteArray agendaAddress = startAgenda("0612345678=Dupont Marie\r\n", "0491234500=Accueil\r\n");
@@ -109,7 +110,7 @@ TEST_F(CallNotification, RingingCallIsNotified_TheActionOpensTheAgenda_TheAnswer
     form3->adresse_ob->setText(QString::fromLatin1(agendaAddress));
     ASSERT_TRUE(startUpAndLogIn());
 
-    ASSERT_TRUE(testsupport::waitFor([&] { return !server.notified.isEmpty(); }, 10000));
+    ASSERT_TRUE(testsupport::waitFor([&] { return !server.notified.isEmpty(); }, 60000));
     const Notified shown = server.notified.first();
     EXPECT_EQ(shown.appName, QStringLiteral("Corvaline"));
     EXPECT_EQ(shown.appIcon, QStringLiteral("corvaline"));
@@ -125,7 +126,7 @@ TEST_F(CallNotification, RingingCallIsNotified_TheActionOpensTheAgenda_TheAnswer
               agendaAddress.toStdString() + "/cgi-bin/agenda/frame.pl?sda=0491234500&number=0612345678");
 
     // Closed at the answer, while the card is still there; once only.
-    ASSERT_TRUE(testsupport::waitFor([&] { return !server.closed.isEmpty(); }, 10000));
+    ASSERT_TRUE(testsupport::waitFor([&] { return !server.closed.isEmpty(); }, 60000));
     EXPECT_EQ(server.closed, QList<uint>{shown.id});
     ASSERT_EQ(form1->CallCardCount(), 1);
     EXPECT_TRUE(onlyCard()->isAnswered());

@@ -16,14 +16,22 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
+#include <algorithm>
+
 QStringList OneScriptedCall(const char* style, const char* ringSeconds, const char* talkSeconds,
                             const char* firstCallSeconds)
 {
-    return {QStringLiteral("--calls"),         QString::fromLatin1(style),
-            QStringLiteral("--first-call"),    QString::fromLatin1(firstCallSeconds),
-            QStringLiteral("--ring-time"),     QString::fromLatin1(ringSeconds),
-            QStringLiteral("--talk-time"),     QString::fromLatin1(talkSeconds),
-            QStringLiteral("--call-interval"), QStringLiteral("60")};
+    return {QStringLiteral("--calls"),
+            QString::fromLatin1(style),
+            QStringLiteral("--first-call"),
+            QString::fromLatin1(firstCallSeconds),
+            QStringLiteral("--ring-time"),
+            QString::fromLatin1(ringSeconds),
+            QStringLiteral("--talk-time"),
+            QString::fromLatin1(talkSeconds),
+            QStringLiteral("--call-interval"),
+            QStringLiteral("60"),
+            QStringLiteral("--calls-after-login")};
 }
 
 QByteArrayList ManagerBlocks(const QByteArray& text)
@@ -96,6 +104,23 @@ void CorvalineOnLoopback::createWindows()
         received.append(buffer, len);
         handler(sender, buffer, len);
     };
+    QObject::connect(form1, &TForm1::CallCardAdded, form1, [this](const CallCardInfo& call) {
+        CardLife& life = cardLives[call.key];
+        life.back = life.back || life.gone;
+        life.ringing = life.ringing || !call.answered;
+        life.answered = life.answered || call.answered;
+        const TFrame4* card = form1->findCallCard(call.key);
+        life.number = card ? card->numberValue() : QByteArray();
+        life.sda = card ? card->sdaValue() : QByteArray();
+        life.channel = card ? card->channelValue() : QByteArray();
+        life.windowHeight = form1->height();
+    });
+    QObject::connect(form1, &TForm1::CallCardAnswered, form1,
+                     [this](const QByteArray& key) { cardLives[key].answered = true; });
+    QObject::connect(form1, &TForm1::CallCardRemoved, form1, [this](const QByteArray& key) {
+        if (key != TFrame4::DisconnectionKey)
+            cardLives[key].gone = true;
+    });
     form1->show();
 }
 
@@ -130,6 +155,11 @@ bool CorvalineOnLoopback::waitForReceived(const QByteArray& text, qsizetype coun
 bool CorvalineOnLoopback::waitForCards(int count, int timeoutMs)
 {
     return testsupport::waitFor([&] { return form1->CallCardCount() == count; }, timeoutMs);
+}
+
+int CorvalineOnLoopback::goneCards() const
+{
+    return int(std::count_if(cardLives.cbegin(), cardLives.cend(), [](const CardLife& life) { return life.gone; }));
 }
 
 QString CorvalineOnLoopback::memo() const

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QList>
+#include <QMap>
 #include <QStringList>
 #include <gtest/gtest.h>
 
@@ -20,13 +21,28 @@ class TForm5;
 class TFrame4;
 
 // Simulator arguments for one scripted incoming call in the given header style
-// ("old" or "new"): it comes after 0.2 s (or the seconds given), rings and talks for the given
+// ("old" or "new"): it comes 0.2 s (or the seconds given) after the first login,
+// however long the program took to log in, rings and talks for the given
 // seconds, and the next call comes only a minute later.
 QStringList OneScriptedCall(const char* style, const char* ringSeconds, const char* talkSeconds,
                             const char* firstCallSeconds = "0.2");
 
 // The blocks of manager text, each with its closing empty line.
 QByteArrayList ManagerBlocks(const QByteArray& text);
+
+// What one call's card went through, as the main window reported it: every
+// change is seen, however briefly the card stayed in a state.
+struct CardLife
+{
+    bool ringing = false;  // it was shown ringing
+    bool answered = false; // it was shown answered
+    bool gone = false;     // it was removed
+    bool back = false;     // it was added again after it had gone
+    QByteArray number;     // what the card showed when it was added
+    QByteArray sda;
+    QByteArray channel;
+    int windowHeight = 0; // the main window's height once the card was in
+};
 
 // The program's four real windows over a data folder of the test's own, talking
 // to the real simulator process on a loopback port. Messages and browser pages
@@ -51,7 +67,8 @@ protected:
     // the journal on, classic mode and md5_s as given; consoleLines
     // ("key=value") replace or add lines. The agenda opens nothing by itself.
     void writeSettings(bool md5, const QByteArrayList& consoleLines = {}, quint16 port = 0);
-    // Creates the windows, which read "serie.ini", and taps the session.
+    // Creates the windows, which read "serie.ini", taps the session and
+    // records the life of every call card in cardLives.
     void createWindows();
     // Runs the main window's start-up sequence and waits until the session is
     // logged in.
@@ -60,9 +77,11 @@ protected:
     // that the console asks for after it.
     bool waitForLoggedIn(qsizetype count = 1);
 
-    // Bounded waits on the event loop.
-    bool waitForReceived(const QByteArray& text, qsizetype count = 1, int timeoutMs = 10000);
-    bool waitForCards(int count, int timeoutMs = 10000);
+    // Bounded waits on the event loop; the bounds hold on a loaded machine.
+    bool waitForReceived(const QByteArray& text, qsizetype count = 1, int timeoutMs = 60000);
+    bool waitForCards(int count, int timeoutMs = 60000);
+    // The number of call cards, the disconnection card aside, that were removed.
+    int goneCards() const;
 
     // The console's memo and journal, once what waits for the next turn of
     // the event loop is written.
@@ -85,4 +104,6 @@ protected:
     TForm3* form3 = nullptr;
     TForm5* form5 = nullptr;
     QByteArray received;
+    // By card key, the disconnection card aside.
+    QMap<QByteArray, CardLife> cardLives;
 };

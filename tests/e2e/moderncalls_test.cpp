@@ -12,9 +12,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMap>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -30,7 +28,8 @@ protected:
         startSimulator({QStringLiteral("--calls"), QStringLiteral("modern"), QStringLiteral("--technology"),
                         QString::fromLatin1(technology()), QStringLiteral("--first-call"), QStringLiteral("0.2"),
                         QStringLiteral("--ring-time"), QString::fromLatin1(ringSeconds), QStringLiteral("--talk-time"),
-                        QString::fromLatin1(talkSeconds), QStringLiteral("--call-interval"), QStringLiteral("0.1")});
+                        QString::fromLatin1(talkSeconds), QStringLiteral("--call-interval"), QStringLiteral("0.1"),
+                        QStringLiteral("--calls-after-login")});
         writeSettings(false, {"mode_as=Moderne", "techno_as=" + technology()});
         createWindows();
         ASSERT_TRUE(startUpAndLogIn());
@@ -47,43 +46,15 @@ protected:
     }
 };
 
-// What one call's card went through, as seen between two turns of the loop.
-struct CardLife
-{
-    bool ringing = false;
-    bool answered = false;
-    bool gone = false;
-    bool back = false; // seen again after it had gone
-    QByteArray channel;
-};
-
 TEST_P(ModernCalls, TwentyCalls_EachRingsIsAnsweredOrNotAndLeaves)
 {
     start();
-    QMap<QByteArray, CardLife> lives;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        QList<QByteArray> shown;
-        for (TFrame4* card : cards()) {
-            CardLife& life = lives[card->Hint];
-            life.back = life.back || life.gone;
-            life.ringing = life.ringing || (!life.answered && !card->isAnswered());
-            life.answered = life.answered || card->isAnswered();
-            life.channel = card->channelValue();
-            shown.append(card->Hint);
-        }
-        for (auto it = lives.begin(); it != lives.end(); ++it)
-            it->gone = it->gone || !shown.contains(it.key());
-    });
-    watch.start(5);
-    const auto ended = [&] {
-        return std::count_if(lives.cbegin(), lives.cend(), [](const CardLife& l) { return l.gone; });
-    };
-    ASSERT_TRUE(testsupport::waitFor([&] { return ended() >= 20; }, 90000)) << ended() << " calls ended";
-    watch.stop();
+    // The cards' lives come from the main window's reports, so a card that
+    // rang for a fifth of a second is seen ringing however busy the machine.
+    ASSERT_TRUE(testsupport::waitFor([&] { return goneCards() >= 20; }, 180000)) << goneCards() << " calls ended";
 
     int answered = 0;
-    for (auto it = lives.cbegin(); it != lives.cend(); ++it) {
+    for (auto it = cardLives.cbegin(); it != cardLives.cend(); ++it) {
         if (!it->gone)
             continue;
         EXPECT_TRUE(it->ringing) << it.key().constData();

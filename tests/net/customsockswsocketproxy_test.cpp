@@ -114,7 +114,7 @@ TEST_P(SocksProxyTransfer, SixteenMebibytesEchoedThroughTheProxy_ArriveByteExact
     if (row.usercode)
         UseAccount(socket, SocksProxy::Password);
     socket.Connect();
-    ASSERT_TRUE(waitFor([&] { return received.size() >= sent.size() || events.Closed(); }, 120000))
+    ASSERT_TRUE(waitFor([&] { return received.size() >= sent.size() || events.Closed(); }, 600000))
         << received.size() << " bytes; " << testing::PrintToString(events.lines);
 
     EXPECT_EQ(received.size(), sent.size());

@@ -117,7 +117,7 @@ TEST(WSocketTransfer, SixtyFourMebibytesEachWayWithASlowPeer_ArriveByteExact)
     };
     Target(socket, peer.Port());
     socket.Connect();
-    ASSERT_TRUE(waitFor([&] { return received == total && dataSent == sendCount && peerReadAll.load(); }, 90000))
+    ASSERT_TRUE(waitFor([&] { return received == total && dataSent == sendCount && peerReadAll.load(); }, 600000))
         << "received " << received << " sends " << sends << " dataSent " << dataSent;
     spinEventLoop(50);
     EXPECT_TRUE(receivedIntact);

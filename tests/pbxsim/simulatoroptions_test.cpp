@@ -98,6 +98,15 @@ TEST(SimulatorOptions, Timings_AreSecondsWithFractions)
     EXPECT_EQ(parsed.options->firstCallMs, 0);
 }
 
+TEST(SimulatorOptions, CallsAfterLogin_IsOffUnlessAsked)
+{
+    EXPECT_FALSE(parse({}).options->callsAfterLogin);
+    const ParsedOptions parsed =
+        parse({QStringLiteral("--calls"), QStringLiteral("new"), QStringLiteral("--calls-after-login")});
+    ASSERT_TRUE(parsed.options) << parsed.message.toStdString();
+    EXPECT_TRUE(parsed.options->callsAfterLogin);
+}
+
 TEST(SimulatorOptions, WrongValues_AreRefusedWithExitCodeTwo)
 {
     const QList<QStringList> wrong = {

@@ -17,10 +17,12 @@ namespace {
 const QStringList credentials = {QStringLiteral("--user"), QStringLiteral("admin"), QStringLiteral("--secret"),
                                  QStringLiteral("s3cret")};
 
-// Short enough for a test, long enough that each step is its own burst.
+// Short enough for a test, long enough that each step is its own burst. The
+// first call comes after the client's login, however long that took.
 const QStringList quickCalls = {
-    QStringLiteral("--ring-time"),     QStringLiteral("0.3"), QStringLiteral("--talk-time"),  QStringLiteral("0.5"),
-    QStringLiteral("--call-interval"), QStringLiteral("0.3"), QStringLiteral("--first-call"), QStringLiteral("0.2")};
+    QStringLiteral("--ring-time"),        QStringLiteral("0.3"), QStringLiteral("--talk-time"),  QStringLiteral("0.5"),
+    QStringLiteral("--call-interval"),    QStringLiteral("0.3"), QStringLiteral("--first-call"), QStringLiteral("0.2"),
+    QStringLiteral("--calls-after-login")};
 
 QByteArray valueAfter(const QByteArray& text, const QByteArray& prefix)
 {
@@ -95,6 +97,28 @@ TEST(SimulatorProcess, ModernCalls_RingThePjsipPhoneAndEndWithHangupsInStateUp)
           "ChannelState: 6\r\nChannelStateDesc: Up\r\n"}) {
         EXPECT_TRUE(client.received().contains(expected)) << expected;
     }
+}
+
+TEST(SimulatorProcess, CallsAfterLogin_AClientThatLogsInLateSeesTheFirstCallWhole)
+{
+    // Counted from the start, this call would be over within a fifth of a
+    // second, long before the client logs in.
+    SimulatorProcess simulator(credentials + QStringList{QStringLiteral("--calls"), QStringLiteral("new"),
+                                                         QStringLiteral("--first-call"), QStringLiteral("0"),
+                                                         QStringLiteral("--ring-time"), QStringLiteral("0.1"),
+                                                         QStringLiteral("--talk-time"), QStringLiteral("0.1"),
+                                                         QStringLiteral("--call-interval"), QStringLiteral("600"),
+                                                         QStringLiteral("--calls-after-login")});
+    ASSERT_TRUE(simulator.start());
+    ManagerClient client;
+    ASSERT_TRUE(client.connectTo(simulator.port()));
+    ASSERT_TRUE(client.waitFor("Asterisk Call Manager/1.1\r\n"));
+    testsupport::spinEventLoop(1000);
+    ASSERT_TRUE(client.login());
+    ASSERT_TRUE(client.waitForCount("Event: Hangup\r\n", 2, 60000));
+    const QByteArray events = client.received();
+    EXPECT_TRUE(events.contains("Event: Newchannel\r\nPrivilege: call,all\r\nChannel: SIP/100-")) << events.constData();
+    EXPECT_TRUE(events.contains("Ringing\r\n")) << events.constData();
 }
 
 TEST(SimulatorProcess, PlainLogin_WithAWrongSecretIsRefusedAndClosed_ANewSessionLogsIn)
@@ -222,7 +246,7 @@ TEST_P(ScriptedCalls, GiveRingingThenAnsweredThenNoCardForTheExtension)
     ASSERT_TRUE(client.connectTo(simulator.port()));
     ASSERT_TRUE(client.login());
     // Four calls: three answered and one that only rings, each ending with two hang-ups.
-    ASSERT_TRUE(client.waitForCount("Event: Hangup\r\n", 8, 20000));
+    ASSERT_TRUE(client.waitForCount("Event: Hangup\r\n", 8, 60000));
     ASSERT_TRUE(client.waitFor("Cause-txt: Normal Clearing\r\n\r\n"));
 
     const CardRecorder cards = interpretStream(client.received(), "205");

@@ -60,7 +60,7 @@ TEST(CallHistoryCrashChild, DISABLED_AddsCallsInALoop)
     ASSERT_TRUE(history.load());
     qsizetype next = history.records().isEmpty() ? 0 : history.records().last().number.toLongLong() + 1;
     // Bounded, in case the parent died before killing us.
-    for (const QDeadlineTimer deadline(60000); !deadline.hasExpired(); ++next)
+    for (const QDeadlineTimer deadline(300000); !deadline.hasExpired(); ++next)
         ASSERT_TRUE(history.add(numbered(next))) << history.errorString().toStdString();
 }
 
@@ -82,16 +82,16 @@ TEST(CallHistoryCrash, KilledWhileWriting_LeavesAWholeFileEachTime)
         child.setStandardErrorFile(QProcess::nullDevice());
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=CallHistoryCrashChild.*"),
                                                               QStringLiteral("--gtest_also_run_disabled_tests")});
-        ASSERT_TRUE(child.waitForStarted(10000));
+        ASSERT_TRUE(child.waitForStarted(60000));
 
         // One write of this child at least, then a kill at a random point of
         // the following ones.
         const qsizetype before = written;
-        ASSERT_TRUE(testsupport::waitFor([&] { return wholeCalls(path) > before; }, 30000))
+        ASSERT_TRUE(testsupport::waitFor([&] { return wholeCalls(path) > before; }, 120000))
             << "round " << round << ": the child wrote nothing whole";
         testsupport::spinEventLoop(int(random->bounded(20)));
         child.kill();
-        ASSERT_TRUE(child.waitForFinished(10000));
+        ASSERT_TRUE(child.waitForFinished(60000));
         EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
 
         written = wholeCalls(path);

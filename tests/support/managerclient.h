@@ -10,11 +10,11 @@ public:
     bool connectTo(quint16 port);
     void send(const QByteArray& text);
     // Reads until the received text holds the given text; bounded.
-    bool waitFor(const QByteArray& text, int timeoutMs = 5000);
+    bool waitFor(const QByteArray& text, int timeoutMs = 30000);
     // Reads until the text occurs at least count times; bounded.
-    bool waitForCount(const QByteArray& text, qsizetype count, int timeoutMs = 10000);
+    bool waitForCount(const QByteArray& text, qsizetype count, int timeoutMs = 60000);
     // Reads until the simulator has closed the connection; bounded.
-    bool waitForClosed(int timeoutMs = 5000);
+    bool waitForClosed(int timeoutMs = 30000);
     // Everything received so far, and what came after the last take().
     const QByteArray& received() const { return m_received; }
     QByteArray take();

@@ -2,7 +2,13 @@
 
 #include "waitfor.h"
 
+#include <QDateTime>
 #include <QFile>
+
+namespace {
+// How long a start or an end of the program may take on a loaded machine.
+constexpr int ProcessBoundMs = 60000;
+} // namespace
 
 QString SimulatorProcess::program()
 {
@@ -25,14 +31,21 @@ bool SimulatorProcess::start()
 {
     if (running())
         return false;
+    // The simulator names its channels after the second it started in, as
+    // Asterisk does after the second of each channel; a restart within the
+    // same second would give the new calls the names of the last run's, which
+    // a real PBX, restarting in seconds, never does.
+    if (!testsupport::waitFor([this] { return QDateTime::currentSecsSinceEpoch() > m_startSecond; }, ProcessBoundMs))
+        return false;
+    m_startSecond = QDateTime::currentSecsSinceEpoch();
     QStringList arguments{QStringLiteral("--port"), QString::number(m_port)};
     if (!m_logPath.isEmpty())
         arguments << QStringLiteral("--log") << m_logPath;
     m_process.setArguments(arguments + m_arguments);
     m_process.start();
-    if (!m_process.waitForStarted(10000))
+    if (!m_process.waitForStarted(ProcessBoundMs))
         return false;
-    testsupport::waitFor([this] { return m_process.canReadLine() || !running(); }, 10000);
+    testsupport::waitFor([this] { return m_process.canReadLine() || !running(); }, ProcessBoundMs);
     const QByteArray line = m_process.readLine().trimmed();
     if (!line.startsWith("listening on "))
         return false;
@@ -46,7 +59,7 @@ bool SimulatorProcess::start()
 bool SimulatorProcess::stop()
 {
     m_process.terminate();
-    return m_process.waitForFinished(10000);
+    return m_process.waitForFinished(ProcessBoundMs);
 }
 
 bool SimulatorProcess::kill()
@@ -54,7 +67,7 @@ bool SimulatorProcess::kill()
     if (!running())
         return true;
     m_process.kill();
-    return m_process.waitForFinished(10000);
+    return m_process.waitForFinished(ProcessBoundMs);
 }
 
 QByteArray SimulatorProcess::log() const

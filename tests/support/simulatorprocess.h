@@ -21,7 +21,8 @@ public:
     SimulatorProcess& operator=(const SimulatorProcess&) = delete;
 
     // Starts the program on a free port (the first time) or on the port it had
-    // (later); true once it has reported the port it listens on. Bounded.
+    // (later, in a later second than the last start, so that no channel name
+    // comes again); true once it has reported the port it listens on. Bounded.
     bool start();
     // Sends SIGTERM and waits (bounded) for the end; true when it ended by itself.
     bool stop();
@@ -44,4 +45,5 @@ private:
     QStringList m_arguments;
     QString m_logPath;
     quint16 m_port = 0;
+    qint64 m_startSecond = 0; // of the last start, since the epoch
 };

@@ -61,7 +61,11 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     IncomingCallLoop calls(pbx, options.extension);
-    if (options.scriptedCalls)
+    if (options.scriptedCalls && options.callsAfterLogin)
+        QObject::connect(
+            &server, &ManagerServer::clientLoggedIn, &calls, [&calls, &options] { calls.start(options.firstCallMs); },
+            Qt::SingleShotConnection);
+    else if (options.scriptedCalls)
         calls.start(options.firstCallMs);
 
     return app.exec();

@@ -71,6 +71,7 @@ void ManagerServer::acceptClient()
     auto* session = new ManagerSession(m_pbx, m_settings);
     if (m_log)
         connect(session, &ManagerSession::actionReceived, this, [this](const QByteArray& raw) { m_log->append(raw); });
+    connect(session, &ManagerSession::loggedInNow, this, &ManagerServer::clientLoggedIn);
     new ClientConnection(socket, session);
     socket->Dup(handle);
     session->start();

@@ -28,6 +28,10 @@ public:
     // Throws the socket layer's exception when the address cannot be bound.
     quint16 listen(const QByteArray& address, quint16 port);
 
+signals:
+    // A client's login was accepted.
+    void clientLoggedIn();
+
 private:
     void acceptClient();
 

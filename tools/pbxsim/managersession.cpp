@@ -144,6 +144,7 @@ void ManagerSession::login(const ManagerMessage& action)
     if (action.has("Events"))
         setEventMask(action.value("Events"));
     success(action, "Authentication accepted");
+    emit loggedInNow();
     if (const auto booted = m_pbx.writer().fullyBooted())
         forward(*booted);
     if (!m_settings.replayBlocks.isEmpty() && eventsOn()) {

@@ -48,6 +48,8 @@ signals:
     void actionReceived(const QByteArray& raw);
     // The client said goodbye; the transport closes after sending what is queued.
     void finished();
+    // The login was accepted.
+    void loggedInNow();
 
 private:
     void handle(const ReceivedAction& action);

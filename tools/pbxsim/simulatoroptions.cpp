@@ -64,8 +64,10 @@ ParsedOptions parseSimulatorOptions(const QStringList& arguments)
     const QCommandLineOption talk(u"talk-time"_s, u"Seconds an answered call lasts (default 8)."_s, u"SECONDS"_s);
     const QCommandLineOption first(u"first-call"_s, u"Seconds before the first scripted call (default 2)."_s,
                                    u"SECONDS"_s);
+    const QCommandLineOption afterLogin(u"calls-after-login"_s,
+                                        u"The first call's delay counts from the first accepted login."_s);
     parser.addOptions({help, port, bind, user, secret, extension, calls, style, technology, replay, log, interval, ring,
-                       talk, first});
+                       talk, first, afterLogin});
     if (!parser.parse(arguments))
         return failure(parser.errorText());
     if (parser.isSet(help))
@@ -105,6 +107,7 @@ ParsedOptions parseSimulatorOptions(const QStringList& arguments)
     } else if (callsText != u"none"_s) {
         return failure(u"--calls takes old, new or none, or modern for Asterisk 13 to 22"_s);
     }
+    options.callsAfterLogin = parser.isSet(afterLogin);
     if (parser.isSet(technology)) {
         options.technology = parser.value(technology).toUpper().toLatin1();
         if (options.technology != "SIP" && options.technology != "PJSIP")

@@ -25,6 +25,9 @@ struct SimulatorOptions
     QByteArray technology = "SIP"; // of the phones' channels: SIP or PJSIP
     CallTimings timings;
     int firstCallMs = 2000;
+    // The first call's delay counts from the first accepted login instead of
+    // the start, so that a slow client misses none of it.
+    bool callsAfterLogin = false;
     QString replayFile;
     QString logFile;
 };
