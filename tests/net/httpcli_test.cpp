@@ -186,19 +186,6 @@ INSTANTIATE_TEST_SUITE_P(
                       NginxCase{"NoCredentials", "/private/list.txt", "", 401, "Unauthorized", -1}),
     [](const ::testing::TestParamInfo<NginxCase>& info) { return std::string(info.param.name); });
 
-TEST(HttpCli, ServerThatSendsNothing_EndsTheRequestAtTheStallLimit)
-{
-    HttpServer server;
-    THttpCli client;
-    client.URL = server.url("/stall");
-    client.StallTimeoutMs = 300;
-    const Outcome outcome = RunRequest(client, httpGET);
-    EXPECT_TRUE(outcome.raised);
-    EXPECT_EQ(outcome.status, 404);
-    EXPECT_EQ(outcome.reason, "no answer from the server for 300 ms");
-    EXPECT_EQ(client.RequestState(), httpReady);
-}
-
 TEST(HttpCli, GetThroughASocks5Proxy_BringsTheDocument)
 {
     HttpServer server;
@@ -420,20 +407,43 @@ INSTANTIATE_TEST_SUITE_P(
                                   "HTTP header too long (more than 65536 bytes)", "", ""}),
     [](const ::testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
 
-// A server that sends one byte a second never falls silent for the stall
-// limit; the request's own deadline ends it all the same.
-TEST(HttpCli, TricklingServer_EndsTheRequestAtItsDeadline)
+// A server that sends nothing ends the request at the stall limit; one that
+// sends a byte a second never falls silent that long, and the request's own
+// deadline ends it all the same.
+struct EndlessCase
+{
+    const char* name;
+    const char* path;
+    int THttpCli::*limit;
+    const char* reason;
+};
+
+class HttpCliEndless : public ::testing::TestWithParam<EndlessCase>
+{
+};
+
+TEST_P(HttpCliEndless, RequestEndsAtItsLimit)
 {
     HttpServer server;
     THttpCli client;
-    client.URL = server.url("/trickle");
-    client.RequestTimeoutMs = 2500;
+    client.URL = server.url(GetParam().path);
+    client.*GetParam().limit = 2500;
     const Outcome outcome = RunRequest(client, httpGET);
     EXPECT_TRUE(outcome.raised);
-    EXPECT_EQ(outcome.reason, "request not over after 2500 ms");
+    EXPECT_EQ(outcome.status, 404);
+    EXPECT_EQ(outcome.reason, GetParam().reason);
     EXPECT_EQ(client.DoneError(), WSAETIMEDOUT);
     EXPECT_EQ(client.RequestState(), httpReady);
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, HttpCliEndless,
+                         ::testing::Values(EndlessCase{"Silent", "/stall", &THttpCli::StallTimeoutMs,
+                                                       "no answer from the server for 2500 ms"},
+                                           EndlessCase{"Trickling", "/trickle", &THttpCli::RequestTimeoutMs,
+                                                       "request not over after 2500 ms"}),
+                         [](const ::testing::TestParamInfo<EndlessCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // The quit request comes from inside the wait's event loop, as the program's
 // termination watcher or the application's Quit event bring it.
