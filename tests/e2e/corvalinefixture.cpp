@@ -1,13 +1,13 @@
 #include "corvalinefixture.h"
 
-#include "app/applicationwindows.h"
-#include "app/mainwindow.h"
-#include "config/agendasettings.h"
+#include "gui/applicationwindows.h"
+#include "gui/mainwindow.h"
+#include "gui/agendasettings.h"
 #include "control.h"
 #include "net/tncnx.h"
-#include "supervision/callcard.h"
-#include "supervision/dialwindow.h"
-#include "supervision/managerconsole.h"
+#include "gui/callcard.h"
+#include "gui/dialwindow.h"
+#include "gui/managerconsole.h"
 #include "waitfor.h"
 
 #include <QCoreApplication>

@@ -4,12 +4,12 @@
 #include "corvalinefixture.h"
 #include "scriptedmanager.h"
 
-#include "app/mainwindow.h"
+#include "gui/mainwindow.h"
 #include "control.h"
 #include "net/tncnx.h"
-#include "supervision/callcard.h"
-#include "supervision/dialwindow.h"
-#include "supervision/managerconsole.h"
+#include "gui/callcard.h"
+#include "gui/dialwindow.h"
+#include "gui/managerconsole.h"
 #include "waitfor.h"
 
 #include <QComboBox>

@@ -3,10 +3,10 @@
 // the cards' actions name whole channels and hand the caller on.
 #include "corvalinefixture.h"
 
-#include "app/mainwindow.h"
+#include "gui/mainwindow.h"
 #include "control.h"
-#include "supervision/callcard.h"
-#include "supervision/dialwindow.h"
+#include "gui/callcard.h"
+#include "gui/dialwindow.h"
 #include "waitfor.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
-#include "supervision/callhistorywindow.h"
+#include "gui/callhistorywindow.h"
 
 #include "config/cp1252.h"
-#include "supervision/dialwindow.h"
+#include "gui/dialwindow.h"
 #include "ui_callhistorywindow.h"
 
 #include <QHeaderView>

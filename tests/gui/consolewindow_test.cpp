@@ -1,6 +1,6 @@
-#include "supervision/managerconsole.h"
+#include "gui/managerconsole.h"
 
-#include "config/svgeditini.h"
+#include "gui/svgeditini.h"
 #include "control.h"
 #include "tempdatafolder.h"
 

@@ -1,4 +1,4 @@
-#include "supervision/browser.h"
+#include "gui/browser.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,7 +1,7 @@
 #include "control.h"
 #include "supervision/callhistory.h"
-#include "supervision/callhistorywindow.h"
-#include "supervision/dialwindow.h"
+#include "gui/callhistorywindow.h"
+#include "gui/dialwindow.h"
 
 #include <QLabel>
 #include <QLineEdit>

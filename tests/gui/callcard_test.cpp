@@ -1,5 +1,5 @@
 #include "cardwindowsfixture.h"
-#include "supervision/callcard.h"
+#include "gui/callcard.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "config/messagebox.h"
+#include "gui/messagebox.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -2,7 +2,7 @@
 
 #include "supervision/callhistory.h"
 #include "supervision/calltracker.h"
-#include "supervision/incomingcallnotifier.h"
+#include "gui/incomingcallnotifier.h"
 #include "supervision/managersessionstatus.h"
 
 #include <QObject>

@@ -1,8 +1,8 @@
-#include "app/corvalineapplication.h"
-#include "app/desktopintegration.h"
+#include "gui/corvalineapplication.h"
+#include "gui/desktopintegration.h"
 #include "appwindowsfixture.h"
-#include "supervision/callcard.h"
-#include "supervision/callhistorywindow.h"
+#include "gui/callcard.h"
+#include "gui/callhistorywindow.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,10 +1,10 @@
-#include "app/applicationwindows.h"
+#include "gui/applicationwindows.h"
 
-#include "app/desktopintegration.h"
-#include "app/mainwindow.h"
-#include "config/agendasettings.h"
-#include "supervision/dialwindow.h"
-#include "supervision/managerconsole.h"
+#include "gui/desktopintegration.h"
+#include "gui/mainwindow.h"
+#include "gui/agendasettings.h"
+#include "gui/dialwindow.h"
+#include "gui/managerconsole.h"
 
 #include <QGuiApplication>
 #include <QScreen>

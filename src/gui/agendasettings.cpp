@@ -1,9 +1,9 @@
-#include "config/agendasettings.h"
+#include "gui/agendasettings.h"
 
 #include "config/atomicfile.h"
 #include "config/datafolder.h"
-#include "config/messagebox.h"
-#include "config/svgeditini.h"
+#include "gui/messagebox.h"
+#include "gui/svgeditini.h"
 #include "net/ehttpexception.h"
 #include "net/httpcli.h"
 #include "net/winsockerror.h"

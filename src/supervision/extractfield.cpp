@@ -1,4 +1,4 @@
-#include "app/extractfield.h"
+#include "supervision/extractfield.h"
 
 void ExtractField(const QByteArray& text, char separator, int n, QByteArray& result)
 {

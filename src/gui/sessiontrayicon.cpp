@@ -1,4 +1,4 @@
-#include "app/sessiontrayicon.h"
+#include "gui/sessiontrayicon.h"
 
 #include <QAction>
 #include <QMenu>

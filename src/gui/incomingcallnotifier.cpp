@@ -1,8 +1,8 @@
-#include "supervision/incomingcallnotifier.h"
+#include "gui/incomingcallnotifier.h"
 
-#include "config/agendasettings.h"
-#include "supervision/browser.h"
-#include "supervision/callcard.h"
+#include "gui/agendasettings.h"
+#include "gui/browser.h"
+#include "gui/callcard.h"
 #include "supervision/incomingcallnotice.h"
 
 #include <QCheckBox>

@@ -1,5 +1,5 @@
-#include "config/messagebox.h"
-#include "config/svgeditini.h"
+#include "gui/messagebox.h"
+#include "gui/svgeditini.h"
 #include "mountedtmpfs.h"
 #include "tempdatafolder.h"
 

@@ -2,8 +2,8 @@
 
 #include "captureddesktopfixture.h"
 #include "cardrecorder.h"
-#include "config/agendasettings.h"
-#include "supervision/dialwindow.h"
+#include "gui/agendasettings.h"
+#include "gui/dialwindow.h"
 
 #include <memory>
 

@@ -1,11 +1,11 @@
-#include "supervision/callcard.h"
+#include "gui/callcard.h"
 
-#include "config/agendasettings.h"
+#include "gui/agendasettings.h"
 #include "config/cp1252.h"
-#include "config/messagebox.h"
-#include "supervision/browser.h"
+#include "gui/messagebox.h"
+#include "gui/browser.h"
 #include "supervision/callcardoperations.h"
-#include "supervision/dialwindow.h"
+#include "gui/dialwindow.h"
 #include "ui_callcard.h"
 
 #include <QCheckBox>

@@ -1,9 +1,9 @@
-#include "supervision/dialwindow.h"
+#include "gui/dialwindow.h"
 
 #include "config/cp1252.h"
-#include "config/messagebox.h"
+#include "gui/messagebox.h"
 #include "supervision/manageraction.h"
-#include "supervision/managerconsole.h"
+#include "gui/managerconsole.h"
 #include "ui_dialwindow.h"
 
 #include <QCloseEvent>

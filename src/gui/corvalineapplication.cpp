@@ -1,4 +1,4 @@
-#include "app/corvalineapplication.h"
+#include "gui/corvalineapplication.h"
 
 #include <exception>
 

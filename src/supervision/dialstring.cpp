@@ -1,6 +1,6 @@
-#include "app/dialstring.h"
+#include "supervision/dialstring.h"
 
-#include "app/extractfield.h"
+#include "supervision/extractfield.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "app/desktopintegration.h"
+#include "gui/desktopintegration.h"
 
-#include "app/mainwindow.h"
-#include "app/sessiontrayicon.h"
+#include "gui/mainwindow.h"
+#include "gui/sessiontrayicon.h"
 #include "config/datafolder.h"
-#include "supervision/callhistorywindow.h"
-#include "supervision/managerconsole.h"
+#include "gui/callhistorywindow.h"
+#include "gui/managerconsole.h"
 
 #include <QLabel>
 #include <QSystemTrayIcon>

@@ -1,4 +1,4 @@
-#include "supervision/consoleoutput.h"
+#include "gui/consoleoutput.h"
 
 #include "config/cp1252.h"
 #include "supervision/journal.h"

@@ -1,6 +1,6 @@
 #include "cardrecorder.h"
 #include "control.h"
-#include "supervision/managerconsole.h"
+#include "gui/managerconsole.h"
 #include "tempdatafolder.h"
 
 #include <QCheckBox>

@@ -1,9 +1,9 @@
-#include "config/svgeditini.h"
+#include "gui/svgeditini.h"
 
 #include "config/cp1252.h"
 #include "config/datafolder.h"
 #include "config/inifile.h"
-#include "config/messagebox.h"
+#include "gui/messagebox.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "app/trimprocessmemory.h"
+#include "supervision/trimprocessmemory.h"
 
 #include <malloc.h>
 
