@@ -2,6 +2,7 @@
 
 #include "config/agendasettings.h"
 #include "config/cp1252.h"
+#include "config/managertext.h"
 #include "config/messagebox.h"
 #include "supervision/browser.h"
 #include "supervision/callcardoperations.h"
@@ -108,12 +109,13 @@ void TFrame4::prepare(const QByteArray& numberText, const QByteArray& sdaText, c
     }
     if (known) {
         ui->SpeedButton2->show();
-        ui->SpeedButton2->setToolTip(text(caller));
+        ui->SpeedButton2->setToolTip(ManagerText::toDisplay(caller));
     }
     if (m_agenda->num_app->isChecked())
-        ui->SpeedButton4->setText(text(caller) + QStringLiteral(" / ") + text(lineLabel));
+        ui->SpeedButton4->setText(ManagerText::toDisplay(caller) + QStringLiteral(" / ") +
+                                  ManagerText::toDisplay(lineLabel));
     else
-        ui->SpeedButton4->setText(text(lineLabel));
+        ui->SpeedButton4->setText(ManagerText::toDisplay(lineLabel));
     if (answered)
         markAnswered();
     ui->SpeedButton1->setToolTip(text(channelText));

@@ -1,6 +1,6 @@
 #include "supervision/callhistorywindow.h"
 
-#include "config/cp1252.h"
+#include "config/managertext.h"
 #include "supervision/dialwindow.h"
 #include "ui_callhistorywindow.h"
 
@@ -76,9 +76,9 @@ void CallHistoryWindow::fillRow(int row, const CallRecord& record)
     const QStringList texts{QLocale(QLocale::French).toString(record.start, QStringLiteral("ddd dd/MM/yyyy HH:mm")),
                             record.direction == CallRecord::Direction::Incoming ? QStringLiteral("Entrant")
                                                                                 : QStringLiteral("Sortant"),
-                            Cp1252::toUnicode(record.number),
-                            Cp1252::toUnicode(record.name),
-                            Cp1252::toUnicode(record.line),
+                            ManagerText::toDisplay(record.number),
+                            ManagerText::toDisplay(record.name),
+                            ManagerText::toDisplay(record.line),
                             outcomeText(record),
                             record.answered ? durationText(record.talkSeconds) : QString()};
     for (int column = 0; column < texts.size(); ++column) {

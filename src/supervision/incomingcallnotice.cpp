@@ -1,6 +1,6 @@
 #include "supervision/incomingcallnotice.h"
 
-#include "config/cp1252.h"
+#include "config/managertext.h"
 
 QString IncomingCallNotice::summary()
 {
@@ -9,12 +9,12 @@ QString IncomingCallNotice::summary()
 
 QString IncomingCallNotice::body(const CallCardInfo& call)
 {
-    QString caller = Cp1252::toUnicode(call.callerName.isEmpty() ? call.number : call.callerName);
+    QString caller = ManagerText::toDisplay(call.callerName.isEmpty() ? call.number : call.callerName);
     if (caller.isEmpty())
         caller = QStringLiteral("Numéro inconnu");
     if (call.lineLabel.isEmpty())
         return caller;
-    return caller + QStringLiteral("\nLigne : ") + Cp1252::toUnicode(call.lineLabel);
+    return caller + QStringLiteral("\nLigne : ") + ManagerText::toDisplay(call.lineLabel);
 }
 
 QString IncomingCallNotice::agendaActionCaption()

@@ -1,6 +1,7 @@
 #include "supervision/managerconsole.h"
 
 #include "config/cp1252.h"
+#include "config/managertext.h"
 #include "config/svgeditini.h"
 #include "net/esocketexception.h"
 #include "net/hostlookup.h"
@@ -105,7 +106,11 @@ TForm2::TForm2(QWidget* parent)
     m_classic = std::make_unique<ManagerEventInterpreter>(m_cards, extension, challenge);
     m_modern = std::make_unique<ModernEventInterpreter>(m_cards, extension, challenge);
     // What the other mode left half read means nothing to this one.
-    connect(ui->mode_as, &QComboBox::currentIndexChanged, this, [this] { m_modern->reset(); });
+    connect(ui->mode_as, &QComboBox::currentIndexChanged, this, [this] {
+        m_modern->reset();
+        showManagerTextsAsTheModeReadsThem();
+    });
+    showManagerTextsAsTheModeReadsThem();
 
     connect(ui->ConnectButton, &QPushButton::clicked, this, &TForm2::ConnectButtonClick);
     connect(ui->DisconnectButton, &QPushButton::clicked, this, &TForm2::DisconnectButtonClick);
@@ -428,6 +433,11 @@ EventInterpretation& TForm2::currentInterpretation() const
 bool TForm2::isModernMode() const
 {
     return ui->mode_as->currentText() == ModernModeText;
+}
+
+void TForm2::showManagerTextsAsTheModeReadsThem() const
+{
+    ManagerText::setDecoding(isModernMode() ? ManagerText::Decoding::Utf8WhenValid : ManagerText::Decoding::Cp1252);
 }
 
 QByteArray TForm2::managerChannel(const QByteArray& cardChannel) const

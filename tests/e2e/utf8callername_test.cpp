@@ -1,0 +1,58 @@
+// A modern manager sends the caller's name in UTF-8: the card and the memo
+// show it as written, and the journal keeps the bytes the manager sent.
+#include "corvalinefixture.h"
+
+#include "app/mainwindow.h"
+#include "control.h"
+#include "supervision/callcard.h"
+#include "supervision/managerconsole.h"
+#include "waitfor.h"
+
+#include <QCoreApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+
+using Utf8CallerName = CorvalineOnLoopback;
+
+// "Hélène" as Asterisk 12 and later write it.
+const QByteArray Helene = QByteArrayLiteral("H\xC3\xA9l\xC3\xA8ne");
+
+TEST_F(Utf8CallerName, ModernMode_TheCardAndTheMemoShowTheNameAsWritten)
+{
+    dataDir.write(QStringLiteral("utf8-call.txt"), "Event: Newchannel\r\n"
+                                                   "Privilege: call,all\r\n"
+                                                   "Channel: SIP/100-00000001\r\n"
+                                                   "ChannelState: 5\r\n"
+                                                   "ChannelStateDesc: Ringing\r\n"
+                                                   "CallerIDNum: 100\r\n"
+                                                   "CallerIDName: Poste 100\r\n"
+                                                   "ConnectedLineNum: 0611223344\r\n"
+                                                   "ConnectedLineName: " +
+                                                       Helene +
+                                                       "\r\n"
+                                                       "Uniqueid: 1700000000.1\r\n"
+                                                       "\r\n");
+    startSimulator({QStringLiteral("--style"), QStringLiteral("modern"), QStringLiteral("--replay"),
+                    dataDir.filePath(QStringLiteral("utf8-call.txt"))});
+    writeSettings(false, {"mode_as=Moderne"});
+    createWindows();
+    // The memo shows the latest text only, and the session's own replies follow the call.
+    auto* memoEdit = control<QPlainTextEdit>(form2, "DisplayMemo");
+    bool memoShowedTheName = false;
+    QObject::connect(memoEdit, &QPlainTextEdit::textChanged, memoEdit, [&] {
+        memoShowedTheName =
+            memoShowedTheName || memoEdit->toPlainText().contains(QStringLiteral("ConnectedLineName: Hélène"));
+    });
+    ASSERT_TRUE(startUpAndLogIn());
+    ASSERT_TRUE(waitForCards(1));
+
+    EXPECT_EQ(control<QPushButton>(onlyCard(), "SpeedButton4")->text(), QStringLiteral("0611223344 / Hélène"));
+    EXPECT_EQ(onlyCard()->sdaValue(), Helene);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(memoShowedTheName);
+    EXPECT_TRUE(journal().contains("ConnectedLineName: " + Helene + "\r\n"));
+}
+
+} // namespace
