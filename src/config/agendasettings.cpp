@@ -1,7 +1,9 @@
 #include "config/agendasettings.h"
 
 #include "config/atomicfile.h"
+#include "config/autostartentry.h"
 #include "config/datafolder.h"
+#include "config/inifile.h"
 #include "config/messagebox.h"
 #include "config/svgeditini.h"
 #include "net/ehttpexception.h"
@@ -9,6 +11,7 @@
 #include "net/winsockerror.h"
 #include "ui_agendasettings.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -65,6 +68,7 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_uniq
     num_app = ui->num_app;
     num_temps = ui->num_temps;
     notif_appel = ui->notif_appel;
+    demarrage_session = ui->demarrage_session;
 
     // A settings window never ends the program, even when it is the last one
     // shown: the settings are written only by the main window's close.
@@ -78,7 +82,12 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_uniq
     // Edits, check boxes, radio buttons and spin edits: the component's defaults.
     SvgEditIni1 = new TSvgEditIni(this);
     SvgEditIni1->Loaded();
+    // A missing key checks a box, but an installed program starts with the
+    // session only once the user has asked for it.
+    if (!IniFile(DataFolder::filePath(QStringLiteral("serie.ini"))).hasKey("Form3", "demarrage_session"))
+        demarrage_session->setChecked(false);
 
+    connect(demarrage_session, &QCheckBox::clicked, this, &TForm3::demarrage_sessionClick);
     connect(ui->Button2, &QPushButton::clicked, this, &TForm3::refreshAtUsersRequest);
     connect(ui->Button3, &QPushButton::clicked, this, &TForm3::Button3Click);
     connect(ui->Button4, &QPushButton::clicked, this, &TForm3::Button4Click);
@@ -172,4 +181,14 @@ void TForm3::refreshAtUsersRequest()
 void TForm3::Button5Click()
 {
     close();
+}
+
+void TForm3::demarrage_sessionClick(bool checked)
+{
+    const AutostartEntry entry;
+    QString error;
+    if (checked ? entry.write(QCoreApplication::applicationFilePath(), &error) : entry.remove(&error))
+        return;
+    demarrage_session->setChecked(entry.exists());
+    ShowMessage(error);
 }
