@@ -2,6 +2,7 @@
 
 #include "config/atomicfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -55,11 +56,13 @@ bool AutostartEntry::write(const QString& program, QString* error) const
     const QString folder = QFileInfo(m_path).absolutePath();
     QString why;
     if (!QDir().mkpath(folder))
-        why = QStringLiteral("impossible de créer le dossier");
+        why = QCoreApplication::translate("AutostartEntry", "impossible de créer le dossier");
     else if (writeFileAtomically(m_path, content(program), &why))
         return true;
     if (error)
-        *error = QStringLiteral("Impossible d'écrire le démarrage avec la session dans %1 (%2)").arg(m_path, why);
+        *error = QCoreApplication::translate("AutostartEntry",
+                                             "Impossible d'écrire le démarrage avec la session dans %1 (%2)")
+                     .arg(m_path, why);
     return false;
 }
 
@@ -69,7 +72,8 @@ bool AutostartEntry::remove(QString* error) const
     if (!file.exists() || file.remove())
         return true;
     if (error)
-        *error = QStringLiteral("Impossible de retirer le démarrage avec la session de %1 (%2)")
+        *error = QCoreApplication::translate("AutostartEntry",
+                                             "Impossible de retirer le démarrage avec la session de %1 (%2)")
                      .arg(m_path, file.errorString());
     return false;
 }
