@@ -27,28 +27,31 @@ void reloadNameList(NameList& list, const QString& fileName)
     if (!file.exists())
         return;
     if (file.size() > TForm3::MaxNameListSize || !list.loadFile(file.filePath()))
-        ShowMessage(QStringLiteral("Erreur de création de fichier sda.ini"));
+        ShowMessage(QCoreApplication::translate("TForm3", "Erreur de création de fichier sda.ini"));
 }
 
 // Why a list was not replaced, as the outcome line and the main window show it.
 [[noreturn]] void refuseList(const QString& fileName, const QString& why, int code)
 {
-    throw EHttpException((fileName + QStringLiteral(" non remplacé : ") + why).toUtf8(), code);
+    throw EHttpException((QCoreApplication::translate("TForm3", "%1 non remplacé : %2").arg(fileName, why)).toUtf8(),
+                         code);
 }
 
 // What keeps an answer from standing as a whole name list; empty when nothing does.
 QString flawOfAnswer(const THttpCli& client, qsizetype received)
 {
     if (client.DoneError() != 0)
-        return QStringLiteral("connexion interrompue (%1, erreur %2)")
+        return QCoreApplication::translate("TForm3", "connexion interrompue (%1, erreur %2)")
             .arg(QString::fromLatin1(WinsockErrorText(client.DoneError())))
             .arg(client.DoneError());
     if (client.Status == 0)
-        return QStringLiteral("réponse sans ligne de statut");
+        return QCoreApplication::translate("TForm3", "réponse sans ligne de statut");
     if (client.Status != 200)
-        return QStringLiteral("réponse de statut %1").arg(client.Status);
+        return QCoreApplication::translate("TForm3", "réponse de statut %1").arg(client.Status);
     if (client.DocLength >= 0 && received != client.DocLength)
-        return QStringLiteral("réponse incomplète (%1 octets sur %2)").arg(received).arg(client.DocLength);
+        return QCoreApplication::translate("TForm3", "réponse incomplète (%1 octets sur %2)")
+            .arg(received)
+            .arg(client.DocLength);
     return QString();
 }
 
@@ -141,7 +144,7 @@ void TForm3::download(const QByteArray& path, const QString& fileName)
     QByteArray list;
     client.OnDocData = [&](THttpCli* http, const char* piece, int length) {
         if (list.size() + length > MaxNameListSize) {
-            http->Abort((QStringLiteral("liste de plus de %1 Mio").arg(MaxNameListSize >> 20)).toUtf8());
+            http->Abort((tr("liste de plus de %1 Mio").arg(MaxNameListSize >> 20)).toUtf8());
             return;
         }
         list.append(piece, length);
@@ -161,18 +164,16 @@ void TForm3::download(const QByteArray& path, const QString& fileName)
 
 void TForm3::refreshAtUsersRequest()
 {
-    ui->etat_listes->setText(QStringLiteral("Rafraichissement en cours..."));
+    ui->etat_listes->setText(tr("Rafraichissement en cours..."));
     ui->Button2->setEnabled(false);
     QString outcome;
     try {
         Button2Click();
         outcome = adresse_ob->text().isEmpty() || adresse_ob->text() == QStringLiteral("http://")
-                      ? QStringLiteral("Pas d'adresse d'Orbanel : rien à rafraichir")
-                      : QStringLiteral("SDA : %1, annuaire : %2")
-                            .arg(ValueListEditor1.rowCount())
-                            .arg(ValueListEditor2.rowCount());
+                      ? tr("Pas d'adresse d'Orbanel : rien à rafraichir")
+                      : tr("SDA : %1, annuaire : %2").arg(ValueListEditor1.rowCount()).arg(ValueListEditor2.rowCount());
     } catch (const EHttpException& error) {
-        outcome = QStringLiteral("Erreur : ") + QString::fromUtf8(error.Message());
+        outcome = tr("Erreur : ") + QString::fromUtf8(error.Message());
     }
     ui->Button2->setEnabled(true);
     ui->etat_listes->setText(outcome);
