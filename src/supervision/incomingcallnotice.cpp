@@ -2,22 +2,25 @@
 
 #include "config/managertext.h"
 
+#include <QCoreApplication>
+
 QString IncomingCallNotice::summary()
 {
-    return QStringLiteral("Appel entrant");
+    return QCoreApplication::translate("IncomingCallNotice", "Appel entrant");
 }
 
 QString IncomingCallNotice::body(const CallCardInfo& call)
 {
     QString caller = ManagerText::toDisplay(call.callerName.isEmpty() ? call.number : call.callerName);
     if (caller.isEmpty())
-        caller = QStringLiteral("Numéro inconnu");
+        caller = QCoreApplication::translate("IncomingCallNotice", "Numéro inconnu");
     if (call.lineLabel.isEmpty())
         return caller;
-    return caller + QStringLiteral("\nLigne : ") + ManagerText::toDisplay(call.lineLabel);
+    return caller + QCoreApplication::translate("IncomingCallNotice", "\nLigne : ") +
+           ManagerText::toDisplay(call.lineLabel);
 }
 
 QString IncomingCallNotice::agendaActionCaption()
 {
-    return QStringLiteral("Ouvrir l'agenda");
+    return QCoreApplication::translate("IncomingCallNotice", "Ouvrir l'agenda");
 }
