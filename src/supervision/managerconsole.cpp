@@ -45,11 +45,6 @@ QByteArray field(const QComboBox* choice)
 
 constexpr int TickMsPerUnit = 6000;
 const QByteArray NotConnectedLine = QByteArrayLiteral("*** NOT CONNECTED ***");
-// "/ Attention Déconnecté", in the code page of every text the cards take.
-const QByteArray DisconnectedSda = QByteArrayLiteral("/ Attention D\xe9"
-                                                     "connect\xe9");
-// "/ Attention Accès refusé": the manager refused the login.
-const QByteArray RefusedSda = QByteArrayLiteral("/ Attention Acc\xe8s refus\xe9");
 const QByteArray RefusedLine = QByteArrayLiteral("*** CONNEXION REFUSEE ***");
 const QByteArray NoAnswerLine = QByteArrayLiteral("*** PAS DE REPONSE ***");
 const QByteArray LineTooLongLine = QByteArrayLiteral("*** LIGNE TROP LONGUE ***");
@@ -300,7 +295,8 @@ void TForm2::loginRefused()
 {
     m_loggedIn = false;
     addMemoLine(Cp1252::toUnicode(RefusedLine));
-    showSessionCard(RefusedSda);
+    // The manager refused the login.
+    showSessionCard(Cp1252::fromUnicode(tr("/ Attention Accès refusé")));
     emit SessionStateChanged(ManagerSessionState::Refused, ui->HostEdit_as->text());
 }
 
@@ -334,7 +330,7 @@ void TForm2::TnCnxSessionClosed(QObject*, quint16)
     ui->ConnectButton->setFocus();
     // A refusal stays shown: it says more than the disconnection that follows it.
     if (!CallCards || !CallCards->HasCallCard(TFrame4::DisconnectionKey))
-        showSessionCard(DisconnectedSda);
+        showSessionCard(Cp1252::fromUnicode(tr("/ Attention Déconnecté")));
     // A new session that came up while the card was being added owns the strip.
     if (!TnCnx->SessionOpen()) {
         emit SessionShown(false);
