@@ -1,7 +1,9 @@
 #include "gui/agendasettings.h"
 
 #include "config/atomicfile.h"
+#include "config/autostartentry.h"
 #include "config/datafolder.h"
+#include "config/inifile.h"
 #include "gui/messagebox.h"
 #include "gui/svgeditini.h"
 #include "net/ehttpexception.h"
@@ -9,6 +11,7 @@
 #include "net/winsockerror.h"
 #include "ui_agendasettings.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -24,28 +27,31 @@ void reloadNameList(NameList& list, const QString& fileName)
     if (!file.exists())
         return;
     if (file.size() > TForm3::MaxNameListSize || !list.loadFile(file.filePath()))
-        ShowMessage(QStringLiteral("Erreur de création de fichier sda.ini"));
+        ShowMessage(QCoreApplication::translate("TForm3", "Erreur de création de fichier sda.ini"));
 }
 
 // Why a list was not replaced, as the outcome line and the main window show it.
 [[noreturn]] void refuseList(const QString& fileName, const QString& why, int code)
 {
-    throw EHttpException((fileName + QStringLiteral(" non remplacé : ") + why).toUtf8(), code);
+    throw EHttpException((QCoreApplication::translate("TForm3", "%1 non remplacé : %2").arg(fileName, why)).toUtf8(),
+                         code);
 }
 
 // What keeps an answer from standing as a whole name list; empty when nothing does.
 QString flawOfAnswer(const THttpCli& client, qsizetype received)
 {
     if (client.DoneError() != 0)
-        return QStringLiteral("connexion interrompue (%1, erreur %2)")
+        return QCoreApplication::translate("TForm3", "connexion interrompue (%1, erreur %2)")
             .arg(QString::fromLatin1(WinsockErrorText(client.DoneError())))
             .arg(client.DoneError());
     if (client.Status == 0)
-        return QStringLiteral("réponse sans ligne de statut");
+        return QCoreApplication::translate("TForm3", "réponse sans ligne de statut");
     if (client.Status != 200)
-        return QStringLiteral("réponse de statut %1").arg(client.Status);
+        return QCoreApplication::translate("TForm3", "réponse de statut %1").arg(client.Status);
     if (client.DocLength >= 0 && received != client.DocLength)
-        return QStringLiteral("réponse incomplète (%1 octets sur %2)").arg(received).arg(client.DocLength);
+        return QCoreApplication::translate("TForm3", "réponse incomplète (%1 octets sur %2)")
+            .arg(received)
+            .arg(client.DocLength);
     return QString();
 }
 
@@ -65,6 +71,7 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_uniq
     num_app = ui->num_app;
     num_temps = ui->num_temps;
     notif_appel = ui->notif_appel;
+    demarrage_session = ui->demarrage_session;
 
     // A settings window never ends the program, even when it is the last one
     // shown: the settings are written only by the main window's close.
@@ -78,7 +85,12 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_uniq
     // Edits, check boxes, radio buttons and spin edits: the component's defaults.
     SvgEditIni1 = new TSvgEditIni(this);
     SvgEditIni1->Loaded();
+    // A missing key checks a box, but an installed program starts with the
+    // session only once the user has asked for it.
+    if (!IniFile(DataFolder::filePath(QStringLiteral("serie.ini"))).hasKey("Form3", "demarrage_session"))
+        demarrage_session->setChecked(false);
 
+    connect(demarrage_session, &QCheckBox::clicked, this, &TForm3::demarrage_sessionClick);
     connect(ui->Button2, &QPushButton::clicked, this, &TForm3::refreshAtUsersRequest);
     connect(ui->Button3, &QPushButton::clicked, this, &TForm3::Button3Click);
     connect(ui->Button4, &QPushButton::clicked, this, &TForm3::Button4Click);
@@ -132,7 +144,7 @@ void TForm3::download(const QByteArray& path, const QString& fileName)
     QByteArray list;
     client.OnDocData = [&](THttpCli* http, const char* piece, int length) {
         if (list.size() + length > MaxNameListSize) {
-            http->Abort((QStringLiteral("liste de plus de %1 Mio").arg(MaxNameListSize >> 20)).toUtf8());
+            http->Abort((tr("liste de plus de %1 Mio").arg(MaxNameListSize >> 20)).toUtf8());
             return;
         }
         list.append(piece, length);
@@ -152,18 +164,16 @@ void TForm3::download(const QByteArray& path, const QString& fileName)
 
 void TForm3::refreshAtUsersRequest()
 {
-    ui->etat_listes->setText(QStringLiteral("Rafraichissement en cours..."));
+    ui->etat_listes->setText(tr("Rafraichissement en cours..."));
     ui->Button2->setEnabled(false);
     QString outcome;
     try {
         Button2Click();
         outcome = adresse_ob->text().isEmpty() || adresse_ob->text() == QStringLiteral("http://")
-                      ? QStringLiteral("Pas d'adresse d'Orbanel : rien à rafraichir")
-                      : QStringLiteral("SDA : %1, annuaire : %2")
-                            .arg(ValueListEditor1.rowCount())
-                            .arg(ValueListEditor2.rowCount());
+                      ? tr("Pas d'adresse d'Orbanel : rien à rafraichir")
+                      : tr("SDA : %1, annuaire : %2").arg(ValueListEditor1.rowCount()).arg(ValueListEditor2.rowCount());
     } catch (const EHttpException& error) {
-        outcome = QStringLiteral("Erreur : ") + QString::fromUtf8(error.Message());
+        outcome = tr("Erreur : ") + QString::fromUtf8(error.Message());
     }
     ui->Button2->setEnabled(true);
     ui->etat_listes->setText(outcome);
@@ -172,4 +182,14 @@ void TForm3::refreshAtUsersRequest()
 void TForm3::Button5Click()
 {
     close();
+}
+
+void TForm3::demarrage_sessionClick(bool checked)
+{
+    const AutostartEntry entry;
+    QString error;
+    if (checked ? entry.write(QCoreApplication::applicationFilePath(), &error) : entry.remove(&error))
+        return;
+    demarrage_session->setChecked(entry.exists());
+    ShowMessage(error);
 }

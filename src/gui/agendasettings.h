@@ -48,6 +48,9 @@ public:
     QCheckBox* num_temps;
     // Desktop notifications of ringing calls.
     QCheckBox* notif_appel;
+    // The program starts with the user's desktop session (its XDG autostart
+    // entry). Off until the user checks it.
+    QCheckBox* demarrage_session;
 
     // SDA number -> line label ("sda.ini") and telephone number -> name ("tel.ini").
     NameList ValueListEditor1;
@@ -73,6 +76,9 @@ public:
     void Button3Click();
     void Button4Click();
     void Button5Click();
+    // Writes or removes the autostart entry as the box now says; when that
+    // fails, the user is told why and the box shows what is on the disk.
+    void demarrage_sessionClick(bool checked);
 
 private:
     // "Rafraichir SDA" pressed: the refresh, with its outcome shown in the

@@ -2,6 +2,7 @@
 
 #include "gui/agendasettings.h"
 #include "config/cp1252.h"
+#include "config/managertext.h"
 #include "gui/messagebox.h"
 #include "gui/browser.h"
 #include "supervision/callcardoperations.h"
@@ -48,10 +49,10 @@ TFrame4::TFrame4(TForm3* agenda, TForm5* dial, CallCardOperations* list, QWidget
     Timer1->setInterval(1000);
 
     PopupMenu1 = new QMenu(this);
-    Raccrocher1 = PopupMenu1->addAction(QIcon(QStringLiteral(":/icons/hangup.png")), QStringLiteral("Raccrocher"));
+    Raccrocher1 = PopupMenu1->addAction(QIcon(QStringLiteral(":/icons/hangup.png")), tr("Raccrocher"));
     N1 = PopupMenu1->addSeparator();
-    Supprimercetappeldelaliste1 = PopupMenu1->addAction(QIcon(QStringLiteral(":/icons/remove.png")),
-                                                        QStringLiteral("Supprimer cet appel de la liste"));
+    Supprimercetappeldelaliste1 =
+        PopupMenu1->addAction(QIcon(QStringLiteral(":/icons/remove.png")), tr("Supprimer cet appel de la liste"));
     N2 = PopupMenu1->addSeparator();
     N3 = PopupMenu1->addAction(QStringLiteral("*"));
     N4 = PopupMenu1->addAction(QStringLiteral("*"));
@@ -94,8 +95,8 @@ void TFrame4::prepare(const QByteArray& numberText, const QByteArray& sdaText, c
     ui->channel->setText(text(channelText));
     // The blank after the colon differs between ringing and answered cards; both
     // spellings are what users have always seen.
-    N3->setText((answered ? QStringLiteral("Poste : ") : QStringLiteral("Poste :")) + text(channelText));
-    N4->setText(QStringLiteral("Appel : ") + text(key));
+    N3->setText((answered ? tr("Poste : ") : tr("Poste :")) + text(channelText));
+    N4->setText(tr("Appel : ") + text(key));
     StartTime = QDateTime::currentDateTime();
     if (m_agenda->num_temps->isChecked()) {
         ui->Label1->setText(talkTimeText(0));
@@ -108,12 +109,13 @@ void TFrame4::prepare(const QByteArray& numberText, const QByteArray& sdaText, c
     }
     if (known) {
         ui->SpeedButton2->show();
-        ui->SpeedButton2->setToolTip(text(caller));
+        ui->SpeedButton2->setToolTip(ManagerText::toDisplay(caller));
     }
     if (m_agenda->num_app->isChecked())
-        ui->SpeedButton4->setText(text(caller) + QStringLiteral(" / ") + text(lineLabel));
+        ui->SpeedButton4->setText(ManagerText::toDisplay(caller) + QStringLiteral(" / ") +
+                                  ManagerText::toDisplay(lineLabel));
     else
-        ui->SpeedButton4->setText(text(lineLabel));
+        ui->SpeedButton4->setText(ManagerText::toDisplay(lineLabel));
     if (answered)
         markAnswered();
     ui->SpeedButton1->setToolTip(text(channelText));
@@ -220,7 +222,7 @@ void TFrame4::openAgendaPage(TForm3* agenda, const QByteArray& sdaValue, const Q
 {
     const QString base = agenda->adresse_ob->text();
     if (base.isEmpty()) {
-        ShowMessage(QStringLiteral("Indiquer l'adresse d'Orbanel"));
+        ShowMessage(tr("Indiquer l'adresse d'Orbanel"));
         return;
     }
     OpenInBrowser(agendaPageAddress(base, agenda->sda_liaison->isChecked(), sdaValue, numberValue));

@@ -1,9 +1,10 @@
 #include "gui/callhistorywindow.h"
 
-#include "config/cp1252.h"
+#include "config/managertext.h"
 #include "gui/dialwindow.h"
 #include "ui_callhistorywindow.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 
@@ -27,8 +28,9 @@ const QColor MissedColour(0xc0, 0x20, 0x20);
 QString outcomeText(const CallRecord& record)
 {
     if (record.isMissed())
-        return QStringLiteral("Manqué");
-    return record.answered ? QStringLiteral("Répondu") : QStringLiteral("Sans réponse");
+        return QCoreApplication::translate("CallHistoryWindow", "Manqué");
+    return record.answered ? QCoreApplication::translate("CallHistoryWindow", "Répondu")
+                           : QCoreApplication::translate("CallHistoryWindow", "Sans réponse");
 }
 
 } // namespace
@@ -73,14 +75,14 @@ void CallHistoryWindow::showAddedRecord(const QList<CallRecord>& records)
 
 void CallHistoryWindow::fillRow(int row, const CallRecord& record)
 {
-    const QStringList texts{QLocale(QLocale::French).toString(record.start, QStringLiteral("ddd dd/MM/yyyy HH:mm")),
-                            record.direction == CallRecord::Direction::Incoming ? QStringLiteral("Entrant")
-                                                                                : QStringLiteral("Sortant"),
-                            Cp1252::toUnicode(record.number),
-                            Cp1252::toUnicode(record.name),
-                            Cp1252::toUnicode(record.line),
-                            outcomeText(record),
-                            record.answered ? durationText(record.talkSeconds) : QString()};
+    const QStringList texts{
+        QLocale(tr("fr", "the language of the dates")).toString(record.start, tr("ddd dd/MM/yyyy HH:mm")),
+        record.direction == CallRecord::Direction::Incoming ? tr("Entrant") : tr("Sortant"),
+        ManagerText::toDisplay(record.number),
+        ManagerText::toDisplay(record.name),
+        ManagerText::toDisplay(record.line),
+        outcomeText(record),
+        record.answered ? durationText(record.talkSeconds) : QString()};
     for (int column = 0; column < texts.size(); ++column) {
         auto* item = new QTableWidgetItem(texts[column]);
         if (record.isMissed()) {
@@ -97,7 +99,7 @@ void CallHistoryWindow::showSummary(const QList<CallRecord>& records)
 {
     const auto missed =
         std::count_if(records.cbegin(), records.cend(), [](const CallRecord& r) { return r.isMissed(); });
-    ui->Resume->setText(QStringLiteral("%1 appels, dont %2 manqués").arg(records.size()).arg(missed));
+    ui->Resume->setText(tr("%1 appels, dont %2 manqués").arg(records.size()).arg(missed));
 }
 
 void CallHistoryWindow::FiltreChange()

@@ -27,7 +27,7 @@ bool CorvalineApplication::guarded(const std::function<bool()>& delivery, const 
             sink(QString::fromLocal8Bit(error.what()));
     } catch (...) {
         if (sink)
-            sink(QStringLiteral("Erreur inconnue"));
+            sink(tr("Erreur inconnue"));
     }
     return true;
 }

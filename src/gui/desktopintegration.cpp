@@ -48,7 +48,7 @@ void DesktopIntegration::callRemoved(const QByteArray& key)
         return;
     // The call stays in memory and goes with the next write that succeeds.
     if (!m_history.add(*record))
-        m_main->Label3->setText(QStringLiteral("Impossible d'enregistrer l'historique des appels dans %1 (%2)")
+        m_main->Label3->setText(tr("Impossible d'enregistrer l'historique des appels dans %1 (%2)")
                                     .arg(m_history.path(), m_history.errorString()));
     m_historyWindow->showAddedRecord(m_history.records());
 }

@@ -78,13 +78,13 @@ void TForm5::Button1Click()
                                   .header("Async", "yes")
                                   .text();
     if (!Console->sendAction(action))
-        ShowMessage(QStringLiteral("Erreur sur appel ") + Edit1->text());
+        ShowMessage(tr("Erreur sur appel ") + Edit1->text());
 }
 
 void TForm5::Button3Click()
 {
     if (ui->Label1->text().isEmpty()) {
-        ShowMessage(QStringLiteral("Cliquer sur l'appel a transférer"));
+        ShowMessage(tr("Cliquer sur l'appel a transférer"));
         return;
     }
     if (!Console)
@@ -107,7 +107,7 @@ void TForm5::Button3Click()
                                                                       .text();
     // The message names the number the call was to go to.
     if (!Console->sendAction(action)) {
-        ShowMessage(QStringLiteral("Erreur sur transfert ") + Edit2->text());
+        ShowMessage(tr("Erreur sur transfert ") + Edit2->text());
         return;
     }
     clearSelectedChannels();
@@ -116,7 +116,7 @@ void TForm5::Button3Click()
 void TForm5::Button4Click()
 {
     if (ui->Label2->text().isEmpty() || ui->Label3->text().isEmpty()) {
-        ShowMessage(QStringLiteral("Cliquer sur les appels a transférer"));
+        ShowMessage(tr("Cliquer sur les appels a transférer"));
         return;
     }
     if (!Console)
@@ -133,7 +133,7 @@ void TForm5::Button4Click()
                                   .header("ExtraPriority", "1")
                                   .text();
     if (!Console->sendAction(action)) {
-        ShowMessage(QStringLiteral("Erreur sur transfert ") + Cp1252::toUnicode(TwoCallTarget));
+        ShowMessage(tr("Erreur sur transfert ") + Cp1252::toUnicode(TwoCallTarget));
         return;
     }
     clearSelectedChannels();

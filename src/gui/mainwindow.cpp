@@ -165,8 +165,7 @@ void TForm1::showMoreCallsLine()
 {
     const int waiting = CallCardCount() - shownCallCardCount();
     if (waiting > 0)
-        m_moreCalls->setText(waiting == 1 ? QStringLiteral("+ 1 autre appel")
-                                          : QStringLiteral("+ %1 autres appels").arg(waiting));
+        m_moreCalls->setText(waiting == 1 ? tr("+ 1 autre appel") : tr("+ %1 autres appels").arg(waiting));
     if ((waiting > 0) == m_moreCalls->isVisibleTo(ui->Panel3))
         return;
     setHeight(height() + (waiting > 0 ? MoreCallsHeight : -MoreCallsHeight));
@@ -253,7 +252,7 @@ void TForm1::askForAgendaAddress()
 void TForm1::showAgendaAddressNotice()
 {
     m_agendaAddressDue = false;
-    ShowMessage(QStringLiteral("Indiquer l'adresse d'Orbanel"));
+    ShowMessage(tr("Indiquer l'adresse d'Orbanel"));
 }
 
 void TForm1::RemoveCallCard(const QByteArray& key)
@@ -325,7 +324,7 @@ void TForm1::receiveForwardedText(const QByteArray& text)
 void TForm1::forwardedTextFailed()
 {
     Devant();
-    Label3->setText(QStringLiteral("Erreur ReceptionParametre"));
+    Label3->setText(tr("Erreur ReceptionParametre"));
 }
 
 void TForm1::ApplicationEvents1Exception(const QString& message)
@@ -416,7 +415,7 @@ void TForm1::Dmarrervotrenavigateur1Click()
     m_agendaAddressAsked = false;
     const QString base = m_agenda->adresse_ob->text();
     if (base.isEmpty()) {
-        ShowMessage(QStringLiteral("Indiquer l'adresse d'Orbanel"));
+        ShowMessage(tr("Indiquer l'adresse d'Orbanel"));
         return;
     }
     OpenInBrowser(base + QStringLiteral("/cgi-bin/agenda/bon.pl"));

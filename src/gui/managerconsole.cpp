@@ -1,6 +1,7 @@
 #include "gui/managerconsole.h"
 
 #include "config/cp1252.h"
+#include "config/managertext.h"
 #include "gui/svgeditini.h"
 #include "net/esocketexception.h"
 #include "net/hostlookup.h"
@@ -44,11 +45,6 @@ QByteArray field(const QComboBox* choice)
 
 constexpr int TickMsPerUnit = 6000;
 const QByteArray NotConnectedLine = QByteArrayLiteral("*** NOT CONNECTED ***");
-// "/ Attention Déconnecté", in the code page of every text the cards take.
-const QByteArray DisconnectedSda = QByteArrayLiteral("/ Attention D\xe9"
-                                                     "connect\xe9");
-// "/ Attention Accès refusé": the manager refused the login.
-const QByteArray RefusedSda = QByteArrayLiteral("/ Attention Acc\xe8s refus\xe9");
 const QByteArray RefusedLine = QByteArrayLiteral("*** CONNEXION REFUSEE ***");
 const QByteArray NoAnswerLine = QByteArrayLiteral("*** PAS DE REPONSE ***");
 const QByteArray LineTooLongLine = QByteArrayLiteral("*** LIGNE TROP LONGUE ***");
@@ -105,7 +101,11 @@ TForm2::TForm2(QWidget* parent)
     m_classic = std::make_unique<ManagerEventInterpreter>(m_cards, extension, challenge);
     m_modern = std::make_unique<ModernEventInterpreter>(m_cards, extension, challenge);
     // What the other mode left half read means nothing to this one.
-    connect(ui->mode_as, &QComboBox::currentIndexChanged, this, [this] { m_modern->reset(); });
+    connect(ui->mode_as, &QComboBox::currentIndexChanged, this, [this] {
+        m_modern->reset();
+        showManagerTextsAsTheModeReadsThem();
+    });
+    showManagerTextsAsTheModeReadsThem();
 
     connect(ui->ConnectButton, &QPushButton::clicked, this, &TForm2::ConnectButtonClick);
     connect(ui->DisconnectButton, &QPushButton::clicked, this, &TForm2::DisconnectButtonClick);
@@ -295,7 +295,8 @@ void TForm2::loginRefused()
 {
     m_loggedIn = false;
     addMemoLine(Cp1252::toUnicode(RefusedLine));
-    showSessionCard(RefusedSda);
+    // The manager refused the login.
+    showSessionCard(Cp1252::fromUnicode(tr("/ Attention Accès refusé")));
     emit SessionStateChanged(ManagerSessionState::Refused, ui->HostEdit_as->text());
 }
 
@@ -329,7 +330,7 @@ void TForm2::TnCnxSessionClosed(QObject*, quint16)
     ui->ConnectButton->setFocus();
     // A refusal stays shown: it says more than the disconnection that follows it.
     if (!CallCards || !CallCards->HasCallCard(TFrame4::DisconnectionKey))
-        showSessionCard(DisconnectedSda);
+        showSessionCard(Cp1252::fromUnicode(tr("/ Attention Déconnecté")));
     // A new session that came up while the card was being added owns the strip.
     if (!TnCnx->SessionOpen()) {
         emit SessionShown(false);
@@ -428,6 +429,11 @@ EventInterpretation& TForm2::currentInterpretation() const
 bool TForm2::isModernMode() const
 {
     return ui->mode_as->currentText() == ModernModeText;
+}
+
+void TForm2::showManagerTextsAsTheModeReadsThem() const
+{
+    ManagerText::setDecoding(isModernMode() ? ManagerText::Decoding::Utf8WhenValid : ManagerText::Decoding::Cp1252);
 }
 
 QByteArray TForm2::managerChannel(const QByteArray& cardChannel) const

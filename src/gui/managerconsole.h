@@ -189,6 +189,9 @@ private:
     void noteBanner(const QByteArray& text);
     void closeOnLineTooLong();
     EventInterpretation& currentInterpretation() const;
+    // Manager texts on every window follow the mode: UTF-8 ones show as such
+    // in modern mode.
+    void showManagerTextsAsTheModeReadsThem() const;
 
     // The main window's card list once it is attached; until then no card
     // changes, but challenges are still recorded.

@@ -218,7 +218,7 @@ bool TSvgEditIni::SaveForms()
         m_saveError.clear();
         return true;
     }
-    m_saveError = QStringLiteral("Impossible d'enregistrer les réglages dans %1 (%2)").arg(settingsPath(), error);
+    m_saveError = tr("Impossible d'enregistrer les réglages dans %1 (%2)").arg(settingsPath(), error);
     emit SettingsNotSaved(m_saveError);
     return false;
 }

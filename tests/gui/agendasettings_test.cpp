@@ -1,10 +1,13 @@
 #include "gui/agendasettings.h"
+#include "config/autostartentry.h"
 #include "gui/messagebox.h"
 #include "gui/svgeditini.h"
 #include "control.h"
 #include "httpserverprocess.h"
+#include "mountedtmpfs.h"
 #include "net/ehttpexception.h"
 #include "tempdatafolder.h"
+#include "temporaryconfighome.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -135,9 +138,9 @@ TEST_F(AgendaSettingsTest, Save_WritesTheSectionForm3WithExactlyItsSettingsAndTh
     }
     QList<QByteArray> keys = keysOf("Form3");
     std::sort(keys.begin(), keys.end());
-    QList<QByteArray> expected = {"adresse_ob", "acces_auto", "sda_liaison",  "Check_masque",
-                                  "edit_3651",  "Check_0",    "edit_zero",    "Check_codea",
-                                  "num_app",    "num_temps",  "exe_commande", "notif_appel"};
+    QList<QByteArray> expected = {"adresse_ob",   "acces_auto",  "sda_liaison",      "Check_masque", "edit_3651",
+                                  "Check_0",      "edit_zero",   "Check_codea",      "num_app",      "num_temps",
+                                  "exe_commande", "notif_appel", "demarrage_session"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(keys, expected);
 
@@ -360,4 +363,53 @@ TEST_F(AgendaSettingsTest, MainWindowClose_WritesForm3ButNoSectionForAMainWindow
     ASSERT_TRUE(main.close());
     EXPECT_FALSE(folder.read(QStringLiteral("serie.ini")).contains("[Form1]"));
     EXPECT_TRUE(folder.read(QStringLiteral("serie.ini")).startsWith("[Form3]\nadresse_ob=http://agenda.local\n"));
+}
+
+TEST_F(AgendaSettingsTest,
+       StartWithTheSession_OffAtFirstRun_ACheckWritesTheEntryThatSurvivesARestart_AnUncheckRemovesIt)
+{
+    const TemporaryConfigHome home;
+    ASSERT_TRUE(home.isValid());
+    const AutostartEntry entry;
+    {
+        TForm3 form;
+        EXPECT_EQ(form.demarrage_session->text(), QStringLiteral("Démarrer avec la session"));
+        EXPECT_FALSE(form.demarrage_session->isChecked()) << "an installed program does not start by itself";
+        EXPECT_FALSE(entry.exists());
+
+        form.demarrage_session->click();
+        ASSERT_TRUE(entry.exists());
+        QFile written(entry.path());
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_EQ(written.readAll(), AutostartEntry::content(QCoreApplication::applicationFilePath()));
+        form.SvgEditIni1->SaveForms();
+    }
+    EXPECT_TRUE(folder.read(QStringLiteral("serie.ini")).contains("\ndemarrage_session=1\n"));
+
+    TSvgEditIni::ResetForTests();
+    TForm3 again;
+    EXPECT_TRUE(again.demarrage_session->isChecked());
+    again.demarrage_session->click();
+    EXPECT_FALSE(entry.exists());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+}
+
+TEST_F(AgendaSettingsTest, StartWithTheSession_ReadOnlyAutostartFolder_TellsTheUserAndStaysUnchecked)
+{
+    const TemporaryConfigHome home;
+    const QString autostart = home.filePath(QStringLiteral("autostart"));
+    ASSERT_TRUE(QDir().mkpath(autostart));
+    const MountedTmpfs disk(autostart, 64 * 1024);
+    if (!disk.isMounted())
+        GTEST_SKIP() << disk.whyNotMounted().toStdString();
+    ASSERT_TRUE(disk.remountReadOnly());
+    TForm3 form;
+
+    form.demarrage_session->click();
+    EXPECT_FALSE(form.demarrage_session->isChecked());
+    EXPECT_FALSE(AutostartEntry().exists());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.front().startsWith(QStringLiteral("Impossible d'écrire le démarrage avec la session dans ") +
+                                            autostart + QStringLiteral("/corvaline.desktop (")))
+        << messages.front().toStdString();
 }

@@ -184,3 +184,40 @@ TEST_F(ConsoleReceive, StatusTextWithUnwritableJournal_IsStillShown)
 }
 
 } // namespace
+
+namespace {
+
+struct MemoOfAUtf8Name
+{
+    const char* mode;
+    QString shownLine;
+};
+
+void PrintTo(const MemoOfAUtf8Name& memo, std::ostream* out)
+{
+    *out << memo.mode;
+}
+
+class ConsoleMemoDecoding : public ConsoleReceive, public ::testing::WithParamInterface<MemoOfAUtf8Name>
+{
+};
+
+} // namespace
+
+TEST_P(ConsoleMemoDecoding, Utf8NameShowsAsTheModeReadsIt_AndTheJournalKeepsTheBytes)
+{
+    control<QComboBox>(console.get(), "mode_as")->setCurrentText(QString::fromLatin1(GetParam().mode));
+    control<QCheckBox>(console.get(), "journal_enre")->setChecked(true);
+    const QByteArray named = QByteArrayLiteral("Event: Newchannel\r\nChannel: SIP/100-1\r\n"
+                                               "ConnectedLineName: H\xC3\xA9l\xC3\xA8ne\r\nUniqueid: 1.1\r\n\r\n");
+    deliver(named);
+    EXPECT_TRUE(memo().split(u'\n').contains(GetParam().shownLine)) << memo().toStdString();
+    EXPECT_EQ(journalContents(), named + "\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ConsoleMemoDecoding,
+                         ::testing::Values(MemoOfAUtf8Name{"Moderne", QStringLiteral("ConnectedLineName: Hélène")},
+                                           MemoOfAUtf8Name{"Classique", QStringLiteral("ConnectedLineName: HÃ©lÃ¨ne")}),
+                         [](const ::testing::TestParamInfo<MemoOfAUtf8Name>& info) {
+                             return std::string(info.param.mode);
+                         });
