@@ -1,12 +1,12 @@
 #include "gui/callcard.h"
 
-#include "gui/agendasettings.h"
 #include "config/cp1252.h"
-#include "config/managertext.h"
-#include "gui/messagebox.h"
+#include "config/displaytext.h"
+#include "gui/agendasettings.h"
 #include "gui/browser.h"
-#include "supervision/callcardoperations.h"
 #include "gui/dialwindow.h"
+#include "gui/messagebox.h"
+#include "supervision/callcardoperations.h"
 #include "ui_callcard.h"
 
 #include <QCheckBox>
@@ -109,13 +109,13 @@ void TFrame4::prepare(const QByteArray& numberText, const QByteArray& sdaText, c
     }
     if (known) {
         ui->SpeedButton2->show();
-        ui->SpeedButton2->setToolTip(ManagerText::toDisplay(caller));
+        ui->SpeedButton2->setToolTip(DisplayText::toDisplay(caller));
     }
     if (m_agenda->num_app->isChecked())
-        ui->SpeedButton4->setText(ManagerText::toDisplay(caller) + QStringLiteral(" / ") +
-                                  ManagerText::toDisplay(lineLabel));
+        ui->SpeedButton4->setText(DisplayText::toDisplay(caller) + QStringLiteral(" / ") +
+                                  DisplayText::toDisplay(lineLabel));
     else
-        ui->SpeedButton4->setText(ManagerText::toDisplay(lineLabel));
+        ui->SpeedButton4->setText(DisplayText::toDisplay(lineLabel));
     if (answered)
         markAnswered();
     ui->SpeedButton1->setToolTip(text(channelText));

@@ -1,6 +1,6 @@
 #include "gui/callhistorywindow.h"
 
-#include "config/managertext.h"
+#include "config/displaytext.h"
 #include "gui/dialwindow.h"
 #include "ui_callhistorywindow.h"
 
@@ -78,9 +78,9 @@ void CallHistoryWindow::fillRow(int row, const CallRecord& record)
     const QStringList texts{
         QLocale(tr("fr", "the language of the dates")).toString(record.start, tr("ddd dd/MM/yyyy HH:mm")),
         record.direction == CallRecord::Direction::Incoming ? tr("Entrant") : tr("Sortant"),
-        ManagerText::toDisplay(record.number),
-        ManagerText::toDisplay(record.name),
-        ManagerText::toDisplay(record.line),
+        DisplayText::toDisplay(record.number),
+        DisplayText::toDisplay(record.name),
+        DisplayText::toDisplay(record.line),
         outcomeText(record),
         record.answered ? durationText(record.talkSeconds) : QString()};
     for (int column = 0; column < texts.size(); ++column) {

@@ -1,6 +1,6 @@
 #include "gui/consoleoutput.h"
 
-#include "config/managertext.h"
+#include "config/displaytext.h"
 #include "supervision/journal.h"
 
 #include <QLoggingCategory>
@@ -14,7 +14,7 @@ QString memoText(const QByteArray& text)
 {
     QByteArray lines = text;
     lines.replace("\r\n", "\n").replace('\r', '\n');
-    return ManagerText::toDisplay(lines);
+    return DisplayText::toDisplay(lines);
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 #include "gui/managerconsole.h"
 
 #include "config/cp1252.h"
-#include "config/managertext.h"
+#include "config/displaytext.h"
+#include "gui/callcard.h"
+#include "gui/consoleoutput.h"
 #include "gui/svgeditini.h"
 #include "net/esocketexception.h"
 #include "net/hostlookup.h"
@@ -9,9 +11,7 @@
 #include "net/winsockerror.h"
 #include "net/wsocket.h"
 #include "net/wsocketresolve.h"
-#include "gui/callcard.h"
 #include "supervision/callcardoperations.h"
-#include "gui/consoleoutput.h"
 #include "supervision/manageraction.h"
 #include "supervision/managereventinterpreter.h"
 #include "supervision/managermessages.h"
@@ -433,7 +433,7 @@ bool TForm2::isModernMode() const
 
 void TForm2::showManagerTextsAsTheModeReadsThem() const
 {
-    ManagerText::setDecoding(isModernMode() ? ManagerText::Decoding::Utf8WhenValid : ManagerText::Decoding::Cp1252);
+    DisplayText::setDecoding(isModernMode() ? DisplayText::Decoding::Utf8WhenValid : DisplayText::Decoding::Cp1252);
 }
 
 QByteArray TForm2::managerChannel(const QByteArray& cardChannel) const

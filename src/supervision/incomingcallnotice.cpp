@@ -1,6 +1,6 @@
 #include "supervision/incomingcallnotice.h"
 
-#include "config/managertext.h"
+#include "config/displaytext.h"
 
 #include <QCoreApplication>
 
@@ -11,13 +11,13 @@ QString IncomingCallNotice::summary()
 
 QString IncomingCallNotice::body(const CallCardInfo& call)
 {
-    QString caller = ManagerText::toDisplay(call.callerName.isEmpty() ? call.number : call.callerName);
+    QString caller = DisplayText::toDisplay(call.callerName.isEmpty() ? call.number : call.callerName);
     if (caller.isEmpty())
         caller = QCoreApplication::translate("IncomingCallNotice", "Numéro inconnu");
     if (call.lineLabel.isEmpty())
         return caller;
     return caller + QCoreApplication::translate("IncomingCallNotice", "\nLigne : ") +
-           ManagerText::toDisplay(call.lineLabel);
+           DisplayText::toDisplay(call.lineLabel);
 }
 
 QString IncomingCallNotice::agendaActionCaption()

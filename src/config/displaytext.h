@@ -8,7 +8,7 @@
 // mode a text that is valid UTF-8 is shown as UTF-8 and any other as CP1252;
 // in classic mode every text is CP1252. This is a display rule only: what is
 // matched, looked up, sent or written keeps the bytes the manager sent.
-namespace ManagerText {
+namespace DisplayText {
 
 enum class Decoding
 {
@@ -24,4 +24,4 @@ void setDecoding(Decoding decoding);
 Decoding decoding();
 QString toDisplay(const QByteArray& bytes);
 
-} // namespace ManagerText
+} // namespace DisplayText

@@ -1,10 +1,10 @@
-#include "config/managertext.h"
+#include "config/displaytext.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using ManagerText::Decoding;
+using DisplayText::Decoding;
 
 struct DisplayCase
 {
@@ -20,7 +20,7 @@ class ManagerTextDisplay : public ::testing::TestWithParam<DisplayCase>
 
 TEST_P(ManagerTextDisplay, ShowsTheTextAsTheModeReadsIt)
 {
-    EXPECT_EQ(ManagerText::toDisplay(GetParam().bytes, GetParam().decoding), GetParam().shown);
+    EXPECT_EQ(DisplayText::toDisplay(GetParam().bytes, GetParam().decoding), GetParam().shown);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -42,14 +42,14 @@ INSTANTIATE_TEST_SUITE_P(
         DisplayCase{"Empty", QByteArray(), Decoding::Utf8WhenValid, QString()}),
     [](const ::testing::TestParamInfo<DisplayCase>& info) { return std::string(info.param.name); });
 
-TEST(ManagerText, CurrentDecoding_IsTheOneLastSet)
+TEST(DisplayText, CurrentDecoding_IsTheOneLastSet)
 {
-    const Decoding before = ManagerText::decoding();
-    ManagerText::setDecoding(Decoding::Utf8WhenValid);
-    EXPECT_EQ(ManagerText::toDisplay(QByteArrayLiteral("H\xC3\xA9l\xC3\xA8ne")), QStringLiteral("Hélène"));
-    ManagerText::setDecoding(Decoding::Cp1252);
-    EXPECT_EQ(ManagerText::toDisplay(QByteArrayLiteral("H\xC3\xA9l\xC3\xA8ne")), QStringLiteral("HÃ©lÃ¨ne"));
-    ManagerText::setDecoding(before);
+    const Decoding before = DisplayText::decoding();
+    DisplayText::setDecoding(Decoding::Utf8WhenValid);
+    EXPECT_EQ(DisplayText::toDisplay(QByteArrayLiteral("H\xC3\xA9l\xC3\xA8ne")), QStringLiteral("Hélène"));
+    DisplayText::setDecoding(Decoding::Cp1252);
+    EXPECT_EQ(DisplayText::toDisplay(QByteArrayLiteral("H\xC3\xA9l\xC3\xA8ne")), QStringLiteral("HÃ©lÃ¨ne"));
+    DisplayText::setDecoding(before);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "config/managertext.h"
+#include "config/displaytext.h"
 
 #include "config/cp1252.h"
 
@@ -6,11 +6,11 @@
 
 namespace {
 
-ManagerText::Decoding currentDecoding = ManagerText::Decoding::Cp1252;
+DisplayText::Decoding currentDecoding = DisplayText::Decoding::Cp1252;
 
 } // namespace
 
-namespace ManagerText {
+namespace DisplayText {
 
 QString toDisplay(const QByteArray& bytes, Decoding decoding)
 {
@@ -42,4 +42,4 @@ QString toDisplay(const QByteArray& bytes)
     return toDisplay(bytes, currentDecoding);
 }
 
-} // namespace ManagerText
+} // namespace DisplayText
