@@ -17,18 +17,13 @@
 
 #include <algorithm>
 
-const QByteArray TFrame4::DisconnectionKey = QByteArrayLiteral("100.cvl");
+const QByteArray& TFrame4::DisconnectionKey = CallCardList::DisconnectionKey;
 
 namespace {
 
 QString text(const QByteArray& bytes)
 {
     return Cp1252::toUnicode(bytes);
-}
-
-QByteArray bytes(const QLabel* label)
-{
-    return Cp1252::fromUnicode(label->text());
 }
 
 } // namespace
@@ -81,29 +76,33 @@ TFrame4::~TFrame4() = default;
 void TFrame4::prepare(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& key,
                       const QByteArray& channelText, bool answered)
 {
-    const CallCardInfo call = describe(m_agenda, numberText, sdaText, key, answered);
-    const bool known = !call.callerName.isEmpty();
-    const QByteArray caller = known ? call.callerName : numberText;
-    const QByteArray lineLabel = call.lineLabel;
-    m_callerName = call.callerName;
-    m_lineLabel = lineLabel;
+    CallCard call{key, numberText, sdaText, channelText, {}, {}, answered, answered, QDateTime::currentDateTime()};
+    call.takeNamesFrom(m_agenda->ValueListEditor1, m_agenda->ValueListEditor2);
+    draw(call);
+}
 
-    Hint = key;
-    ui->id->setText(text(key));
-    ui->sda->setText(text(sdaText));
-    ui->number->setText(text(numberText));
-    ui->channel->setText(text(channelText));
+void TFrame4::draw(const CallCard& call)
+{
+    m_call = call;
+    const bool known = !call.callerName.isEmpty();
+    const QByteArray caller = known ? call.callerName : call.number;
+
+    Hint = call.key;
+    ui->id->setText(text(call.key));
+    ui->sda->setText(text(call.sda));
+    ui->number->setText(text(call.number));
+    ui->channel->setText(text(call.channel));
     // The blank after the colon differs between ringing and answered cards; both
     // spellings are what users have always seen.
-    N3->setText((answered ? tr("Poste : ") : tr("Poste :")) + text(channelText));
-    N4->setText(tr("Appel : ") + text(key));
-    StartTime = QDateTime::currentDateTime();
+    N3->setText((call.createdAnswered ? tr("Poste : ") : tr("Poste :")) + text(call.channel));
+    N4->setText(tr("Appel : ") + text(call.key));
+    StartTime = call.arrived;
     if (m_agenda->num_temps->isChecked()) {
-        ui->Label1->setText(talkTimeText(0));
+        Timer1Timer();
         ui->Label1->show();
         Timer1->start();
     }
-    if (key == DisconnectionKey) {
+    if (call.key == DisconnectionKey) {
         ui->SpeedButton1->hide();
         ui->SpeedButton4->setEnabled(false);
     }
@@ -113,63 +112,23 @@ void TFrame4::prepare(const QByteArray& numberText, const QByteArray& sdaText, c
     }
     if (m_agenda->num_app->isChecked())
         ui->SpeedButton4->setText(DisplayText::toDisplay(caller) + QStringLiteral(" / ") +
-                                  DisplayText::toDisplay(lineLabel));
+                                  DisplayText::toDisplay(call.lineLabel));
     else
-        ui->SpeedButton4->setText(DisplayText::toDisplay(lineLabel));
-    if (answered)
+        ui->SpeedButton4->setText(DisplayText::toDisplay(call.lineLabel));
+    if (call.answered)
         markAnswered();
-    ui->SpeedButton1->setToolTip(text(channelText));
-}
-
-void TFrame4::countFrom(const QDateTime& start)
-{
-    StartTime = start;
-    if (Timer1->isActive())
-        Timer1Timer();
+    ui->SpeedButton1->setToolTip(text(call.channel));
 }
 
 void TFrame4::markAnswered()
 {
+    m_call.answered = true;
     ui->SpeedButton1->setEnabled(false);
-}
-
-bool TFrame4::isAnswered() const
-{
-    return !ui->SpeedButton1->isEnabled();
-}
-
-QByteArray TFrame4::sdaValue() const
-{
-    return bytes(ui->sda);
-}
-
-QByteArray TFrame4::numberValue() const
-{
-    return bytes(ui->number);
-}
-
-QByteArray TFrame4::channelValue() const
-{
-    return bytes(ui->channel);
-}
-
-CallCardInfo TFrame4::info() const
-{
-    return {Hint, numberValue(), sdaValue(), m_callerName, m_lineLabel, isAnswered()};
-}
-
-CallCardInfo TFrame4::describe(const TForm3* agenda, const QByteArray& numberText, const QByteArray& sdaText,
-                               const QByteArray& key, bool answered)
-{
-    CallCardInfo call{key, numberText, sdaText, agenda->ValueListEditor2.value(numberText), sdaText, answered};
-    if (const QByteArray label = agenda->ValueListEditor1.value(sdaText); !label.isEmpty())
-        call.lineLabel = label;
-    return call;
 }
 
 void TFrame4::SpeedButton3Click()
 {
-    m_dial->transfert(ui->SpeedButton4->text(), ui->channel->text());
+    m_dial->transfert(ui->SpeedButton4->text(), text(m_call.channel));
 }
 
 void TFrame4::SpeedButton4Click()
@@ -179,12 +138,12 @@ void TFrame4::SpeedButton4Click()
 
 void TFrame4::SpeedButton5Click()
 {
-    m_list->RemoveCallCard(bytes(ui->id));
+    m_list->RemoveCallCard(m_call.key);
 }
 
 void TFrame4::Supprimercetappeldelaliste1Click()
 {
-    m_list->RemoveCallCard(bytes(ui->id));
+    m_list->RemoveCallCard(m_call.key);
 }
 
 void TFrame4::Raccrocher1Click()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "supervision/callcardinfo.h"
+#include "supervision/callcardlist.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -32,7 +32,7 @@ class TFrame4 : public QFrame
 
 public:
     // The key of the card shown while the manager session is closed.
-    static const QByteArray DisconnectionKey;
+    static const QByteArray& DisconnectionKey;
 
     // agenda supplies the settings and the name lists, dial receives transfer
     // selections and list removes the card on request; all outlive the card.
@@ -51,27 +51,21 @@ public:
     QDateTime StartTime;
     QByteArray Hint; // the key; every card-list operation looks cards up by it
 
-    // Fills a new card: the name-list lookups, the captions, the pop-up lines,
-    // the talk-time counter and the state icon, from the texts the manager
-    // gave (CP1252 bytes).
+    // Fills a new card for a call that arrives now, named from the agenda's
+    // name lists, from the texts the manager gave (CP1252 bytes).
     void prepare(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& key,
                  const QByteArray& channelText, bool answered);
-    // The talk time counts from start: the call's arrival, when the card
-    // comes on screen after it.
-    void countFrom(const QDateTime& start);
+    // Fills a new card from the card list's call: the captions, the pop-up
+    // lines, the talk-time counter (from the call's arrival) and the state icon.
+    void draw(const CallCard& call);
     // The call is answered: the state icon shows its answered look.
     void markAnswered();
-    bool isAnswered() const;
+    bool isAnswered() const { return m_call.answered; }
 
-    QByteArray sdaValue() const;
-    QByteArray numberValue() const;
-    QByteArray channelValue() const;
-    // What the name lists gave at creation: the caller's name (empty when the
-    // number is not listed) and the line's label (the SDA itself when unlisted).
-    CallCardInfo info() const;
-    // The same for a call from the name lists of agenda, with or without a card.
-    static CallCardInfo describe(const TForm3* agenda, const QByteArray& numberText, const QByteArray& sdaText,
-                                 const QByteArray& key, bool answered);
+    // The call the card shows.
+    const QByteArray& sdaValue() const { return m_call.sda; }
+    const QByteArray& numberValue() const { return m_call.number; }
+    const QByteArray& channelValue() const { return m_call.channel; }
 
     void SpeedButton3Click();
     void SpeedButton4Click();
@@ -107,6 +101,5 @@ private:
     TForm3* m_agenda;
     TForm5* m_dial;
     CallCardOperations* m_list;
-    QByteArray m_callerName;
-    QByteArray m_lineLabel;
+    CallCard m_call;
 };

@@ -1,10 +1,10 @@
 #include "gui/desktopintegration.h"
 
-#include "gui/mainwindow.h"
-#include "gui/sessiontrayicon.h"
 #include "config/datafolder.h"
 #include "gui/callhistorywindow.h"
+#include "gui/mainwindow.h"
 #include "gui/managerconsole.h"
+#include "gui/sessiontrayicon.h"
 
 #include <QLabel>
 #include <QSystemTrayIcon>
@@ -16,9 +16,10 @@ DesktopIntegration::DesktopIntegration(TForm1* main, TForm2* console, TForm3* ag
     m_history.load();
     m_historyWindow->showRecords(m_history.records());
 
-    connect(main, &TForm1::CallCardAdded, this, &DesktopIntegration::callAdded);
-    connect(main, &TForm1::CallCardAnswered, this, &DesktopIntegration::callAnswered);
-    connect(main, &TForm1::CallCardRemoved, this, &DesktopIntegration::callRemoved);
+    const CallCardList& cards = main->cardList();
+    connect(&cards, &CallCardList::cardAdded, this, &DesktopIntegration::callAdded);
+    connect(&cards, &CallCardList::cardAnswered, this, &DesktopIntegration::callAnswered);
+    connect(&cards, &CallCardList::cardRemoved, this, &DesktopIntegration::callRemoved);
     connect(main, &TForm1::HistoryRequested, this, &DesktopIntegration::showHistory);
     connect(console, &TForm2::SessionStateChanged, this, &DesktopIntegration::sessionStateChanged);
     if (QSystemTrayIcon::isSystemTrayAvailable())
@@ -27,8 +28,11 @@ DesktopIntegration::DesktopIntegration(TForm1* main, TForm2* console, TForm3* ag
 
 DesktopIntegration::~DesktopIntegration() = default;
 
-void DesktopIntegration::callAdded(const CallCardInfo& call)
+void DesktopIntegration::callAdded(const CallCard& card)
 {
+    if (!card.isCall())
+        return;
+    const CallCardInfo call = card.info();
     m_tracker.cardAdded(call, QDateTime::currentDateTime());
     if (!call.answered)
         m_notifier.callRinging(call);

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "gui/incomingcallnotifier.h"
+#include "supervision/callcardlist.h"
 #include "supervision/callhistory.h"
 #include "supervision/calltracker.h"
-#include "gui/incomingcallnotifier.h"
 #include "supervision/managersessionstatus.h"
 
 #include <QObject>
@@ -19,7 +20,7 @@ class TForm5;
 // What the program shows of the calls outside its own windows, and what it
 // keeps of them: a desktop notification for each ringing call, the tray icon
 // of the session's state (when the desktop has a tray), and the history of
-// the calls with its window. All of it follows the main window's cards.
+// the calls with its window. All of it follows the main window's card list.
 class DesktopIntegration : public QObject
 {
     Q_OBJECT
@@ -35,7 +36,9 @@ public:
     SessionTrayIcon* trayIcon() const { return m_tray.get(); }
 
 private:
-    void callAdded(const CallCardInfo& call);
+    // The session's card is no call: the tracker and the notifier never
+    // hear of it, so its answer and removal mean nothing to them.
+    void callAdded(const CallCard& card);
     void callAnswered(const QByteArray& key);
     void callRemoved(const QByteArray& key);
     void sessionStateChanged(ManagerSessionState state, const QString& pbxHost);

@@ -1,15 +1,15 @@
 #include "gui/mainwindow.h"
 
-#include "supervision/dialstring.h"
-#include "supervision/trimprocessmemory.h"
-#include "gui/agendasettings.h"
 #include "config/cp1252.h"
-#include "gui/messagebox.h"
-#include "gui/svgeditini.h"
+#include "gui/agendasettings.h"
 #include "gui/browser.h"
 #include "gui/callcard.h"
 #include "gui/dialwindow.h"
 #include "gui/managerconsole.h"
+#include "gui/messagebox.h"
+#include "gui/svgeditini.h"
+#include "supervision/dialstring.h"
+#include "supervision/trimprocessmemory.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -51,6 +53,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::T
     m_moreCalls->setStyleSheet(QStringLiteral("color: grey;"));
     m_moreCalls->hide();
     ui->Panel3Layout->addWidget(m_moreCalls);
+    connect(&m_cardList, &CallCardList::cardAdded, this, &TForm1::cardAdded);
+    connect(&m_cardList, &CallCardList::cardAnswered, this, &TForm1::cardAnswered);
+    connect(&m_cardList, &CallCardList::cardRemoved, this, &TForm1::cardRemoved);
 
     // Nothing on this window is written (no control name holds an underscore),
     // but its component is the one that saves every window when it closes.
@@ -91,49 +96,88 @@ void TForm1::attachWindows(TForm2* console, TForm3* agenda, TForm5* dial)
     m_dial->Console = m_console;
     connect(m_console, &TForm2::SessionShown, this, &TForm1::showSessionState);
     connect(m_agenda->adresse_ob, &QLineEdit::textChanged, this, [this] { m_agendaAddressAsked = false; });
-    connect(m_console, &TForm2::ReceivedTextHandled, this, [this] {
-        if (m_agendaAddressDue)
-            showAgendaAddressNotice();
-    });
+    m_cardList.setNameLists(&m_agenda->ValueListEditor1, &m_agenda->ValueListEditor2);
     connect(ui->Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
 }
 
 void TForm1::AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                             const QByteArray& channel)
 {
-    addCallCard(number, sda, key, channel, false);
+    m_cardList.AddRingingCard(number, sda, key, channel);
 }
 
 void TForm1::AddAnsweredCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                              const QByteArray& channel)
 {
-    addCallCard(number, sda, key, channel, true);
+    m_cardList.addCard(number, sda, key, channel, true);
 }
 
-void TForm1::addCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
-                         const QByteArray& channel, bool answered)
+void TForm1::ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                               const QByteArray& channel)
 {
-    if (!m_cardList.addCard(number, sda, key, channel, answered))
-        return;
+    m_cardList.ShowConnectedCall(number, sda, key, channel);
+    openAgendaAutomatically(key, sda, number);
+}
+
+void TForm1::MarkCardAnswered(const QByteArray& key)
+{
+    m_cardList.markAnswered(key);
+}
+
+void TForm1::OpenCallerAgenda(const QByteArray& key)
+{
+    const CallCard* call = m_cardList.find(key);
+    const QByteArray sda = call ? call->sda : QByteArray();
+    const QByteArray number = call ? call->number : QByteArray();
+    m_cardList.OpenCallerAgenda(key);
+    openAgendaAutomatically(key, sda, number);
+}
+
+void TForm1::RemoveCallCard(const QByteArray& key)
+{
+    m_cardList.RemoveCallCard(key);
+}
+
+void TForm1::cardAdded(const CallCard& call)
+{
     // The session's card always comes on screen: it tells why no call shows.
-    if (key == TFrame4::DisconnectionKey || roomOnScreen())
-        showCard(*m_cardList.find(key));
+    if (!call.isCall() || roomOnScreen())
+        drawCard(call);
     else
         showMoreCallsLine();
-    if (key != TFrame4::DisconnectionKey)
-        emit CallCardAdded(TFrame4::describe(m_agenda, number, sda, key, answered));
-    // Pending events run here, so a manager block may change the list before
-    // this returns; the card and the height are complete by now.
-    QCoreApplication::processEvents();
 }
 
-void TForm1::showCard(const CallCard& call)
+void TForm1::cardAnswered(const QByteArray& key)
+{
+    if (TFrame4* card = m_shownCards.value(key)) {
+        card->markAnswered();
+        m_ringingStack->removeWidget(card);
+        m_answeredStack->addWidget(card);
+    }
+}
+
+void TForm1::cardRemoved(const QByteArray& key)
+{
+    m_agendaOpened.remove(key);
+    if (TFrame4* card = m_shownCards.take(key)) {
+        // Out of the panel at once, freed once back in the event loop: this may
+        // run inside the card's own click.
+        card->Timer1->stop();
+        card->hide();
+        card->setParent(m_removedCards);
+        card->deleteLater();
+        setHeight(height() - CardHeight);
+        if (roomOnScreen())
+            showFirstWaitingCard();
+    }
+    showMoreCallsLine();
+    TrimProcessMemory();
+}
+
+void TForm1::drawCard(const CallCard& call)
 {
     auto* card = new TFrame4(m_agenda, m_dial, this, ui->Panel3);
-    card->prepare(call.number, call.sda, call.key, call.channel, call.createdAnswered);
-    card->countFrom(call.arrived);
-    if (call.answered)
-        card->markAnswered();
+    card->draw(call);
     connect(card, &TFrame4::HangupRequested, m_console, &TForm2::HangupRequested);
     // The window grows before the card joins the layout: the other way round the
     // layout would first stretch the window to its new minimum height, and the
@@ -146,7 +190,7 @@ void TForm1::showCard(const CallCard& call)
 
 bool TForm1::roomOnScreen() const
 {
-    return shownCallCardCount() - int(m_shownCards.contains(TFrame4::DisconnectionKey)) < MaxShownCards;
+    return shownCallCardCount() - int(m_shownCards.contains(CallCardList::DisconnectionKey)) < MaxShownCards;
 }
 
 void TForm1::showFirstWaitingCard()
@@ -155,7 +199,7 @@ void TForm1::showFirstWaitingCard()
     // most MaxShownCards + 1 steps into the list.
     for (const CallCard& call : m_cardList.cards()) {
         if (!m_shownCards.contains(call.key)) {
-            showCard(call);
+            drawCard(call);
             return;
         }
     }
@@ -170,43 +214,6 @@ void TForm1::showMoreCallsLine()
         return;
     setHeight(height() + (waiting > 0 ? MoreCallsHeight : -MoreCallsHeight));
     m_moreCalls->setVisible(waiting > 0);
-}
-
-void TForm1::ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
-                               const QByteArray& channel)
-{
-    if (HasCallCard(key))
-        MarkCardAnswered(key);
-    else
-        AddAnsweredCard(number, sda, key, channel);
-    openAgendaAutomatically(key, sda, number);
-}
-
-void TForm1::MarkCardAnswered(const QByteArray& key)
-{
-    if (!m_cardList.HasCallCard(key))
-        return;
-    const bool answeredNow = m_cardList.markAnswered(key);
-    if (TFrame4* card = findCallCard(key)) {
-        card->markAnswered();
-        m_ringingStack->removeWidget(card);
-        m_answeredStack->removeWidget(card);
-        m_answeredStack->addWidget(card);
-    }
-    if (answeredNow)
-        emit CallCardAnswered(key);
-}
-
-void TForm1::OpenCallerAgenda(const QByteArray& key)
-{
-    QByteArray sda;
-    QByteArray number;
-    if (const CallCard* call = m_cardList.find(key)) {
-        sda = call->sda;
-        number = call->number;
-        MarkCardAnswered(key);
-    }
-    openAgendaAutomatically(key, sda, number);
 }
 
 void TForm1::openAgendaAutomatically(const QByteArray& key, const QByteArray& sda, const QByteArray& number)
@@ -236,71 +243,14 @@ void TForm1::openAgendaAutomatically(const QByteArray& key, const QByteArray& sd
 
 void TForm1::askForAgendaAddress()
 {
-    // This runs inside the reception of manager text: a modal box here would
-    // hold the rest of the text (a hang-up after the answer would leave its
-    // card) and stack a box per call. It comes once the text is handled, and
-    // once until the address is set or asked for again.
-    if (m_agendaAddressAsked)
+    // This may run inside the hand-over of received text: a modal box here
+    // would hold the rest of the text (a hang-up after the answer would leave
+    // its card) and stack a box per call. It comes once the text is handled,
+    // and once until the address is set or asked for again.
+    if (std::exchange(m_agendaAddressAsked, true))
         return;
-    m_agendaAddressAsked = true;
-    if (m_console && m_console->isHandlingReceivedText())
-        m_agendaAddressDue = true;
-    else
-        QMetaObject::invokeMethod(this, &TForm1::showAgendaAddressNotice, Qt::QueuedConnection);
-}
-
-void TForm1::showAgendaAddressNotice()
-{
-    m_agendaAddressDue = false;
-    ShowMessage(tr("Indiquer l'adresse d'Orbanel"));
-}
-
-void TForm1::RemoveCallCard(const QByteArray& key)
-{
-    if (!m_cardList.removeCard(key))
-        return;
-    m_agendaOpened.remove(key);
-    if (TFrame4* card = m_shownCards.take(key)) {
-        // Out of the list at once, freed later: this may run inside the card's
-        // own click, and nested event processing below must not free it either.
-        card->Timer1->stop();
-        card->hide();
-        card->setParent(m_removedCards);
-        card->deleteLater();
-        setHeight(height() - CardHeight);
-        if (roomOnScreen())
-            showFirstWaitingCard();
-    }
-    showMoreCallsLine();
-    if (key != TFrame4::DisconnectionKey)
-        emit CallCardRemoved(key);
-    QCoreApplication::processEvents();
-    TrimProcessMemory();
-}
-
-bool TForm1::HasCallCard(const QByteArray& key) const
-{
-    return m_cardList.HasCallCard(key);
-}
-
-QByteArray TForm1::callCardKeyForChannel(const QByteArray& channel) const
-{
-    return m_cardList.callCardKeyForChannel(channel);
-}
-
-QByteArrayList TForm1::callCardKeys() const
-{
-    return m_cardList.callCardKeys();
-}
-
-int TForm1::CallCardCount() const
-{
-    return int(m_cardList.cards().size());
-}
-
-TFrame4* TForm1::findCallCard(const QByteArray& key) const
-{
-    return m_shownCards.value(key);
+    QMetaObject::invokeMethod(
+        this, [] { ShowMessage(tr("Indiquer l'adresse d'Orbanel")); }, Qt::QueuedConnection);
 }
 
 void TForm1::receiveForwardedText(const QByteArray& text)

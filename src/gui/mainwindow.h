@@ -1,7 +1,6 @@
 #pragma once
 
 #include "supervision/automaticpagelimit.h"
-#include "supervision/callcardinfo.h"
 #include "supervision/callcardlist.h"
 
 #include <QHash>
@@ -66,14 +65,19 @@ public:
     void MarkCardAnswered(const QByteArray& key);
     void OpenCallerAgenda(const QByteArray& key) override;
     void RemoveCallCard(const QByteArray& key) override;
-    bool HasCallCard(const QByteArray& key) const override;
-    QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
-    QByteArrayList callCardKeys() const override;
+    bool HasCallCard(const QByteArray& key) const override { return m_cardList.HasCallCard(key); }
+    QByteArray callCardKeyForChannel(const QByteArray& channel) const override
+    {
+        return m_cardList.callCardKeyForChannel(channel);
+    }
+    QByteArrayList callCardKeys() const override { return m_cardList.callCardKeys(); }
     // Every call with a card, shown or waiting.
-    int CallCardCount() const;
+    int CallCardCount() const { return m_cardList.count(); }
     int shownCallCardCount() const { return int(m_shownCards.size()); }
     // The card on screen for the key; null when there is none or it waits.
-    TFrame4* findCallCard(const QByteArray& key) const;
+    TFrame4* findCallCard(const QByteArray& key) const { return m_shownCards.value(key); }
+    // The cards themselves, for what follows them.
+    const CallCardList& cardList() const { return m_cardList; }
 
     // A click-to-dial link handed over by another instance (or given to this
     // one at start): the dial string goes into both number fields of the dial
@@ -109,12 +113,6 @@ signals:
     // The window has closed: the program ends.
     void Closed();
 
-    // The calls of the cards, for the notifications and the history. The
-    // session's card is no call and has none of these.
-    void CallCardAdded(const CallCardInfo& call);
-    void CallCardAnswered(const QByteArray& key);
-    void CallCardRemoved(const QByteArray& key);
-
     // "Historique": the list of the last calls is asked for.
     void HistoryRequested();
 
@@ -125,15 +123,16 @@ protected:
 private:
     std::unique_ptr<Ui::TForm1> ui;
 
-    void addCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key, const QByteArray& channel,
-                     bool answered);
-    void showCard(const CallCard& call);
+    // Drawing what the card list announces.
+    void cardAdded(const CallCard& call);
+    void cardAnswered(const QByteArray& key);
+    void cardRemoved(const QByteArray& key);
+    void drawCard(const CallCard& call);
     bool roomOnScreen() const;
     void showFirstWaitingCard();
     void showMoreCallsLine();
     void openAgendaAutomatically(const QByteArray& key, const QByteArray& sda, const QByteArray& number);
     void askForAgendaAddress();
-    void showAgendaAddressNotice();
     void showSessionState(bool connected);
     void setModeHeight();
     void setHeight(int height);
@@ -148,14 +147,13 @@ private:
     TForm5* m_dial = nullptr;
     QVBoxLayout* m_answeredStack;
     QVBoxLayout* m_ringingStack;
-    // Removed cards wait here, out of the card list, until the event loop frees
-    // them: a card removed by its own button is still inside its click.
+    // Removed cards wait here, out of the card panel, until the event loop
+    // frees them: a card removed by its own button is still inside its click.
     QWidget* m_removedCards;
     bool m_compact = false;
-    // The request for the agenda's address: made since the address last
-    // changed, and waiting for the received text to be handled.
+    // The request for the agenda's address has been made since the address
+    // last changed.
     bool m_agendaAddressAsked = false;
-    bool m_agendaAddressDue = false;
     // The calls whose agenda page was opened automatically, and the last one
     // of them without a card.
     QSet<QByteArray> m_agendaOpened;

@@ -19,8 +19,8 @@
 #include "ui_managerconsole.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEventLoop>
-#include <QScopeGuard>
 #include <QTimer>
 #include <QToolButton>
 
@@ -269,10 +269,9 @@ void TForm2::TnCnxSessionConnected(QObject*, quint16 Error)
 void TForm2::loginAccepted()
 {
     m_loggedIn = true;
-    // Removing the card runs the event loop; if the session ends meanwhile,
-    // its close report has shown the card and the "Connexion" button again.
-    if (CallCards)
-        CallCards->RemoveCallCard(TFrame4::DisconnectionKey);
+    m_cards.RemoveCallCard(TFrame4::DisconnectionKey);
+    // The rest handed over by a closed session may hold the answer: its close
+    // report shows the card and the "Connexion" button again.
     if (!TnCnx->SessionOpen())
         return;
     emit SessionShown(true);
@@ -285,10 +284,8 @@ void TForm2::loginAccepted()
 
 void TForm2::removeEndedCalls(const QByteArrayList& keys)
 {
-    if (!CallCards)
-        return;
     for (const QByteArray& key : keys)
-        CallCards->RemoveCallCard(key);
+        m_cards.RemoveCallCard(key);
 }
 
 void TForm2::loginRefused()
@@ -306,13 +303,13 @@ void TForm2::showSessionCard(const QByteArray& sda)
         return;
     // The same text again changes nothing: a login refused at every retry must
     // not make the card flicker.
-    if (CallCards->HasCallCard(TFrame4::DisconnectionKey)) {
+    if (m_cards.HasCallCard(TFrame4::DisconnectionKey)) {
         if (m_sessionCardSda == sda)
             return;
-        CallCards->RemoveCallCard(TFrame4::DisconnectionKey);
+        m_cards.RemoveCallCard(TFrame4::DisconnectionKey);
     }
     m_sessionCardSda = sda;
-    CallCards->AddRingingCard(QByteArray(), sda, TFrame4::DisconnectionKey, QByteArrayLiteral("00"));
+    m_cards.AddRingingCard(QByteArray(), sda, TFrame4::DisconnectionKey, QByteArrayLiteral("00"));
 }
 
 void TForm2::TnCnxSessionClosed(QObject*, quint16)
@@ -331,7 +328,8 @@ void TForm2::TnCnxSessionClosed(QObject*, quint16)
     // A refusal stays shown: it says more than the disconnection that follows it.
     if (!CallCards || !CallCards->HasCallCard(TFrame4::DisconnectionKey))
         showSessionCard(Cp1252::fromUnicode(tr("/ Attention Déconnecté")));
-    // A new session that came up while the card was being added owns the strip.
+    // The hand-over of the rest runs the pending events: a new session that
+    // came up then owns the strip.
     if (!TnCnx->SessionOpen()) {
         emit SessionShown(false);
         emit SessionStateChanged(ManagerSessionState::Disconnected, ui->HostEdit_as->text());
@@ -454,8 +452,8 @@ bool TForm2::blindTransferAvailable() const
 
 void TForm2::TnCnxDataAvailable(QObject*, const char* Buffer, qsizetype Len)
 {
-    // Copied at once: card creation runs the event loop, and the session may
-    // deliver the next block in this same buffer meanwhile.
+    // Copied at once: the hand-over runs the pending events, and the session
+    // may deliver the next block in this same buffer then.
     const QByteArray text = ManagerMessages::withoutNul(QByteArrayView(Buffer, Len));
     noteBanner(text);
     m_watch.received();
@@ -477,13 +475,6 @@ void TForm2::closeOnLineTooLong()
 
 void TForm2::handOver(const QByteArray& text)
 {
-    // Card operations run the event loop, so hand-overs nest; the outermost
-    // one tells when the received text is handled.
-    ++m_handOverDepth;
-    const auto handled = qScopeGuard([this] {
-        if (--m_handOverDepth == 0)
-            emit ReceivedTextHandled();
-    });
     m_output->clearMemo();
     switch (m_watch.readLoginAnswer(text)) {
     case ManagerSessionWatch::LoginAnswer::Accepted:
@@ -495,15 +486,18 @@ void TForm2::handOver(const QByteArray& text)
     case ManagerSessionWatch::LoginAnswer::None:
         break;
     }
-    // Read before the interpretation runs the event loop: a nested hand-over
-    // holds later text.
     const QByteArrayList endedCalls = m_liveChannels.read(text) ? m_liveChannels.endedKeys() : QByteArrayList();
     MemoAddLines(ui->DisplayMemo, text);
     removeEndedCalls(endedCalls);
-    if (!ui->journal_enre->isChecked())
-        return;
-    m_output->showText(text);
-    m_output->journal(text);
+    if (ui->journal_enre->isChecked()) {
+        m_output->showText(text);
+        m_output->journal(text);
+    }
+    // A card drawn or removed comes with one run of the pending events, once
+    // the text is handled whole: later text, and a box waiting to be shown,
+    // come in here and never in the middle of a hand-over.
+    if (m_cards.takeChanged())
+        QCoreApplication::processEvents();
 }
 
 void TForm2::noteBanner(const QByteArray& text)
@@ -538,15 +532,13 @@ void TForm2::TnCnxDisplay(QObject*, const QByteArray& Str)
 void TForm2::AttachedCallCards::AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                                                const QByteArray& channel)
 {
-    if (m_console.CallCards)
-        m_console.CallCards->AddRingingCard(number, sda, key, channel);
+    change(key, [&](CallCardOperations& cards) { cards.AddRingingCard(number, sda, key, channel); });
 }
 
 void TForm2::AttachedCallCards::ShowConnectedCall(const QByteArray& number, const QByteArray& sda,
                                                   const QByteArray& key, const QByteArray& channel)
 {
-    if (m_console.CallCards)
-        m_console.CallCards->ShowConnectedCall(number, sda, key, channel);
+    change(key, [&](CallCardOperations& cards) { cards.ShowConnectedCall(number, sda, key, channel); });
 }
 
 void TForm2::AttachedCallCards::OpenCallerAgenda(const QByteArray& key)
@@ -557,8 +549,22 @@ void TForm2::AttachedCallCards::OpenCallerAgenda(const QByteArray& key)
 
 void TForm2::AttachedCallCards::RemoveCallCard(const QByteArray& key)
 {
-    if (m_console.CallCards)
-        m_console.CallCards->RemoveCallCard(key);
+    change(key, [&](CallCardOperations& cards) { cards.RemoveCallCard(key); });
+}
+
+void TForm2::AttachedCallCards::change(const QByteArray& key, const std::function<void(CallCardOperations&)>& operation)
+{
+    CallCardOperations* cards = m_console.CallCards;
+    if (!cards)
+        return;
+    const bool had = cards->HasCallCard(key);
+    operation(*cards);
+    m_changed = m_changed || had != cards->HasCallCard(key);
+}
+
+bool TForm2::AttachedCallCards::takeChanged()
+{
+    return std::exchange(m_changed, false);
 }
 
 bool TForm2::AttachedCallCards::HasCallCard(const QByteArray& key) const

@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class ConsoleOutput;
@@ -124,8 +125,6 @@ public:
     // it. False when the session is not logged in or the send failed.
     bool sendAction(const QByteArray& action);
 
-    bool isHandlingReceivedText() const { return m_handOverDepth > 0; }
-
     bool isModernMode() const;
     // The channel to name in an action on a card's call: in modern mode the
     // card keeps the whole name, in classic mode the name after "SIP/".
@@ -150,10 +149,6 @@ signals:
     // The session is logged in, its login was refused, or it closed; pbxHost
     // is the manager's host as HostEdit_as names it.
     void SessionStateChanged(ManagerSessionState state, const QString& pbxHost);
-
-    // Received text has been interpreted whole: what must not interrupt it
-    // (a modal box) can come now.
-    void ReceivedTextHandled();
 
 private:
     std::unique_ptr<Ui::TForm2> ui;
@@ -194,7 +189,8 @@ private:
     void showManagerTextsAsTheModeReadsThem() const;
 
     // The main window's card list once it is attached; until then no card
-    // changes, but challenges are still recorded.
+    // changes, but challenges are still recorded. It notes whether a card was
+    // created or removed since it was last asked.
     class AttachedCallCards : public CallCardOperations
     {
     public:
@@ -208,9 +204,13 @@ private:
         bool HasCallCard(const QByteArray& key) const override;
         QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
         QByteArrayList callCardKeys() const override;
+        bool takeChanged();
 
     private:
+        void change(const QByteArray& key, const std::function<void(CallCardOperations&)>& operation);
+
         const TForm2& m_console;
+        bool m_changed = false;
     };
 
     AttachedCallCards m_cards{*this};
@@ -227,7 +227,6 @@ private:
     ManagerSessionWatch m_watch;
     LiveChannelList m_liveChannels;
     HostLookup* m_hostLookup;
-    int m_handOverDepth = 0;
     QByteArray m_sessionCardSda; // what the session's card says
     bool m_loggedIn = false;     // the manager accepted this session's login
     bool m_md5LoginAwaitsChallenge = false;

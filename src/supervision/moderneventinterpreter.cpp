@@ -2,8 +2,6 @@
 
 #include "supervision/managermessages.h"
 
-#include <QScopeGuard>
-
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -106,10 +104,6 @@ void ModernEventInterpreter::interpret(QByteArrayView text)
     m_extension = m_extensionSource();
     read(std::string_view(text.data(), std::size_t(text.size())));
     keepOpenMessage();
-    if (m_running)
-        return;
-    m_running = true;
-    const auto stop = qScopeGuard([this] { m_running = false; });
     while (!m_steps.empty()) {
         const Step step = std::move(m_steps.front());
         m_steps.pop_front();

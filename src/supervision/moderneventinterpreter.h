@@ -83,9 +83,9 @@ private:
     };
 
     // What an ended message asks of the cards. The steps of a hand-over are
-    // carried out once it is read whole, in the order of the stream: they run
-    // the event loop, and a run nested in one of them only reads its text and
-    // queues its steps behind the ones still waiting.
+    // carried out once it is read whole, in the order of the stream: a run
+    // entered again from one of them queues its steps behind the ones still
+    // waiting.
     struct Step
     {
         enum Kind
@@ -124,7 +124,6 @@ private:
     bool m_skippingLine = false; // inside a line longer than ManagerMessages::MaxLineLength
     bool m_afterCr = false;      // the last hand-over ended with a CR
     std::deque<Step> m_steps;
-    bool m_running = false; // a run is carrying out the queued steps
-    RecentKeys m_answered;  // calls whose card was answered and agenda opened
-    RecentKeys m_hungUp;    // calls that ended: they never get a card again
+    RecentKeys m_answered; // calls whose card was answered and agenda opened
+    RecentKeys m_hungUp;   // calls that ended: they never get a card again
 };

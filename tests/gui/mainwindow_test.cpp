@@ -1,8 +1,8 @@
-#include "gui/corvalineapplication.h"
-#include "gui/desktopintegration.h"
 #include "appwindowsfixture.h"
 #include "gui/callcard.h"
 #include "gui/callhistorywindow.h"
+#include "gui/corvalineapplication.h"
+#include "gui/desktopintegration.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -501,6 +501,20 @@ TEST_F(MainWindowTest, HangupDeliveredWhileItsRingingCardIsCreated_LeavesNoCard)
         EXPECT_FALSE(form1->HasCallCard("77.5")) << qPrintable(mode);
         EXPECT_EQ(form1->CallCardCount(), 0) << qPrintable(mode);
     }
+}
+
+TEST_F(MainWindowTest, PendingEvents_RunOnceTheReceivedTextIsHandledWhole_NotWhileACardComes)
+{
+    // Two calls ring and the first is hung up, in one piece of received text.
+    const QByteArray text = "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\nUniqueid: 1\r\n\r\n"
+                            "Event: Newstate\r\nChannel: SIP/100-2\r\nChannelState: 5\r\nUniqueid: 2\r\n\r\n"
+                            "Event: Hangup\r\nChannel: SIP/100-1\r\nUniqueid: 1\r\n\r\n";
+    form2->poste_as->setText(QStringLiteral("100"));
+    control<QComboBox>(form2, "mode_as")->setCurrentText(QStringLiteral("Moderne"));
+    QByteArrayList keysSeen{"not run"};
+    QTimer::singleShot(0, form1, [&] { keysSeen = form1->callCardKeys(); });
+    form2->TnCnxDataAvailable(nullptr, text.constData(), text.size());
+    EXPECT_EQ(keysSeen, QByteArrayList{"2"});
 }
 
 TEST_F(MainWindowTest, ExtensionField_FollowsIntoTheConsole)
