@@ -19,6 +19,7 @@ DesktopIntegration::DesktopIntegration(TForm1* main, TForm2* console, TForm3* ag
     connect(main, &TForm1::CallCardAdded, this, &DesktopIntegration::callAdded);
     connect(main, &TForm1::CallCardAnswered, this, &DesktopIntegration::callAnswered);
     connect(main, &TForm1::CallCardRemoved, this, &DesktopIntegration::callRemoved);
+    connect(main, &TForm1::CallCardUpdated, this, [this](const CallCardInfo& call) { m_tracker.cardUpdated(call); });
     connect(main, &TForm1::HistoryRequested, this, &DesktopIntegration::showHistory);
     connect(console, &TForm2::SessionStateChanged, this, &DesktopIntegration::sessionStateChanged);
     if (QSystemTrayIcon::isSystemTrayAvailable())

@@ -279,6 +279,17 @@ void TForm1::RemoveCallCard(const QByteArray& key)
     TrimProcessMemory();
 }
 
+void TForm1::UpdateCallCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                            const QByteArray& channel)
+{
+    if (!m_cardList.updateCard(key, number, sda, channel))
+        return;
+    if (TFrame4* card = findCallCard(key))
+        card->showParty(number, sda, channel);
+    if (key != TFrame4::DisconnectionKey)
+        emit CallCardUpdated(TFrame4::describe(m_agenda, number, sda, key, m_cardList.find(key)->createdAnswered));
+}
+
 bool TForm1::HasCallCard(const QByteArray& key) const
 {
     return m_cardList.HasCallCard(key);

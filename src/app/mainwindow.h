@@ -66,6 +66,8 @@ public:
     void MarkCardAnswered(const QByteArray& key);
     void OpenCallerAgenda(const QByteArray& key) override;
     void RemoveCallCard(const QByteArray& key) override;
+    void UpdateCallCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                        const QByteArray& channel) override;
     bool HasCallCard(const QByteArray& key) const override;
     QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
     QByteArrayList callCardKeys() const override;
@@ -114,6 +116,8 @@ signals:
     void CallCardAdded(const CallCardInfo& call);
     void CallCardAnswered(const QByteArray& key);
     void CallCardRemoved(const QByteArray& key);
+    // The PBX named the other party of a call anew.
+    void CallCardUpdated(const CallCardInfo& call);
 
     // "Historique": the list of the last calls is asked for.
     void HistoryRequested();

@@ -80,21 +80,9 @@ TFrame4::~TFrame4() = default;
 void TFrame4::prepare(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& key,
                       const QByteArray& channelText, bool answered)
 {
-    const CallCardInfo call = describe(m_agenda, numberText, sdaText, key, answered);
-    const bool known = !call.callerName.isEmpty();
-    const QByteArray caller = known ? call.callerName : numberText;
-    const QByteArray lineLabel = call.lineLabel;
-    m_callerName = call.callerName;
-    m_lineLabel = lineLabel;
-
     Hint = key;
     ui->id->setText(text(key));
-    ui->sda->setText(text(sdaText));
-    ui->number->setText(text(numberText));
-    ui->channel->setText(text(channelText));
-    // The blank after the colon differs between ringing and answered cards; both
-    // spellings are what users have always seen.
-    N3->setText((answered ? QStringLiteral("Poste : ") : QStringLiteral("Poste :")) + text(channelText));
+    m_createdAnswered = answered;
     N4->setText(QStringLiteral("Appel : ") + text(key));
     StartTime = QDateTime::currentDateTime();
     if (m_agenda->num_temps->isChecked()) {
@@ -106,16 +94,32 @@ void TFrame4::prepare(const QByteArray& numberText, const QByteArray& sdaText, c
         ui->SpeedButton1->hide();
         ui->SpeedButton4->setEnabled(false);
     }
-    if (known) {
-        ui->SpeedButton2->show();
-        ui->SpeedButton2->setToolTip(text(caller));
-    }
-    if (m_agenda->num_app->isChecked())
-        ui->SpeedButton4->setText(text(caller) + QStringLiteral(" / ") + text(lineLabel));
-    else
-        ui->SpeedButton4->setText(text(lineLabel));
+    showParty(numberText, sdaText, channelText);
     if (answered)
         markAnswered();
+}
+
+void TFrame4::showParty(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& channelText)
+{
+    const CallCardInfo call = describe(m_agenda, numberText, sdaText, Hint, m_createdAnswered);
+    const bool known = !call.callerName.isEmpty();
+    const QByteArray caller = known ? call.callerName : numberText;
+    m_callerName = call.callerName;
+    m_lineLabel = call.lineLabel;
+
+    ui->sda->setText(text(sdaText));
+    ui->number->setText(text(numberText));
+    ui->channel->setText(text(channelText));
+    // The blank after the colon differs between ringing and answered cards; both
+    // spellings are what users have always seen.
+    N3->setText((m_createdAnswered ? QStringLiteral("Poste : ") : QStringLiteral("Poste :")) + text(channelText));
+    ui->SpeedButton2->setVisible(known);
+    if (known)
+        ui->SpeedButton2->setToolTip(text(caller));
+    if (m_agenda->num_app->isChecked())
+        ui->SpeedButton4->setText(text(caller) + QStringLiteral(" / ") + text(m_lineLabel));
+    else
+        ui->SpeedButton4->setText(text(m_lineLabel));
     ui->SpeedButton1->setToolTip(text(channelText));
 }
 

@@ -56,6 +56,9 @@ public:
     // gave (CP1252 bytes).
     void prepare(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& key,
                  const QByteArray& channelText, bool answered);
+    // The PBX named the other party anew: the caption, the name-list lookups
+    // and the channel follow; the key, the state and the talk time stay.
+    void showParty(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& channelText);
     // The talk time counts from start: the call's arrival, when the card
     // comes on screen after it.
     void countFrom(const QDateTime& start);
@@ -109,4 +112,5 @@ private:
     CallCardOperations* m_list;
     QByteArray m_callerName;
     QByteArray m_lineLabel;
+    bool m_createdAnswered = false;
 };

@@ -35,6 +35,8 @@ public:
                            const QByteArray& channel) override;
     void OpenCallerAgenda(const QByteArray& key) override;
     void RemoveCallCard(const QByteArray& key) override;
+    void UpdateCallCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                        const QByteArray& channel) override;
 
     bool HasCallCard(const QByteArray& key) const override;
     QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
@@ -49,8 +51,11 @@ public:
                  bool answered);
     bool markAnswered(const QByteArray& key);
     bool removeCard(const QByteArray& key);
+    bool updateCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda, const QByteArray& channel);
 
 private:
+    void forgetChannel(const QByteArray& channel, const QByteArray& key);
+
     std::list<CallCard> m_cards;
     QHash<QByteArray, std::list<CallCard>::iterator> m_byKey;
     // The keys of the cards of each channel, oldest first (nearly always one).

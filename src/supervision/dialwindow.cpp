@@ -77,8 +77,13 @@ void TForm5::Button1Click()
                                   .header("CallerId", extension)
                                   .header("Async", "yes")
                                   .text();
-    if (!Console->sendAction(action))
+    if (!Console->sendAction(action)) {
         ShowMessage(QStringLiteral("Erreur sur appel ") + Edit1->text());
+        return;
+    }
+    // The PBX rings the phone with its own number: the card shows the number
+    // called until the far end is named.
+    Console->callPlaced(bytes(Edit1));
 }
 
 void TForm5::Button3Click()

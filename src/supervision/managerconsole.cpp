@@ -441,6 +441,11 @@ QByteArray TForm2::phoneChannel() const
     return technology + '/' + field(poste_as);
 }
 
+void TForm2::callPlaced(const QByteArray& number)
+{
+    m_modern->expectPlacedCall(number);
+}
+
 bool TForm2::blindTransferAvailable() const
 {
     return isModernMode() && m_managerVersion >= 2;
@@ -553,6 +558,13 @@ void TForm2::AttachedCallCards::RemoveCallCard(const QByteArray& key)
 {
     if (m_console.CallCards)
         m_console.CallCards->RemoveCallCard(key);
+}
+
+void TForm2::AttachedCallCards::UpdateCallCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                                               const QByteArray& channel)
+{
+    if (m_console.CallCards)
+        m_console.CallCards->UpdateCallCard(key, number, sda, channel);
 }
 
 bool TForm2::AttachedCallCards::HasCallCard(const QByteArray& key) const

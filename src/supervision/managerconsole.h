@@ -132,6 +132,8 @@ public:
     QByteArray managerChannel(const QByteArray& cardChannel) const;
     // The user's own phone, for placing a call.
     QByteArray phoneChannel() const;
+    // The dial window has asked the PBX to ring the phone for a call to number.
+    void callPlaced(const QByteArray& number);
     // A transfer hands the caller on with BlindTransfer: modern mode, on a
     // manager whose banner announces version 2 or later (Asterisk 12 and up).
     bool blindTransferAvailable() const;
@@ -202,6 +204,8 @@ private:
                                const QByteArray& channel) override;
         void OpenCallerAgenda(const QByteArray& key) override;
         void RemoveCallCard(const QByteArray& key) override;
+        void UpdateCallCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                            const QByteArray& channel) override;
         bool HasCallCard(const QByteArray& key) const override;
         QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
         QByteArrayList callCardKeys() const override;
