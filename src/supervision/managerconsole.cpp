@@ -104,6 +104,11 @@ TForm2::TForm2(QWidget* parent)
     };
     m_classic = std::make_unique<ManagerEventInterpreter>(m_cards, extension, challenge);
     m_modern = std::make_unique<ModernEventInterpreter>(m_cards, extension, challenge);
+    // A new extension's events are asked for on a filtered session too.
+    connect(poste_as, &QLineEdit::editingFinished, this, [this] {
+        if (isModernMode() && isLoggedIn())
+            sendToManager(m_eventFilter.actionsText(field(poste_as)));
+    });
     // What the other mode left half read means nothing to this one.
     connect(ui->mode_as, &QComboBox::currentIndexChanged, this, [this] { m_modern->reset(); });
 
@@ -146,6 +151,7 @@ void TForm2::ConnectButtonClick()
     m_managerVersion = 0;
     m_watch.reset();
     m_liveChannels.reset();
+    m_eventFilter.reset();
     m_loggedIn = false;
     m_md5LoginAwaitsChallenge = false;
     const QByteArray host = field(ui->HostEdit_as);
@@ -281,6 +287,8 @@ void TForm2::loginAccepted()
     cardKeys.removeAll(TFrame4::DisconnectionKey);
     m_liveChannels.requested(cardKeys);
     sendToManager(LiveChannelList::actionText());
+    if (isModernMode())
+        sendToManager(m_eventFilter.actionsText(field(poste_as)));
 }
 
 void TForm2::removeEndedCalls(const QByteArrayList& keys)
@@ -494,6 +502,8 @@ void TForm2::handOver(const QByteArray& text)
     case ManagerSessionWatch::LoginAnswer::None:
         break;
     }
+    if (const QByteArray callEvents = m_eventFilter.read(text); !callEvents.isEmpty())
+        sendToManager(callEvents);
     // Read before the interpretation runs the event loop: a nested hand-over
     // holds later text.
     const QByteArrayList endedCalls = m_liveChannels.read(text) ? m_liveChannels.endedKeys() : QByteArrayList();

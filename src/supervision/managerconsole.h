@@ -3,6 +3,7 @@
 #include "supervision/callcardoperations.h"
 #include "supervision/journal.h"
 #include "supervision/livechannellist.h"
+#include "supervision/managereventfilter.h"
 #include "supervision/managerlogin.h"
 #include "supervision/managermessageassembler.h"
 #include "supervision/managersessionstate.h"
@@ -227,6 +228,7 @@ private:
     int m_managerVersion = 0;
     ManagerSessionWatch m_watch;
     LiveChannelList m_liveChannels;
+    ManagerEventFilter m_eventFilter; // modern mode: the phone's own events only
     HostLookup* m_hostLookup;
     int m_handOverDepth = 0;
     QByteArray m_sessionCardSda; // what the session's card says
