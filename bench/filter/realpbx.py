@@ -44,121 +44,50 @@ def unpacked(version, into):
     return prefix
 
 
-ANSWERING_PHONE = """<?xml version="1.0" encoding="ISO-8859-1" ?>
-<scenario name="answering phone">
-  <recv request="INVITE" crlf="true"/>
-  <send><![CDATA[
-SIP/2.0 180 Ringing
-[last_Via:]
-[last_From:]
-[last_To:];tag=[pid]SIPpTag01[call_number]
-[last_Call-ID:]
-[last_CSeq:]
-Contact: <sip:[local_ip]:[local_port];transport=[transport]>
-Content-Length: 0
+def response(status, new_dialog=True, cseq="[last_CSeq:]", sdp_version=None, retransmit=False):
+    """One <send> of a sipp phone: a response to the last request, with an
+    SDP offer of PCMU when sdp_version is given."""
+    to_tag = ";tag=[pid]SIPpTag01[call_number]" if new_dialog else ""
+    lines = [f"SIP/2.0 {status}", "[last_Via:]", "[last_From:]", f"[last_To:]{to_tag}", "[last_Call-ID:]", cseq]
+    if sdp_version is not None or status.startswith("180"):
+        lines.append("Contact: <sip:[local_ip]:[local_port];transport=[transport]>")
+    if sdp_version is None:
+        lines += ["Content-Length: 0", ""]
+    else:
+        lines += ["Content-Type: application/sdp", "Content-Length: [len]", "", "v=0",
+                  f"o=user1 53655765 {sdp_version} IN IP[local_ip_type] [local_ip]", "s=-",
+                  "c=IN IP[media_ip_type] [media_ip]", "t=0 0", "m=audio [media_port] RTP/AVP 0",
+                  "a=rtpmap:0 PCMU/8000", ""]
+    attributes = ' retrans="500"' if retransmit else ""
+    return f"  <send{attributes}><![CDATA[\n" + "\n".join(lines) + "\n]]></send>\n"
 
-]]></send>
-  <pause milliseconds="{ring_ms}"/>
-  <send retrans="500"><![CDATA[
-SIP/2.0 200 OK
-[last_Via:]
-[last_From:]
-[last_To:];tag=[pid]SIPpTag01[call_number]
-[last_Call-ID:]
-[last_CSeq:]
-Contact: <sip:[local_ip]:[local_port];transport=[transport]>
-Content-Type: application/sdp
-Content-Length: [len]
 
-v=0
-o=user1 53655765 2353687637 IN IP[local_ip_type] [local_ip]
-s=-
-c=IN IP[media_ip_type] [media_ip]
-t=0 0
-m=audio [media_port] RTP/AVP 0
-a=rtpmap:0 PCMU/8000
+def scenario(name, body):
+    return f'<?xml version="1.0" encoding="ISO-8859-1" ?>\n<scenario name="{name}">\n{body}</scenario>\n'
 
-]]></send>
-  <recv request="ACK" crlf="true"/>
-  <!-- Asterisk may offer the media again during the call. -->
-  <label id="talk"/>
-  <recv request="INVITE" optional="true" next="again"/>
-  <recv request="BYE" next="end"/>
-  <label id="again"/>
-  <send retrans="500"><![CDATA[
-SIP/2.0 200 OK
-[last_Via:]
-[last_From:]
-[last_To:]
-[last_Call-ID:]
-[last_CSeq:]
-Contact: <sip:[local_ip]:[local_port];transport=[transport]>
-Content-Type: application/sdp
-Content-Length: [len]
 
-v=0
-o=user1 53655765 2353687638 IN IP[local_ip_type] [local_ip]
-s=-
-c=IN IP[media_ip_type] [media_ip]
-t=0 0
-m=audio [media_port] RTP/AVP 0
-a=rtpmap:0 PCMU/8000
+def answering_phone(ring_ms):
+    return scenario("answering phone",
+                    '  <recv request="INVITE" crlf="true"/>\n' + response("180 Ringing") +
+                    f'  <pause milliseconds="{ring_ms}"/>\n' +
+                    response("200 OK", sdp_version=2353687637, retransmit=True) +
+                    '  <recv request="ACK" crlf="true"/>\n'
+                    "  <!-- Asterisk may offer the media again during the call. -->\n"
+                    '  <label id="talk"/>\n'
+                    '  <recv request="INVITE" optional="true" next="again"/>\n'
+                    '  <recv request="BYE" next="end"/>\n'
+                    '  <label id="again"/>\n' +
+                    response("200 OK", new_dialog=False, sdp_version=2353687638, retransmit=True) +
+                    '  <recv request="ACK" next="talk"/>\n'
+                    '  <label id="end"/>\n' + response("200 OK", new_dialog=False))
 
-]]></send>
-  <recv request="ACK" next="talk"/>
-  <label id="end"/>
-  <send><![CDATA[
-SIP/2.0 200 OK
-[last_Via:]
-[last_From:]
-[last_To:]
-[last_Call-ID:]
-[last_CSeq:]
-Content-Length: 0
-
-]]></send>
-</scenario>
-"""
 
 # Rings until the call is taken elsewhere or given up.
-RINGING_PHONE = """<?xml version="1.0" encoding="ISO-8859-1" ?>
-<scenario name="ringing phone">
-  <recv request="INVITE" crlf="true"/>
-  <send><![CDATA[
-SIP/2.0 180 Ringing
-[last_Via:]
-[last_From:]
-[last_To:];tag=[pid]SIPpTag01[call_number]
-[last_Call-ID:]
-[last_CSeq:]
-Contact: <sip:[local_ip]:[local_port];transport=[transport]>
-Content-Length: 0
-
-]]></send>
-  <recv request="CANCEL"/>
-  <send><![CDATA[
-SIP/2.0 200 OK
-[last_Via:]
-[last_From:]
-[last_To:];tag=[pid]SIPpTag01[call_number]
-[last_Call-ID:]
-[last_CSeq:]
-Content-Length: 0
-
-]]></send>
-  <send><![CDATA[
-SIP/2.0 487 Request Terminated
-[last_Via:]
-[last_From:]
-[last_To:];tag=[pid]SIPpTag01[call_number]
-[last_Call-ID:]
-CSeq: [cseq] INVITE
-Content-Length: 0
-
-]]></send>
-  <recv request="ACK"/>
-</scenario>
-"""
+RINGING_PHONE = scenario("ringing phone",
+                         '  <recv request="INVITE" crlf="true"/>\n' + response("180 Ringing") +
+                         '  <recv request="CANCEL"/>\n' + response("200 OK") +
+                         response("487 Request Terminated", cseq="CSeq: [cseq] INVITE") +
+                         '  <recv request="ACK"/>\n')
 
 
 class Phone:
@@ -319,10 +248,7 @@ class Pbx:
     def start_phone(self, phone):
         scenario = os.path.join(self.work, f"phone-{phone.extension}-{phone.port}.xml")
         with open(scenario, "w") as out:
-            if phone.behaviour == "answer":
-                out.write(ANSWERING_PHONE.replace("{ring_ms}", str(phone.ring_ms)))
-            else:
-                out.write(RINGING_PHONE)
+            out.write(answering_phone(phone.ring_ms) if phone.behaviour == "answer" else RINGING_PHONE)
         phone.process = subprocess.Popen(
             ["sipp", "-sf", scenario, "-i", "127.0.0.1", "-p", str(phone.port), "-ci", "127.0.0.1",
              "-cp", str(free_port(socket.SOCK_DGRAM)), "-mp", str(free_port(socket.SOCK_DGRAM)),
