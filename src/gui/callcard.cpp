@@ -106,10 +106,9 @@ void TFrame4::draw(const CallCard& call)
         ui->SpeedButton1->hide();
         ui->SpeedButton4->setEnabled(false);
     }
-    if (known) {
-        ui->SpeedButton2->show();
+    ui->SpeedButton2->setVisible(known);
+    if (known)
         ui->SpeedButton2->setToolTip(DisplayText::toDisplay(caller));
-    }
     if (m_agenda->num_app->isChecked())
         ui->SpeedButton4->setText(DisplayText::toDisplay(caller) + QStringLiteral(" / ") +
                                   DisplayText::toDisplay(call.lineLabel));

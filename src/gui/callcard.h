@@ -55,7 +55,7 @@ public:
     // name lists, from the texts the manager gave (CP1252 bytes).
     void prepare(const QByteArray& numberText, const QByteArray& sdaText, const QByteArray& key,
                  const QByteArray& channelText, bool answered);
-    // Fills a new card from the card list's call: the captions, the pop-up
+    // Fills the card from the card list's call, when it comes and again when the
     // lines, the talk-time counter (from the call's arrival) and the state icon.
     void draw(const CallCard& call);
     // The call is answered: the state icon shows its answered look.

@@ -20,6 +20,8 @@ DesktopIntegration::DesktopIntegration(TForm1* main, TForm2* console, TForm3* ag
     connect(&cards, &CallCardList::cardAdded, this, &DesktopIntegration::callAdded);
     connect(&cards, &CallCardList::cardAnswered, this, &DesktopIntegration::callAnswered);
     connect(&cards, &CallCardList::cardRemoved, this, &DesktopIntegration::callRemoved);
+    connect(&cards, &CallCardList::cardUpdated, this,
+            [this](const CallCard& card) { m_tracker.cardUpdated(card.info()); });
     connect(main, &TForm1::HistoryRequested, this, &DesktopIntegration::showHistory);
     connect(console, &TForm2::SessionStateChanged, this, &DesktopIntegration::sessionStateChanged);
     if (QSystemTrayIcon::isSystemTrayAvailable())

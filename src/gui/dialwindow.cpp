@@ -1,9 +1,9 @@
 #include "gui/dialwindow.h"
 
 #include "config/cp1252.h"
+#include "gui/managerconsole.h"
 #include "gui/messagebox.h"
 #include "supervision/manageraction.h"
-#include "gui/managerconsole.h"
 #include "ui_dialwindow.h"
 
 #include <QCloseEvent>
@@ -77,8 +77,13 @@ void TForm5::Button1Click()
                                   .header("CallerId", extension)
                                   .header("Async", "yes")
                                   .text();
-    if (!Console->sendAction(action))
+    if (!Console->sendAction(action)) {
         ShowMessage(tr("Erreur sur appel ") + Edit1->text());
+        return;
+    }
+    // The PBX rings the phone with its own number: the card shows the number
+    // called until the far end is named.
+    Console->callPlaced(bytes(Edit1));
 }
 
 void TForm5::Button3Click()

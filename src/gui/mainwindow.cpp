@@ -56,6 +56,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::T
     connect(&m_cardList, &CallCardList::cardAdded, this, &TForm1::cardAdded);
     connect(&m_cardList, &CallCardList::cardAnswered, this, &TForm1::cardAnswered);
     connect(&m_cardList, &CallCardList::cardRemoved, this, &TForm1::cardRemoved);
+    connect(&m_cardList, &CallCardList::cardUpdated, this, &TForm1::cardUpdated);
 
     // Nothing on this window is written (no control name holds an underscore),
     // but its component is the one that saves every window when it closes.
@@ -138,6 +139,12 @@ void TForm1::RemoveCallCard(const QByteArray& key)
     m_cardList.RemoveCallCard(key);
 }
 
+void TForm1::UpdateCallCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                            const QByteArray& channel)
+{
+    m_cardList.UpdateCallCard(key, number, sda, channel);
+}
+
 void TForm1::cardAdded(const CallCard& call)
 {
     // The session's card always comes on screen: it tells why no call shows.
@@ -172,6 +179,12 @@ void TForm1::cardRemoved(const QByteArray& key)
     }
     showMoreCallsLine();
     TrimProcessMemory();
+}
+
+void TForm1::cardUpdated(const CallCard& call)
+{
+    if (TFrame4* card = m_shownCards.value(call.key))
+        card->draw(call);
 }
 
 void TForm1::drawCard(const CallCard& call)

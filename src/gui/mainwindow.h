@@ -65,6 +65,8 @@ public:
     void MarkCardAnswered(const QByteArray& key);
     void OpenCallerAgenda(const QByteArray& key) override;
     void RemoveCallCard(const QByteArray& key) override;
+    void UpdateCallCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                        const QByteArray& channel) override;
     bool HasCallCard(const QByteArray& key) const override { return m_cardList.HasCallCard(key); }
     QByteArray callCardKeyForChannel(const QByteArray& channel) const override
     {
@@ -127,6 +129,7 @@ private:
     void cardAdded(const CallCard& call);
     void cardAnswered(const QByteArray& key);
     void cardRemoved(const QByteArray& key);
+    void cardUpdated(const CallCard& call);
     void drawCard(const CallCard& call);
     bool roomOnScreen() const;
     void showFirstWaitingCard();

@@ -100,6 +100,11 @@ TForm2::TForm2(QWidget* parent)
     };
     m_classic = std::make_unique<ManagerEventInterpreter>(m_cards, extension, challenge);
     m_modern = std::make_unique<ModernEventInterpreter>(m_cards, extension, challenge);
+    // A new extension's events are asked for on a filtered session too.
+    connect(poste_as, &QLineEdit::editingFinished, this, [this] {
+        if (isModernMode() && isLoggedIn())
+            sendToManager(m_eventFilter.actionsText(field(poste_as)));
+    });
     // What the other mode left half read means nothing to this one.
     connect(ui->mode_as, &QComboBox::currentIndexChanged, this, [this] {
         m_modern->reset();
@@ -146,6 +151,7 @@ void TForm2::ConnectButtonClick()
     m_managerVersion = 0;
     m_watch.reset();
     m_liveChannels.reset();
+    m_eventFilter.reset();
     m_loggedIn = false;
     m_md5LoginAwaitsChallenge = false;
     const QByteArray host = field(ui->HostEdit_as);
@@ -280,6 +286,8 @@ void TForm2::loginAccepted()
     cardKeys.removeAll(TFrame4::DisconnectionKey);
     m_liveChannels.requested(cardKeys);
     sendToManager(LiveChannelList::actionText());
+    if (isModernMode())
+        sendToManager(m_eventFilter.actionsText(field(poste_as)));
 }
 
 void TForm2::removeEndedCalls(const QByteArrayList& keys)
@@ -445,6 +453,11 @@ QByteArray TForm2::phoneChannel() const
     return technology + '/' + field(poste_as);
 }
 
+void TForm2::callPlaced(const QByteArray& number)
+{
+    m_modern->expectPlacedCall(number);
+}
+
 bool TForm2::blindTransferAvailable() const
 {
     return isModernMode() && m_managerVersion >= 2;
@@ -486,6 +499,8 @@ void TForm2::handOver(const QByteArray& text)
     case ManagerSessionWatch::LoginAnswer::None:
         break;
     }
+    if (const QByteArray callEvents = m_eventFilter.read(text); !callEvents.isEmpty())
+        sendToManager(callEvents);
     const QByteArrayList endedCalls = m_liveChannels.read(text) ? m_liveChannels.endedKeys() : QByteArrayList();
     MemoAddLines(ui->DisplayMemo, text);
     removeEndedCalls(endedCalls);
@@ -565,6 +580,13 @@ void TForm2::AttachedCallCards::change(const QByteArray& key, const std::functio
 bool TForm2::AttachedCallCards::takeChanged()
 {
     return std::exchange(m_changed, false);
+}
+
+void TForm2::AttachedCallCards::UpdateCallCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                                               const QByteArray& channel)
+{
+    if (m_console.CallCards)
+        m_console.CallCards->UpdateCallCard(key, number, sda, channel);
 }
 
 bool TForm2::AttachedCallCards::HasCallCard(const QByteArray& key) const

@@ -3,6 +3,7 @@
 #include "supervision/callcardoperations.h"
 #include "supervision/journal.h"
 #include "supervision/livechannellist.h"
+#include "supervision/managereventfilter.h"
 #include "supervision/managerlogin.h"
 #include "supervision/managermessageassembler.h"
 #include "supervision/managersessionstate.h"
@@ -131,6 +132,8 @@ public:
     QByteArray managerChannel(const QByteArray& cardChannel) const;
     // The user's own phone, for placing a call.
     QByteArray phoneChannel() const;
+    // The dial window has asked the PBX to ring the phone for a call to number.
+    void callPlaced(const QByteArray& number);
     // A transfer hands the caller on with BlindTransfer: modern mode, on a
     // manager whose banner announces version 2 or later (Asterisk 12 and up).
     bool blindTransferAvailable() const;
@@ -201,6 +204,8 @@ private:
                                const QByteArray& channel) override;
         void OpenCallerAgenda(const QByteArray& key) override;
         void RemoveCallCard(const QByteArray& key) override;
+        void UpdateCallCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                            const QByteArray& channel) override;
         bool HasCallCard(const QByteArray& key) const override;
         QByteArray callCardKeyForChannel(const QByteArray& channel) const override;
         QByteArrayList callCardKeys() const override;
@@ -226,6 +231,7 @@ private:
     int m_managerVersion = 0;
     ManagerSessionWatch m_watch;
     LiveChannelList m_liveChannels;
+    ManagerEventFilter m_eventFilter; // modern mode: the phone's own events only
     HostLookup* m_hostLookup;
     QByteArray m_sessionCardSda; // what the session's card says
     bool m_loggedIn = false;     // the manager accepted this session's login

@@ -86,16 +86,43 @@ bool CallCardList::removeCard(const QByteArray& key)
     if (it == m_byKey.constEnd())
         return false;
     const auto card = *it;
-    const auto channel = m_keysByChannel.find(card->channel);
-    channel->removeOne(key);
-    if (channel->isEmpty())
-        m_keysByChannel.erase(channel);
+    forgetChannel(card->channel, key);
     // The key may be the card's own, which goes now.
     const QByteArray removed = key;
     m_byKey.erase(it);
     m_cards.erase(card);
     emit cardRemoved(removed);
     return true;
+}
+
+bool CallCardList::updateCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                              const QByteArray& channel)
+{
+    const auto it = m_byKey.constFind(key);
+    if (it == m_byKey.constEnd())
+        return false;
+    CallCard& card = **it;
+    if (card.number == number && card.sda == sda && card.channel == channel)
+        return false;
+    if (card.channel != channel) {
+        forgetChannel(card.channel, key);
+        m_keysByChannel[channel].append(key);
+    }
+    card.number = number;
+    card.sda = sda;
+    card.channel = channel;
+    if (m_lineLabels && m_callerNames)
+        card.takeNamesFrom(*m_lineLabels, *m_callerNames);
+    emit cardUpdated(card);
+    return true;
+}
+
+void CallCardList::forgetChannel(const QByteArray& channel, const QByteArray& key)
+{
+    const auto keys = m_keysByChannel.find(channel);
+    keys->removeOne(key);
+    if (keys->isEmpty())
+        m_keysByChannel.erase(keys);
 }
 
 void CallCardList::AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
@@ -119,4 +146,10 @@ void CallCardList::OpenCallerAgenda(const QByteArray& key)
 void CallCardList::RemoveCallCard(const QByteArray& key)
 {
     removeCard(key);
+}
+
+void CallCardList::UpdateCallCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                                  const QByteArray& channel)
+{
+    updateCard(key, number, sda, channel);
 }

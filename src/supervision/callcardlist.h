@@ -62,6 +62,8 @@ public:
                            const QByteArray& channel) override;
     void OpenCallerAgenda(const QByteArray& key) override;
     void RemoveCallCard(const QByteArray& key) override;
+    void UpdateCallCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                        const QByteArray& channel) override;
 
     bool HasCallCard(const QByteArray& key) const override;
     QByteArrayList callCardKeys() const override;
@@ -77,14 +79,20 @@ public:
                  bool answered);
     bool markAnswered(const QByteArray& key);
     bool removeCard(const QByteArray& key);
+    bool updateCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda, const QByteArray& channel);
 
 signals:
     void cardAdded(const CallCard& card);
     void cardAnswered(const QByteArray& key);
     // The card is out of the list already.
     void cardRemoved(const QByteArray& key);
+    // The PBX named the other party anew: number, SDA, channel and the names
+    // the lists give them; the key, the state and the arrival stay.
+    void cardUpdated(const CallCard& card);
 
 private:
+    void forgetChannel(const QByteArray& channel, const QByteArray& key);
+
     std::list<CallCard> m_cards;
     QHash<QByteArray, std::list<CallCard>::iterator> m_byKey;
     // The keys of the cards of each channel, oldest first (nearly always one).

@@ -54,6 +54,30 @@ TEST_F(CallCardTest, UnknownCallerOnUnlabelledLine_ShowsRawTextsWithoutClientBut
               QStringLiteral("0149999999"));
 }
 
+TEST_F(CallCardTest, PartyNamedAnew_DrawnAgain_CaptionAndChannelFollow_KeyAndTalkTimeStay)
+{
+    agenda->num_app->setChecked(true);
+    const auto frame = card("201", "", "k1", "PJSIP/100-1");
+    frame->markAnswered();
+    const QDateTime start = frame->StartTime;
+    const auto drawParty = [&](const QByteArray& number, const QByteArray& sda) {
+        CallCard party{"k1", number, sda, "PJSIP/100-2", {}, {}, true, false, start};
+        party.takeNamesFrom(agenda->ValueListEditor1, agenda->ValueListEditor2);
+        frame->draw(party);
+    };
+    drawParty("0601020304", "0140000000");
+    EXPECT_EQ(control<QPushButton>(frame.get(), "SpeedButton4")->text(), QStringLiteral("Dupont / Accueil"));
+    EXPECT_TRUE(control<QToolButton>(frame.get(), "SpeedButton2")->isVisibleTo(frame.get()));
+    EXPECT_EQ(frame->numberValue(), "0601020304");
+    EXPECT_EQ(frame->channelValue(), "PJSIP/100-2");
+    EXPECT_EQ(frame->N3->text(), QStringLiteral("Poste :PJSIP/100-2"));
+    EXPECT_EQ(frame->Hint, "k1");
+    EXPECT_TRUE(frame->isAnswered());
+    EXPECT_EQ(frame->StartTime, start);
+    drawParty("0299887766", "");
+    EXPECT_FALSE(control<QToolButton>(frame.get(), "SpeedButton2")->isVisibleTo(frame.get()));
+}
+
 TEST_F(CallCardTest, LookupsIgnoreLetterCaseOfTheKeys)
 {
     agenda->ValueListEditor2.load(QByteArrayLiteral("abc=Martin\r\n"));
