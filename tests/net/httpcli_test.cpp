@@ -6,9 +6,11 @@
 #include "net/httpcli.h"
 #include "net/quitrequest.h"
 #include "net/winsockerror.h"
+#include "net/wsocket.h"
 #include "nginxprocess.h"
 #include "plainpeer.h"
 #include "socksproxy.h"
+#include "tlscertificates.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -185,6 +187,77 @@ INSTANTIATE_TEST_SUITE_P(
                       NginxCase{"Credentials", "/private/list.txt", "agent:s3cret@", 200, "OK", List.size()},
                       NginxCase{"NoCredentials", "/private/list.txt", "", 401, "Unauthorized", -1}),
     [](const ::testing::TestParamInfo<NginxCase>& info) { return std::string(info.param.name); });
+
+namespace {
+
+struct SecureCase
+{
+    const char* name;
+    QByteArray url; // "https:" or "http:" then the path on that server
+    bool trusted;   // the client trusts the server's authority
+    int status;
+    QByteArray reason; // part of it
+    QByteArray scheme; // of the address the document came from
+};
+
+void PrintTo(const SecureCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class HttpCliNginxTls : public ::testing::TestWithParam<SecureCase>
+{
+};
+
+} // namespace
+
+TEST_P(HttpCliNginxTls, RequestEndsAsTheServerAnsweredOverTls)
+{
+    const SecureCase& c = GetParam();
+    static const QByteArray large = LargeNameList();
+    TlsCertificates certificates;
+    ASSERT_EQ(certificates.CreateAuthority(), QString());
+    ASSERT_EQ(certificates.Issue(QStringLiteral("nginx"), TlsCertificates::SignedByAuthority,
+                                 QStringLiteral("DNS:localhost,IP:127.0.0.1")),
+              QString());
+    NginxProcess nginx;
+    ASSERT_TRUE(nginx.serve(QStringLiteral("list.txt"), List));
+    ASSERT_TRUE(nginx.serve(QStringLiteral("private/list.txt"), List));
+    ASSERT_TRUE(nginx.serve(QStringLiteral("large.txt"), large));
+    nginx.enableTls(certificates.CertificatePath(QStringLiteral("nginx")),
+                    certificates.KeyPath(QStringLiteral("nginx")));
+    ASSERT_EQ(nginx.start(), QString());
+    THttpCli client;
+    const QByteArray path = c.url.mid(c.url.indexOf(':') + 1);
+    client.URL = c.url.startsWith("https:") ? nginx.secureUrl(path) : nginx.url(path);
+    if (c.trusted)
+        client.Trust.SetCaFile(certificates.AuthorityPath());
+    const Outcome outcome = RunRequest(client, httpGET);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_TRUE(outcome.reason.contains(c.reason)) << outcome.reason.toStdString();
+    if (c.status < 400) {
+        const QByteArray& expected = path == "/large.txt" ? large : List;
+        EXPECT_TRUE(outcome.body == expected) << outcome.body.size() << " bytes of " << expected.size();
+        EXPECT_TRUE(client.CurrentLocation.startsWith(c.scheme + "://")) << client.CurrentLocation.toStdString();
+    }
+    if (!c.trusted) {
+        const QByteArray fingerprint = certificates.Fingerprint(QStringLiteral("nginx"));
+        EXPECT_TRUE(outcome.reason.contains(fingerprint)) << outcome.reason.toStdString();
+        EXPECT_EQ(client.CtrlSocket()->TlsPeerCheck().fingerprint, fingerprint);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, HttpCliNginxTls,
+    ::testing::Values(SecureCase{"ListOverHttps", "https:/list.txt", true, 200, "OK", "https"},
+                      SecureCase{"LargeListOverHttps", "https:/large.txt", true, 200, "OK", "https"},
+                      SecureCase{"RelocatedFromHttpToHttps", "http:/secure", true, 200, "OK", "https"},
+                      // The credentials of the relocation's own address would go out in clear.
+                      SecureCase{"RelocatedFromHttpsToHttpWithoutCredentials", "https:/insecure", true, 401,
+                                 "Unauthorized", "http"},
+                      SecureCase{"UnknownAuthority", "https:/list.txt", false, 404,
+                                 "TLS certificate refused (unable to get local issuer certificate)", ""}),
+    [](const ::testing::TestParamInfo<SecureCase>& info) { return std::string(info.param.name); });
 
 TEST(HttpCli, GetThroughASocks5Proxy_BringsTheDocument)
 {
