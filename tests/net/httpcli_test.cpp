@@ -557,3 +557,54 @@ INSTANTIATE_TEST_SUITE_P(
                                          QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
                                      }))),
     [](const auto& info) { return std::string(info.param.first); });
+
+struct SecureGetCase
+{
+    const char* name;
+    QStringList options; // "%authority" and "%fingerprint" stand for the server's
+    int exitCode;
+};
+
+class CorvalineGetTls : public ::testing::TestWithParam<SecureGetCase>
+{
+};
+
+TEST_P(CorvalineGetTls, FetchesOverHttpsWhatItIsToldToTrust)
+{
+    const SecureGetCase& c = GetParam();
+    TlsCertificates certificates;
+    ASSERT_EQ(certificates.CreateAuthority(), QString());
+    ASSERT_EQ(
+        certificates.Issue(QStringLiteral("nginx"), TlsCertificates::SignedByAuthority, QStringLiteral("IP:127.0.0.1")),
+        QString());
+    const QByteArray fingerprint = certificates.Fingerprint(QStringLiteral("nginx"));
+    NginxProcess nginx;
+    ASSERT_TRUE(nginx.serve(QStringLiteral("list.txt"), List));
+    nginx.enableTls(certificates.CertificatePath(QStringLiteral("nginx")),
+                    certificates.KeyPath(QStringLiteral("nginx")));
+    ASSERT_EQ(nginx.start(), QString());
+    QStringList arguments;
+    for (const QString& option : c.options)
+        arguments << (option == QStringLiteral("%authority")     ? certificates.AuthorityPath()
+                      : option == QStringLiteral("%fingerprint") ? QString::fromLatin1(fingerprint.toLower())
+                                                                 : option);
+    QProcess get;
+    get.start(QStringLiteral(CORVALINE_GET_PATH), arguments << QString::fromLatin1(nginx.secureUrl("/list.txt")));
+    ASSERT_TRUE(get.waitForFinished(30000));
+    EXPECT_EQ(get.exitCode(), c.exitCode);
+    const QByteArray statusLine = get.readAllStandardError();
+    if (c.exitCode == 0) {
+        EXPECT_EQ(get.readAllStandardOutput(), List);
+        EXPECT_EQ(statusLine, "HTTP/1.1 200 OK\n");
+    } else {
+        EXPECT_TRUE(statusLine.contains("TLS certificate refused") && statusLine.contains(fingerprint))
+            << statusLine.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Trust, CorvalineGetTls,
+    ::testing::Values(SecureGetCase{"Nothing", {}, 1},
+                      SecureGetCase{"TheAuthority", {QStringLiteral("--ca-file"), QStringLiteral("%authority")}, 0},
+                      SecureGetCase{"TheFingerprint", {QStringLiteral("--trust"), QStringLiteral("%fingerprint")}, 0}),
+    [](const ::testing::TestParamInfo<SecureGetCase>& info) { return std::string(info.param.name); });
