@@ -49,6 +49,12 @@ QString flawOfAnswer(const THttpCli& client, qsizetype received)
     return QString();
 }
 
+// An address that names no server: nothing, or the scheme alone that the field is often left with.
+bool namesNoServer(const QString& address)
+{
+    return address.isEmpty() || address == QStringLiteral("http://") || address == QStringLiteral("https://");
+}
+
 } // namespace
 
 TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TForm3>())
@@ -96,7 +102,7 @@ void TForm3::reloadNameLists()
 void TForm3::Button2Click()
 {
     const QString address = adresse_ob->text();
-    if (address.isEmpty() || address == QStringLiteral("http://"))
+    if (namesNoServer(address))
         return;
     // A list that could not be downloaded is still there as it was: it is
     // loaded all the same, so that the names show with the server down.
@@ -157,11 +163,10 @@ void TForm3::refreshAtUsersRequest()
     QString outcome;
     try {
         Button2Click();
-        outcome = adresse_ob->text().isEmpty() || adresse_ob->text() == QStringLiteral("http://")
-                      ? QStringLiteral("Pas d'adresse d'Orbanel : rien à rafraichir")
-                      : QStringLiteral("SDA : %1, annuaire : %2")
-                            .arg(ValueListEditor1.rowCount())
-                            .arg(ValueListEditor2.rowCount());
+        outcome = namesNoServer(adresse_ob->text()) ? QStringLiteral("Pas d'adresse d'Orbanel : rien à rafraichir")
+                                                    : QStringLiteral("SDA : %1, annuaire : %2")
+                                                          .arg(ValueListEditor1.rowCount())
+                                                          .arg(ValueListEditor2.rowCount());
     } catch (const EHttpException& error) {
         outcome = QStringLiteral("Erreur : ") + QString::fromUtf8(error.Message());
     }

@@ -5,7 +5,6 @@
 
 #include "net/ehttpexception.h"
 #include "net/quitrequest.h"
-#include "net/tlsengine.h"
 #include "net/urlroutines.h"
 #include "net/winsockerror.h"
 #include "net/wsocket.h"
@@ -48,6 +47,9 @@ THttpCli::THttpCli(QObject* owner) : QObject(owner), m_socket(new TWSocket(this)
         ConnectionOpened(error);
     };
     m_socket->OnSessionClosed = [this](TCustomWSocket*, quint16 error) {
+        // A server may leave out its close_notify after the whole document.
+        if (error == TlsTruncated && DocumentComplete())
+            error = 0;
         if (m_followOnClose)
             FollowLocation();
         else
@@ -354,10 +356,14 @@ void THttpCli::TlsFailed(int error, const QByteArray& message)
     // A failed handshake ends the request through ConnectionOpened.
     if (m_state != httpWaitingHeader && m_state != httpWaitingBody)
         return;
-    // A document of a known length that came whole is whole, close_notify or not.
-    if (error == TlsTruncated && m_state == httpWaitingBody && DocLength >= 0 && ReceivedBytes >= DocLength)
+    if (error == TlsTruncated && DocumentComplete())
         return;
     Fail(error, message + " (Error #" + QByteArray::number(error) + ")");
+}
+
+bool THttpCli::DocumentComplete() const
+{
+    return m_state == httpWaitingBody && DocLength >= 0 && ReceivedBytes >= DocLength;
 }
 
 void THttpCli::SocketFailed()

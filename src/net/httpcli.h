@@ -173,6 +173,8 @@ private:
     QByteArray CurrentScheme() const;
     QByteArray HostLine() const;
     void TlsFailed(int error, const QByteArray& message);
+    // The body came to its announced length.
+    bool DocumentComplete() const;
 
     TWSocket* m_socket;
     THttpState m_state = httpReady;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/tlstrust.h"
+#include "net/winsockerror.h"
 
 #include <QByteArray>
 #include <QString>
@@ -8,16 +9,6 @@
 struct ssl_st;
 struct ssl_ctx_st;
 struct bio_st;
-
-// Codes of the TLS failures in the socket chain's range of protocol errors
-// (the SOCKS failures are 20001 to 20018).
-inline constexpr int TlsSetupFailed = 20101;
-inline constexpr int TlsHandshakeFailed = 20102;
-inline constexpr int TlsCertificateRefused = 20103;
-inline constexpr int TlsCertificateChanged = 20104;
-inline constexpr int TlsRecordError = 20105;
-// The connection ended without the peer's close_notify: what came may be cut short.
-inline constexpr int TlsTruncated = 20106;
 
 // The client side of one TLS 1.2 or 1.3 session over memory buffers: the
 // bytes to and from the peer pass through Feed and TakeOutput, so that the

@@ -23,7 +23,7 @@ using TTlsErrorEvent = std::function<void(TCustomWSocket*, int error, const QByt
 // store (and Trust().CaFile()) for TlsHostName, or when its SHA-256
 // fingerprint is one of Trust()'s. Otherwise, and for any other failure of
 // the handshake, the owner is told as for a failed proxy negotiation:
-// OnTlsError with the code (tlsengine.h) and a text, then OnSessionConnected
+// OnTlsError with the code (winsockerror.h) and a text, then OnSessionConnected
 // and OnSessionClosed with the same code. A refused certificate's fingerprint
 // and the reason stay readable in TlsPeerCheck until the next Connect.
 //

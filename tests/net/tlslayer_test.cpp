@@ -1,7 +1,7 @@
 // The TLS layer of the socket chain against openssl s_server on loopback:
 // which certificates it accepts and what it reports of those it refuses,
 // plaintext both ways, line mode, and the session inside a SOCKS tunnel.
-#include "net/tlsengine.h"
+#include "net/winsockerror.h"
 #include "net/wsocket.h"
 #include "opensslserver.h"
 #include "socksproxy.h"
