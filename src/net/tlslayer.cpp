@@ -1,5 +1,6 @@
 #include "net/tlslayer.h"
 
+#include "net/socketcalls.h"
 #include "net/tlsengine.h"
 #include "net/winsockerror.h"
 
@@ -28,12 +29,14 @@ TlsLayer::TlsLayer(QObject* owner) : TCustomSocksWSocket(owner) {}
 
 TlsLayer::~TlsLayer()
 {
-    try {
-        if (m_phase == Established && State() == wsConnected)
-            SendCloseNotify();
-    } catch (...) {
-        // A destructor cannot report; the base closes the connection in any case.
-    }
+    // Straight to the system, whatever it makes of it: a socket being
+    // destroyed tells nobody, and the base closes the connection next.
+    if (m_phase != Established || State() != wsConnected || m_endOfStream || m_engine->PeerClosed())
+        return;
+    m_engine->Shutdown();
+    const QByteArray cipher = m_engine->TakeOutput();
+    if (!cipher.isEmpty())
+        SocketCalls::send(HSocket(), cipher.constData(), static_cast<size_t>(cipher.size()), 0);
 }
 
 // ---- properties ----
@@ -67,6 +70,7 @@ void TlsLayer::ResetToDefaults()
     m_phase = Off;
     m_engine.reset();
     m_held.clear();
+    m_heldTaken = 0;
     m_early.clear();
     m_endOfStream = false;
     m_closePosted = false;
@@ -188,11 +192,12 @@ bool TlsLayer::DoDataAvailable(int error)
 
 int TlsLayer::TakePlain(char* buffer, int size, bool peek)
 {
-    if (!m_held.isEmpty()) {
-        const int count = std::min(size, static_cast<int>(m_held.size()));
-        std::memcpy(buffer, m_held.constData(), static_cast<size_t>(count));
+    if (m_heldTaken < m_held.size()) {
+        // Taken from the front without moving the rest: reads of a few bytes stay cheap.
+        const int count = static_cast<int>(std::min<qsizetype>(size, m_held.size() - m_heldTaken));
+        std::memcpy(buffer, m_held.constData() + m_heldTaken, static_cast<size_t>(count));
         if (!peek)
-            m_held.remove(0, count);
+            m_heldTaken += count;
         return count;
     }
     if (m_engine->Error() != 0)
@@ -241,16 +246,17 @@ bool TlsLayer::HasHeldData()
 {
     if (m_phase != Established)
         return TCustomSocksWSocket::HasHeldData();
-    if (m_held.isEmpty() && m_engine->Error() == 0) {
+    if (m_heldTaken == m_held.size() && m_engine->Error() == 0) {
         m_held.resize(HeldReadSize);
         const int count = m_engine->Read(m_held.data(), HeldReadSize, false);
         m_held.resize(std::max(count, 0));
+        m_heldTaken = 0;
         if (count < 0)
             FailSession(m_engine->Error(), m_engine->ErrorText());
         else if (m_engine->PeerClosed())
             PostClose(0);
     }
-    return !m_held.isEmpty();
+    return m_heldTaken < m_held.size();
 }
 
 int TlsLayer::RcvdCount()
@@ -258,7 +264,7 @@ int TlsLayer::RcvdCount()
     if (m_phase != Established)
         return TCustomSocksWSocket::RcvdCount();
     if (HasHeldData())
-        return static_cast<int>(m_held.size());
+        return static_cast<int>(m_held.size() - m_heldTaken);
     return TCustomSocksWSocket::RcvdCount();
 }
 

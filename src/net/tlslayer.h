@@ -105,7 +105,8 @@ private:
     TlsVerdict m_verdict = TlsVerdict::Unknown;
     Phase m_phase = Off;
     std::unique_ptr<TlsEngine> m_engine;
-    QByteArray m_held;  // decrypted, not taken yet
+    QByteArray m_held; // decrypted ahead; what is not taken yet starts at m_heldTaken
+    qsizetype m_heldTaken = 0;
     QByteArray m_early; // sent by the owner before the session was open
     bool m_endOfStream = false;
     bool m_closePosted = false;
