@@ -226,9 +226,7 @@ struct TrustedPeer
 
     QString Start()
     {
-        QString failure = certificates.CreateAuthority();
-        if (failure.isEmpty())
-            failure = certificates.Issue(Server, TlsCertificates::SignedByAuthority, LoopbackNames);
+        QString failure = certificates.CreateServer(Server);
         if (failure.isEmpty())
             failure = server.Start(certificates.CertificatePath(Server), certificates.KeyPath(Server),
                                    {QStringLiteral("-rev")});

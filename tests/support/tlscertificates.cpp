@@ -65,6 +65,12 @@ QString TlsCertificates::Issue(const QString& name, Kind kind, const QString& su
     return failure;
 }
 
+QString TlsCertificates::CreateServer(const QString& name)
+{
+    const QString failure = CreateAuthority();
+    return failure.isEmpty() ? Issue(name, SignedByAuthority, QStringLiteral("DNS:localhost,IP:127.0.0.1")) : failure;
+}
+
 QByteArray TlsCertificates::Fingerprint(const QString& name) const
 {
     QByteArray output;

@@ -23,6 +23,8 @@ public:
     // A key and a certificate named name (for the host names and addresses of
     // subjectAltName, "DNS:localhost,IP:127.0.0.1"); empty on success.
     QString Issue(const QString& name, Kind kind, const QString& subjectAltName);
+    // The authority and a certificate of its for localhost and 127.0.0.1; empty on success.
+    QString CreateServer(const QString& name);
 
     QString AuthorityPath() const { return Path(QStringLiteral("authority.pem")); }
     QString CertificatePath(const QString& name) const { return Path(name + QStringLiteral(".pem")); }
