@@ -32,6 +32,8 @@ SSL_CTX* NewContext(const QString& caFile)
     SSL_CTX_set_max_proto_version(context, TLS1_3_VERSION);
     // A server may not renegotiate a session under way.
     SSL_CTX_set_options(context, SSL_OP_NO_RENEGOTIATION);
+    // Records are taken out of the input in one read each rather than header and body apart.
+    SSL_CTX_set_read_ahead(context, 1);
     // The verdict on the certificate is taken after the handshake (TlsTrust):
     // the result of the checks is kept all the same.
     SSL_CTX_set_verify(context, SSL_VERIFY_NONE, nullptr);
