@@ -175,6 +175,9 @@ int TlsLayer::PullCipher()
 
 bool TlsLayer::DoDataAvailable(int error)
 {
+    // What the reads of the owner left for the server (a key update's answer) goes first.
+    if (m_phase == Established && !FlushOutput())
+        return true;
     if (m_phase != Negotiating)
         return TCustomSocksWSocket::DoDataAvailable(error);
     if (error != 0) {
@@ -204,14 +207,8 @@ int TlsLayer::TakePlain(char* buffer, int size, bool peek)
         return -1;
     const bool closedBefore = m_engine->PeerClosed();
     const int count = m_engine->Read(buffer, size, peek);
-    if (count < 0) {
-        FailSession(m_engine->Error(), m_engine->ErrorText());
-        return -1;
-    }
-    // A key update or an alert may want an answer.
-    FlushOutput();
-    if (!closedBefore && m_engine->PeerClosed())
-        PostClose(0);
+    if (count < 0 || (!closedBefore && m_engine->PeerClosed()))
+        PostClose();
     return count;
 }
 
@@ -251,10 +248,8 @@ bool TlsLayer::HasHeldData()
         const int count = m_engine->Read(m_held.data(), HeldReadSize, false);
         m_held.resize(std::max(count, 0));
         m_heldTaken = 0;
-        if (count < 0)
-            FailSession(m_engine->Error(), m_engine->ErrorText());
-        else if (m_engine->PeerClosed())
-            PostClose(0);
+        if (count < 0 || m_engine->PeerClosed())
+            PostClose();
     }
     return m_heldTaken < m_held.size();
 }
@@ -268,33 +263,28 @@ int TlsLayer::RcvdCount()
     return TCustomSocksWSocket::RcvdCount();
 }
 
-void TlsLayer::FailSession(int code, const QByteArray& text)
+void TlsLayer::PostClose()
 {
-    const HandlerGuard guard(this);
-    DoTlsError(code, text);
-    if (guard.connectionOpen())
-        PostClose(code);
-}
-
-void TlsLayer::PostClose(int error)
-{
-    // From the loop, as the system's own close notification: the owner may be inside a Receive.
+    // From the loop, as the system's own close notification: the owner may be
+    // inside a Receive or a Send, where no handler of its may run.
     if (m_closePosted)
         return;
     m_closePosted = true;
-    PostNetworkEvents(FD_CLOSE, error);
+    PostNetworkEvents(FD_CLOSE);
 }
 
 void TlsLayer::DoSessionClosed(int error)
 {
-    if (error == 0 && m_truncated) {
-        error = TlsTruncated;
+    // A failure of the session, or an end without close_notify, is told here,
+    // from the loop, rather than inside the read or send that met it.
+    const bool failed = m_engine && m_engine->Error() != 0 && m_phase == Established;
+    if (error == 0 && (failed || m_truncated)) {
+        error = failed ? m_engine->Error() : TlsTruncated;
         const HandlerGuard guard(this);
-        DoTlsError(error, "TLS connection closed without the server's close_notify");
+        DoTlsError(error, failed ? m_engine->ErrorText()
+                                 : QByteArrayLiteral("TLS connection closed without the server's close_notify"));
         if (!guard.alive())
             return;
-    } else if (error == 0 && m_engine && m_engine->Error() != 0) {
-        error = m_engine->Error();
     }
     TCustomSocksWSocket::DoSessionClosed(error);
 }
@@ -314,7 +304,8 @@ int TlsLayer::Send(const void* data, int len)
         return std::max(len, 0);
     }
     if (!m_engine->Write(static_cast<const char*>(data), len)) {
-        FailSession(m_engine->Error(), m_engine->ErrorText());
+        SetWinsockError(m_engine->Error());
+        PostClose();
         return -1;
     }
     const QByteArray cipher = m_engine->TakeOutput();

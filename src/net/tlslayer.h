@@ -87,8 +87,7 @@ private:
     void StartHandshake();
     void ContinueHandshake();
     void FailHandshake(int code, const QByteArray& text);
-    void FailSession(int code, const QByteArray& text);
-    void PostClose(int error);
+    void PostClose();
     // Moves what the socket holds into the engine; the bytes moved, -1 when
     // none were there (WinsockError says why), 0 at the end of the stream.
     int PullCipher();
