@@ -256,6 +256,76 @@ INSTANTIATE_TEST_SUITE_P(
                                  "TLS certificate refused (unable to get local issuer certificate)", ""}),
     [](const ::testing::TestParamInfo<SecureCase>& info) { return std::string(info.param.name); });
 
+namespace {
+
+// A TLS server of one answer that closes without its close_notify, as a
+// connection cut by someone in between would end.
+const char* const CuttingServer = R"(import socket, ssl, sys
+context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+context.load_cert_chain(sys.argv[1], sys.argv[2])
+listener = socket.socket()
+listener.bind(("127.0.0.1", 0))
+listener.listen(1)
+print(listener.getsockname()[1], flush=True)
+connection, _ = listener.accept()
+session = context.wrap_socket(connection, server_side=True)
+session.recv(65536)
+session.sendall(sys.argv[3].encode())
+session.close()
+)";
+
+struct CutCase
+{
+    const char* name;
+    QByteArray answer;
+    int status;
+    QByteArray reason; // part of it
+};
+
+void PrintTo(const CutCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class HttpCliTlsCut : public ::testing::TestWithParam<CutCase>
+{
+};
+
+} // namespace
+
+TEST_P(HttpCliTlsCut, EndWithoutCloseNotify_FailsADocumentThatMayBeCutShort)
+{
+    const CutCase& c = GetParam();
+    TlsCertificates certificates;
+    ASSERT_EQ(certificates.CreateServer(QStringLiteral("cut")), QString());
+    QProcess server;
+    server.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"), QString::fromLatin1(CuttingServer),
+                  certificates.CertificatePath(QStringLiteral("cut")), certificates.KeyPath(QStringLiteral("cut")),
+                  QString::fromLatin1(c.answer)});
+    ASSERT_TRUE(server.waitForReadyRead(15000)) << server.readAllStandardError().toStdString();
+    const QByteArray port = server.readLine().trimmed();
+    THttpCli client;
+    client.URL = "https://127.0.0.1:" + port + "/list.txt";
+    client.Trust.SetCaFile(certificates.AuthorityPath());
+    const Outcome outcome = RunRequest(client, httpGET);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_TRUE(outcome.reason.contains(c.reason)) << outcome.reason.toStdString();
+    EXPECT_EQ(client.DoneError(), c.status == 200 ? 0 : TlsTruncated);
+    server.waitForFinished(15000);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, HttpCliTlsCut,
+    ::testing::Values(
+        CutCase{"WithoutLength", "HTTP/1.0 200 OK\r\n\r\n" + List, 404,
+                "TLS connection closed without the server's close_notify (Error #20106)"},
+        CutCase{"ShorterThanItsLength", "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + List, 404, "close_notify"},
+        CutCase{"WholeByItsLength",
+                "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(List.size()) + "\r\n\r\n" + List, 200,
+                "OK"}),
+    [](const ::testing::TestParamInfo<CutCase>& info) { return std::string(info.param.name); });
+
 TEST(HttpCli, GetThroughASocks5Proxy_BringsTheDocument)
 {
     HttpServer server;
