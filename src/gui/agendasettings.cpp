@@ -55,6 +55,12 @@ QString flawOfAnswer(const THttpCli& client, qsizetype received)
     return QString();
 }
 
+// An address that names no server: nothing, or the scheme alone that the field is often left with.
+bool namesNoServer(const QString& address)
+{
+    return address.isEmpty() || address == QStringLiteral("http://") || address == QStringLiteral("https://");
+}
+
 } // namespace
 
 TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TForm3>())
@@ -108,7 +114,7 @@ void TForm3::reloadNameLists()
 void TForm3::Button2Click()
 {
     const QString address = adresse_ob->text();
-    if (address.isEmpty() || address == QStringLiteral("http://"))
+    if (namesNoServer(address))
         return;
     // A list that could not be downloaded is still there as it was: it is
     // loaded all the same, so that the names show with the server down.
@@ -169,7 +175,7 @@ void TForm3::refreshAtUsersRequest()
     QString outcome;
     try {
         Button2Click();
-        outcome = adresse_ob->text().isEmpty() || adresse_ob->text() == QStringLiteral("http://")
+        outcome = namesNoServer(adresse_ob->text())
                       ? tr("Pas d'adresse d'Orbanel : rien à rafraichir")
                       : tr("SDA : %1, annuaire : %2").arg(ValueListEditor1.rowCount()).arg(ValueListEditor2.rowCount());
     } catch (const EHttpException& error) {

@@ -6,8 +6,10 @@
 #include "httpserverprocess.h"
 #include "mountedtmpfs.h"
 #include "net/ehttpexception.h"
+#include "nginxprocess.h"
 #include "tempdatafolder.h"
 #include "temporaryconfighome.h"
+#include "tlscertificates.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -215,6 +217,30 @@ TEST_F(AgendaSettingsTest, RafraichirButton_DownloadsBothListsFromTheAgendaAndTe
               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
 }
 
+TEST_F(AgendaSettingsTest, Refresh_FromAnHttpsAgenda_WritesBothListsByteForByte)
+{
+    TlsCertificates certificates;
+    ASSERT_EQ(certificates.CreateServer(QStringLiteral("agenda")), QString());
+    // The refresh trusts the system's store: the test's authority stands for it.
+    qputenv("SSL_CERT_FILE", certificates.AuthorityPath().toLocal8Bit());
+    NginxProcess agenda;
+    const QByteArray sda = "0123=Accueil\r\n0456=Standard\r\n";
+    const QByteArray tel = "0601020304=Martin\r\n";
+    ASSERT_TRUE(agenda.serve(QStringLiteral("cgi-bin/synchro/iccc.pl"), sda));
+    ASSERT_TRUE(agenda.serve(QStringLiteral("cgi-bin/synchro/iccctel.pl"), tel));
+    agenda.enableTls(certificates.CertificatePath(QStringLiteral("agenda")),
+                     certificates.KeyPath(QStringLiteral("agenda")));
+    ASSERT_EQ(agenda.start(), QString());
+    TForm3 form;
+    form.adresse_ob->setText(QString::fromLatin1(agenda.secureUrl()));
+    control<QPushButton>(&form, "Button2")->click();
+    qunsetenv("SSL_CERT_FILE");
+    EXPECT_EQ(folder.read(QStringLiteral("sda.ini")), sda);
+    EXPECT_EQ(folder.read(QStringLiteral("tel.ini")), tel);
+    EXPECT_EQ(control<QLabel>(&form, "etat_listes")->text(), QStringLiteral("SDA : 2, annuaire : 1"));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
 TEST_F(AgendaSettingsTest, Refresh_AFailedDownloadEndsWithItsErrorAndKeepsThatList)
 {
     HttpServerProcess agenda;
@@ -312,7 +338,7 @@ TEST_F(AgendaSettingsTest, Refresh_WithoutAnAgendaAddressDoesNothing)
 {
     ASSERT_TRUE(folder.write(QStringLiteral("sda.ini"), QByteArrayLiteral("0123=Accueil\r\n")));
     TForm3 form;
-    for (const QString& address : {QString(), QStringLiteral("http://")}) {
+    for (const QString& address : {QString(), QStringLiteral("http://"), QStringLiteral("https://")}) {
         form.adresse_ob->setText(address);
         form.Button2Click();
         EXPECT_EQ(form.ValueListEditor1.rowCount(), 0);
