@@ -15,9 +15,11 @@
 #include "supervision/manageraction.h"
 #include "supervision/managereventinterpreter.h"
 #include "supervision/managermessages.h"
+#include "supervision/managertls.h"
 #include "supervision/moderneventinterpreter.h"
 #include "ui_managerconsole.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -113,6 +115,8 @@ TForm2::TForm2(QWidget* parent)
     showManagerTextsAsTheModeReadsThem();
 
     connect(ui->ConnectButton, &QPushButton::clicked, this, &TForm2::ConnectButtonClick);
+    connect(ui->tls_as, &QCheckBox::toggled, this,
+            [this](bool tls) { ui->PortEdit_as->setText(proposedManagerPort(tls, ui->PortEdit_as->text())); });
     connect(ui->DisconnectButton, &QPushButton::clicked, this, &TForm2::DisconnectButtonClick);
     connect(ui->SendButton, &QPushButton::clicked, this, &TForm2::SendButtonClick);
     connect(this, &TForm2::HangupRequested, this, &TForm2::sendHangup);
@@ -175,6 +179,8 @@ void TForm2::connectTo(const QByteArray& address)
     TnCnx->SetPort(field(ui->PortEdit_as));
     TnCnx->SetTermType(QByteArrayLiteral("VT100"));
     TnCnx->SetLocalEcho(false);
+    if (TWSocket* socket = TnCnx->Socket())
+        ManagerTlsSettings{ui->tls_as->isChecked(), field(ui->HostEdit_as)}.applyTo(*socket);
     TnCnx->Connect();
 }
 
@@ -264,6 +270,8 @@ void TForm2::TnCnxSessionConnected(QObject*, quint16 Error)
     ui->ConnectButton->setEnabled(false);
     ui->DisconnectButton->setEnabled(true);
     ui->DisplayMemo->setFocus();
+    if (TWSocket* socket = TnCnx->Socket(); socket && socket->Tls())
+        addMemoLine(managerLinkLine(*socket));
     // The kernel gives up on a peer that acknowledges nothing within two
     // keep-alive periods, even while nothing is being sent.
     if (TWSocket* socket = TnCnx->Socket())
