@@ -374,6 +374,10 @@ Line: </translation>
         <source>/ Attention Déconnecté</source>
         <translation>/ Warning: disconnected</translation>
     </message>
+    <message>
+        <source>TLS</source>
+        <translation>TLS</translation>
+    </message>
 </context>
 <context>
     <name>TForm3</name>
