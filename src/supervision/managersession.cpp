@@ -27,19 +27,12 @@ QByteArray wire(const QString& text)
 }
 
 const QByteArray NotConnectedLine = QByteArrayLiteral("*** NOT CONNECTED ***");
-// "/ Attention Déconnecté", in the code page of every text the cards take.
-const QByteArray DisconnectedSda = QByteArrayLiteral("/ Attention D\xe9"
-                                                     "connect\xe9");
-// "/ Attention Accès refusé": the manager refused the login.
-const QByteArray RefusedSda = QByteArrayLiteral("/ Attention Acc\xe8s refus\xe9");
 const QByteArray RefusedLine = QByteArrayLiteral("*** CONNEXION REFUSEE ***");
 const QByteArray NoAnswerLine = QByteArrayLiteral("*** PAS DE REPONSE ***");
 const QByteArray LineTooLongLine = QByteArrayLiteral("*** LIGNE TROP LONGUE ***");
 const QByteArray ChallengeAwaitedLine = QByteArrayLiteral("*** EN ATTENTE DU CHALLENGE ***");
 
 } // namespace
-
-const QByteArray ManagerSession::DisconnectionKey = QByteArrayLiteral("100.cvl");
 
 ManagerSession::ManagerSession(QObject* parent)
     : QObject(parent), m_telnet(new TTnCnx(this)), m_keepAlive(new QTimer(this)), m_hostLookup(new HostLookup(this)),
@@ -246,9 +239,7 @@ void ManagerSession::sessionClosed()
     m_loggedIn = false;
     m_md5LoginAwaitsChallenge = false;
     emit closed();
-    // A refusal stays shown: it says more than the disconnection that follows it.
-    if (!callCards || !callCards->HasCallCard(DisconnectionKey))
-        showSessionCard(DisconnectedSda);
+    m_sessionCard.showDisconnected();
     // A new session that came up while the card was being added owns the strip.
     if (!m_telnet->SessionOpen()) {
         emit SessionShown(false);
@@ -261,15 +252,12 @@ void ManagerSession::loginAccepted()
     m_loggedIn = true;
     // Removing the card runs the event loop; if the session ends meanwhile,
     // its close report has shown the card and the "Connexion" button again.
-    if (callCards)
-        callCards->RemoveCallCard(DisconnectionKey);
+    m_sessionCard.remove();
     if (!m_telnet->SessionOpen())
         return;
     emit SessionShown(true);
     emit SessionStateChanged(ManagerSessionState::LoggedIn, settings().host);
-    QByteArrayList cardKeys = callCards ? callCards->callCardKeys() : QByteArrayList();
-    cardKeys.removeAll(DisconnectionKey);
-    m_liveChannels.requested(cardKeys);
+    m_liveChannels.requested(m_sessionCard.callKeys());
     send(LiveChannelList::actionText(), Needs::Nothing);
 }
 
@@ -277,7 +265,7 @@ void ManagerSession::loginRefused()
 {
     m_loggedIn = false;
     noteLine(RefusedLine);
-    showSessionCard(RefusedSda);
+    m_sessionCard.showRefused();
     emit SessionStateChanged(ManagerSessionState::Refused, settings().host);
 }
 
@@ -287,19 +275,6 @@ void ManagerSession::removeEndedCalls(const QByteArrayList& keys)
         return;
     for (const QByteArray& key : keys)
         callCards->RemoveCallCard(key);
-}
-
-void ManagerSession::showSessionCard(const QByteArray& sda)
-{
-    if (!callCards)
-        return;
-    if (callCards->HasCallCard(DisconnectionKey)) {
-        if (m_sessionCardSda == sda)
-            return;
-        callCards->RemoveCallCard(DisconnectionKey);
-    }
-    m_sessionCardSda = sda;
-    callCards->AddRingingCard(QByteArray(), sda, DisconnectionKey, QByteArrayLiteral("00"));
 }
 
 bool ManagerSession::send(const QByteArray& action, Needs needs)

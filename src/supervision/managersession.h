@@ -9,6 +9,7 @@
 #include "supervision/managersessionsettings.h"
 #include "supervision/managersessionstate.h"
 #include "supervision/managersessionwatch.h"
+#include "supervision/sessioncard.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -53,9 +54,8 @@ public:
         Login,
     };
 
-    // The key of the card that tells the session's state (disconnected,
-    // refused); the main window's card TFrame4 knows it by the same key.
-    static const QByteArray DisconnectionKey;
+    // The key of the card that tells the session's state (disconnected, refused).
+    static inline const QByteArray& DisconnectionKey = SessionCard::Key;
     // How long the MD5 login waits for the manager's challenge before it lets
     // the caller go on; the login then goes out when the challenge comes,
     // never in the plain form.
@@ -162,9 +162,6 @@ private:
     // while the session was down go. Only the keys count: a restarted PBX
     // names its channels again from the start.
     void removeEndedCalls(const QByteArrayList& keys);
-    // The card of the session's state, with its text; the same text again
-    // changes nothing, so a login refused at every retry does not flicker.
-    void showSessionCard(const QByteArray& sda);
     void closeOnLineTooLong();
     void noteLine(const QByteArray& line);
     EventInterpretation& currentInterpretation() const;
@@ -175,6 +172,7 @@ private:
     QTimer* m_keepAlive;
     HostLookup* m_hostLookup;
     AttachedCallCards m_cards{callCards};
+    SessionCard m_sessionCard{callCards};
     ManagerLogin m_login;
     ManagerMessageAssembler m_assembler;
     ManagerBanner m_banner;
@@ -183,7 +181,6 @@ private:
     std::unique_ptr<ManagerEventInterpreter> m_classic;
     std::unique_ptr<ModernEventInterpreter> m_modern;
     QByteArray m_challenge;
-    QByteArray m_sessionCardSda;
     int m_handOverDepth = 0;
     bool m_loggedIn = false;
     bool m_md5LoginAwaitsChallenge = false;
