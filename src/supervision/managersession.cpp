@@ -9,7 +9,6 @@
 #include "net/wsocketresolve.h"
 #include "supervision/manageraction.h"
 #include "supervision/managereventinterpreter.h"
-#include "supervision/managermessages.h"
 #include "supervision/moderneventinterpreter.h"
 
 #include <QEventLoop>
@@ -88,7 +87,7 @@ void ManagerSession::connectToManager()
     if (host.isEmpty())
         return;
     // A new session starts from nothing: no half message, no banner yet.
-    m_assembler.takePending();
+    m_reader.restart();
     m_modern->reset();
     m_banner.reset();
     m_watch.reset();
@@ -232,8 +231,7 @@ void ManagerSession::sessionConnected(quint16 error)
 void ManagerSession::sessionClosed()
 {
     // What the session delivered last is handed over as it is.
-    if (const QByteArray rest = m_assembler.takePending(); !rest.isEmpty())
-        handOver(rest);
+    m_reader.finish();
     m_modern->reset();
     m_liveChannels.reset();
     m_loggedIn = false;
@@ -321,15 +319,12 @@ bool ManagerSession::blindTransferAvailable() const
 
 void ManagerSession::dataAvailable(const char* buffer, qsizetype length)
 {
-    // Copied at once: card creation runs the event loop, and the session may
-    // deliver the next block in this same buffer meanwhile.
-    const QByteArray text = ManagerMessages::withoutNul(QByteArrayView(buffer, length));
-    m_banner.read(text);
+    // The reader copies the block before any hand-over runs the event loop,
+    // in which the session may deliver the next block in this same buffer.
     m_watch.received();
-    const bool alreadyTooLong = m_assembler.lineTooLong();
-    if (const QByteArray ready = m_assembler.append(text); !ready.isEmpty())
-        handOver(ready);
-    if (!alreadyTooLong && m_assembler.lineTooLong())
+    const bool alreadyTooLong = m_reader.lineTooLong();
+    m_reader.read(QByteArrayView(buffer, length));
+    if (!alreadyTooLong && m_reader.lineTooLong())
         closeOnLineTooLong();
 }
 
@@ -342,8 +337,9 @@ void ManagerSession::closeOnLineTooLong()
         m_telnet->Close();
 }
 
-void ManagerSession::handOver(const QByteArray& text)
+void ManagerSession::handOver(const ManagerText& received)
 {
+    const QByteArray& text = received.text();
     // Card operations run the event loop, so hand-overs nest; the outermost
     // one tells when the received text is handled.
     ++m_handOverDepth;
@@ -352,7 +348,8 @@ void ManagerSession::handOver(const QByteArray& text)
             emit ReceivedTextHandled();
     });
     emit memoCleared();
-    switch (m_watch.readLoginAnswer(text)) {
+    m_banner.read(text);
+    switch (m_watch.readLoginAnswer(received)) {
     case ManagerSessionWatch::LoginAnswer::Accepted:
         loginAccepted();
         break;
@@ -364,7 +361,7 @@ void ManagerSession::handOver(const QByteArray& text)
     }
     // Read before the interpretation runs the event loop: a nested hand-over
     // holds later text.
-    const QByteArrayList endedCalls = m_liveChannels.read(text) ? m_liveChannels.endedKeys() : QByteArrayList();
+    const QByteArrayList endedCalls = m_liveChannels.read(received) ? m_liveChannels.endedKeys() : QByteArrayList();
     interpret(text);
     removeEndedCalls(endedCalls);
     if (!settings().journal)

@@ -5,10 +5,10 @@
 #include "supervision/livechannellist.h"
 #include "supervision/managerbanner.h"
 #include "supervision/managerlogin.h"
-#include "supervision/managermessageassembler.h"
 #include "supervision/managersessionsettings.h"
 #include "supervision/managersessionstate.h"
 #include "supervision/managersessionwatch.h"
+#include "supervision/managertextreader.h"
 #include "supervision/sessioncard.h"
 
 #include <QByteArray>
@@ -151,9 +151,9 @@ private:
     // a challenge has been recorded. User input waits meanwhile.
     void awaitChallenge();
     void challengeReceived(const QByteArray& value);
-    // The one hand-over of whole received messages: the login's answer, the
-    // live channels, the interpretation, the memo and the journal.
-    void handOver(const QByteArray& text);
+    // The one hand-over of whole received messages: the banner, the login's
+    // answer, the live channels, the interpretation, the memo and the journal.
+    void handOver(const ManagerText& text);
     // The manager accepted the login: the session's card goes and the live
     // channels are asked for.
     void loginAccepted();
@@ -174,7 +174,7 @@ private:
     AttachedCallCards m_cards{callCards};
     SessionCard m_sessionCard{callCards};
     ManagerLogin m_login;
-    ManagerMessageAssembler m_assembler;
+    ManagerTextReader m_reader{[this](const ManagerText& text) { handOver(text); }};
     ManagerBanner m_banner;
     ManagerSessionWatch m_watch;
     LiveChannelList m_liveChannels;
