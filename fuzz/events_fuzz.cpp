@@ -1,9 +1,9 @@
-// The manager text path of the console: reads cut anywhere, gathered by the message assembler, handed to the
-// classic and the modern interpretation, each with its own card list.
+// The manager text path of the session: reads cut anywhere, gathered by the reader of manager text, handed to
+// the classic and the modern interpretation, each with its own card list.
 #include "fuzzsupport.h"
 #include "supervision/callcardlist.h"
 #include "supervision/managereventinterpreter.h"
-#include "supervision/managermessageassembler.h"
+#include "supervision/managertextreader.h"
 #include "supervision/moderneventinterpreter.h"
 
 #include <QSet>
@@ -31,18 +31,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CallCardList modernCards;
     ManagerEventInterpreter classic(classicCards, extension, challenge);
     ModernEventInterpreter modern(modernCards, extension, challenge);
-    ManagerMessageAssembler assembler;
-    const auto handOver = [&](const QByteArray& text) {
-        if (text.isEmpty())
-            return;
-        classic.interpret(text);
-        modern.interpret(text);
-    };
-    fuzzsupport::forEachRead(data, size, [&](QByteArrayView read) {
-        handOver(assembler.append(read));
-        check(assembler.pendingSize() <= ManagerMessageAssembler::MaxPending, "the pending text is bounded");
+    ManagerTextReader reader([&](const ManagerText& text) {
+        classic.interpret(text.text());
+        modern.interpret(text.text());
     });
-    handOver(assembler.takePending());
+    fuzzsupport::forEachRead(data, size, [&](QByteArrayView read) {
+        reader.read(read);
+        check(reader.pendingSize() <= ManagerMessageAssembler::MaxPending, "the pending text is bounded");
+    });
+    reader.finish();
     modern.reset();
     checkOneCardPerKey(classicCards);
     checkOneCardPerKey(modernCards);

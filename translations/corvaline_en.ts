@@ -162,6 +162,17 @@ Line: </translation>
     </message>
 </context>
 <context>
+    <name>SessionCard</name>
+    <message>
+        <source>/ Attention Accès refusé</source>
+        <translation>/ Warning: access refused</translation>
+    </message>
+    <message>
+        <source>/ Attention Déconnecté</source>
+        <translation>/ Warning: disconnected</translation>
+    </message>
+</context>
+<context>
     <name>TForm1</name>
     <message>
         <source>Afficher les options</source>
@@ -365,14 +376,6 @@ Line: </translation>
     <message>
         <source>Fermer</source>
         <translation>Close</translation>
-    </message>
-    <message>
-        <source>/ Attention Accès refusé</source>
-        <translation>/ Warning: access refused</translation>
-    </message>
-    <message>
-        <source>/ Attention Déconnecté</source>
-        <translation>/ Warning: disconnected</translation>
     </message>
     <message>
         <source>TLS</source>

@@ -1,7 +1,7 @@
 // Speed of the manager event interpretation on a busy Asterisk 13-22 stream:
 // about 100 MB of generated manager text, read for extension 100. Side by side,
-// on the same text: a plain line splitter (the reference), the message
-// assembler with each interpretation in-process, fed 2048-byte blocks as the
+// on the same text: a plain line splitter (the reference), the program's
+// reader of manager text with each interpretation in-process, fed 2048-byte blocks as the
 // telnet session delivers them, and the corvaline-events tool on a file.
 // Prints figures; exits non-zero only when the modern interpretation got the
 // cards wrong (cards left behind, or not the rings and answers of the stream),
@@ -12,7 +12,7 @@
 #include "managertextgenerator.h"
 #include "supervision/callcardlist.h"
 #include "supervision/managereventinterpreter.h"
-#include "supervision/managermessageassembler.h"
+#include "supervision/managertextreader.h"
 #include "supervision/moderneventinterpreter.h"
 
 #include <QCoreApplication>
@@ -118,21 +118,17 @@ std::unique_ptr<EventInterpretation> makeInterpretation(bool modern, CountingCar
     return std::make_unique<ManagerEventInterpreter>(cards, extensionSource, challenge);
 }
 
-// Assembler and interpretation over the text in telnet-sized blocks; the cards
+// The reader and the interpretation over the text in telnet-sized blocks; the cards
 // of the run are left in cards.
 double interpret(const QByteArray& text, bool modern, CountingCards& cards)
 {
     const std::unique_ptr<EventInterpretation> interpretation = makeInterpretation(modern, cards);
-    ManagerMessageAssembler assembler;
+    ManagerTextReader reader([&](const ManagerText& ready) { interpretation->interpret(ready.text()); });
     QElapsedTimer timer;
     timer.start();
-    for (qsizetype at = 0; at < text.size(); at += blockSize) {
-        const QByteArray ready = assembler.append(QByteArrayView(text).sliced(at, qMin(blockSize, text.size() - at)));
-        if (!ready.isEmpty())
-            interpretation->interpret(ready);
-    }
-    if (const QByteArray rest = assembler.takePending(); !rest.isEmpty())
-        interpretation->interpret(rest);
+    for (qsizetype at = 0; at < text.size(); at += blockSize)
+        reader.read(QByteArrayView(text).sliced(at, qMin(blockSize, text.size() - at)));
+    reader.finish();
     return double(timer.nsecsElapsed()) / 1e9;
 }
 

@@ -1,38 +1,32 @@
-// Speed of the whole receive path as the user runs it: the program's real
-// windows (offscreen, over a data folder of the benchmark's own), modern mode,
-// extension 100, connected through the console's own telnet session to a
-// loopback sender that writes about 100 MB of a busy Asterisk 13-22 stream and
-// closes. Run twice, with the journal (and the memo) on and off. Prints the
-// events per second until the session closes, the longest gap of a 50 ms timer
-// (how long the window went without answering) and the cards left. Prints
-// figures only; exits non-zero when a run could not be made or left cards behind.
+// Speed of the whole receive path without a window: the program's manager
+// session (modern mode, extension 100) and a card list, connected through the
+// session's own telnet session to a loopback sender that writes about 100 MB
+// of a busy Asterisk 13-22 stream and closes. Run twice, with the journal on
+// (written once per turn of the event loop, as the console does) and off.
+// Prints the events per second until the session closes, the longest gap of a
+// 50 ms timer (how long the program went without answering) and the cards
+// left. Prints figures only; exits non-zero when a run could not be made or
+// left cards behind.
 //
 // Usage: receive_bench [size in MB, default 100]
 
-#include "gui/applicationwindows.h"
-#include "gui/mainwindow.h"
-#include "gui/agendasettings.h"
-#include "gui/messagebox.h"
-#include "gui/svgeditini.h"
 #include "forwardingcardcounter.h"
 #include "managertextgenerator.h"
 #include "net/tncnx.h"
 #include "streamsender.h"
-#include "gui/browser.h"
-#include "gui/callcard.h"
-#include "gui/managerconsole.h"
+#include "supervision/callcardlist.h"
+#include "supervision/journal.h"
+#include "supervision/managersession.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -67,37 +61,50 @@ struct Run
     qint64 journalBytes = 0;
 };
 
+// The session's journal entries, written once per turn of the event loop.
+class JournalWriter : public QObject
+{
+public:
+    void add(const QByteArray& entry)
+    {
+        m_entries.append(entry);
+        if (m_entries.size() == 1)
+            QMetaObject::invokeMethod(
+                this, [this] { m_journal.WriteEntries(std::exchange(m_entries, {})); }, Qt::QueuedConnection);
+    }
+    QString path() const { return m_journal.currentFilePath(); }
+
+private:
+    Journal m_journal;
+    QByteArrayList m_entries;
+};
+
 // Waits for the session to close, the timer measuring the gaps meanwhile.
 Run receive(const QByteArray& stream, bool journal)
 {
-    TSvgEditIni::ResetForTests();
-    ApplicationWindows windows;
-    TForm1* form1 = windows.form1();
-    TForm2* console = windows.form2();
-    // The start-up connection would go to the saved host: this run connects itself.
-    form1->Timer1->stop();
-    // The console keeps these controls to itself: they are found by name.
-    auto* mode = console->findChild<QComboBox*>(QStringLiteral("mode_as"));
-    mode->setCurrentIndex(mode->findText(QStringLiteral("Moderne")));
-    console->poste_as->setText(QString::fromLatin1(extension));
-    console->findChild<QCheckBox*>(QStringLiteral("journal_enre"))->setChecked(journal);
-    // An office's agenda: answered calls open their page (counted, never shown).
-    windows.form3()->adresse_ob->setText(QStringLiteral("http://127.0.0.1/agenda"));
-    ForwardingCardCounter cards(*form1, TFrame4::DisconnectionKey);
-    console->CallCards = &cards;
-
     Run run;
     StreamSender sender(stream);
     const quint16 port = sender.start();
-    if (port == 0) {
-        console->CallCards = form1;
+    if (port == 0)
         return run;
-    }
-    console->findChild<QLineEdit*>(QStringLiteral("HostEdit_as"))->setText(QStringLiteral("127.0.0.1"));
-    console->findChild<QLineEdit*>(QStringLiteral("PortEdit_as"))->setText(QString::number(port));
+    ManagerSessionSettings settings;
+    settings.host = QStringLiteral("127.0.0.1");
+    settings.port = QString::number(port);
+    settings.loginAction = QStringLiteral("Login");
+    settings.events = QStringLiteral("On");
+    settings.modern = true;
+    settings.extension = QString::fromLatin1(extension);
+    settings.journal = journal;
+    CallCardList cardList;
+    ForwardingCardCounter cards(cardList, ManagerSession::DisconnectionKey);
+    JournalWriter journalWriter;
+    ManagerSession session;
+    session.setSettingsSource([&settings] { return settings; });
+    session.callCards = &cards;
+    QObject::connect(&session, &ManagerSession::journalEntry, &journalWriter, &JournalWriter::add);
 
     QEventLoop loop;
-    QObject::connect(console, &TForm2::SessionShown, &loop, [&](bool connected) {
+    QObject::connect(&session, &ManagerSession::SessionShown, &loop, [&](bool connected) {
         if (!connected)
             loop.quit();
     });
@@ -113,22 +120,23 @@ Run receive(const QByteArray& stream, bool journal)
     });
     clock.start();
     tick.start();
-    console->ConnectButtonClick();
+    session.connectToManager();
     loop.exec();
     run.seconds = double(clock.nsecsElapsed()) / 1e9;
     tick.stop();
     // A gap still running when the session closed counts too.
     run.longestGapMs = qMax(run.longestGapMs, clock.elapsed() - lastTick);
-    run.closed = !console->TnCnx->SessionOpen() && sender.accepted();
-    console->CallCards = form1;
+    run.closed = !session.telnet()->SessionOpen() && sender.accepted();
+    session.callCards = nullptr;
+    QCoreApplication::sendPostedEvents();
     run.sent = sender.sentBytes();
     run.completed = sender.completed();
     run.operations = cards.operations();
     run.ringing = cards.ringing();
     run.answered = cards.answered();
-    run.cardsLeft = form1->CallCardCount() - (form1->HasCallCard(TFrame4::DisconnectionKey) ? 1 : 0);
+    run.cardsLeft = int(cardList.cards().size()) - (cardList.HasCallCard(ManagerSession::DisconnectionKey) ? 1 : 0);
     if (journal)
-        run.journalBytes = QFileInfo(console->ManagerJournal.currentFilePath()).size();
+        run.journalBytes = QFileInfo(journalWriter.path()).size();
     return run;
 }
 
@@ -160,9 +168,7 @@ bool report(const char* what, const Run& run, qsizetype events, const ManagerTex
 
 int main(int argc, char** argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     const qsizetype megabytes = arguments.size() > 1 ? arguments.at(1).toLongLong() : 100;
     if (megabytes <= 0) {
@@ -170,18 +176,13 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    // serie.ini and the journals go to a folder of the run's own; dialogs and
-    // browser pages are counted, never shown.
+    // The journals go to a folder of the run's own.
     QTemporaryDir data;
     if (!data.isValid()) {
         std::fprintf(stderr, "receive_bench: no temporary folder\n");
         return 1;
     }
     qputenv("CORVALINE_DATA_DIR", QFile::encodeName(data.path()));
-    qsizetype messages = 0;
-    qsizetype pages = 0;
-    SetMessageSinkForTests([&messages](const QString&) { ++messages; });
-    SetBrowserHookForTests([&pages](const QString&) { ++pages; });
 
     QByteArray stream = sessionStart;
     ManagerTextGenerator generator(extension, 20261208);
@@ -193,12 +194,7 @@ int main(int argc, char** argv)
                 static_cast<long long>(generator.callCount()), static_cast<long long>(generator.ownCallCount()),
                 extension.constData());
 
-    const bool withJournal = report("modern, journal and memo on", receive(stream, true), events, generator);
+    const bool withJournal = report("modern, journal on", receive(stream, true), events, generator);
     const bool withoutJournal = report("modern, journal off", receive(stream, false), events, generator);
-    std::printf("messages shown %lld, browser pages %lld\n", static_cast<long long>(messages),
-                static_cast<long long>(pages));
-
-    SetMessageSinkForTests({});
-    SetBrowserHookForTests({});
     return withJournal && withoutJournal ? 0 : 1;
 }

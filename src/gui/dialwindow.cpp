@@ -69,7 +69,7 @@ void TForm5::Button1Click()
         return;
     const QByteArray extension = bytes(Console->poste_as);
     const QByteArray action = ManagerAction("Originate")
-                                  .header("Channel", Console->phoneChannel())
+                                  .header("Channel", Console->session().phoneChannel())
                                   .header("Context", bytes(Console->code_soc))
                                   .header("Exten", bytes(Edit1))
                                   .header("Priority", "1")
@@ -77,13 +77,13 @@ void TForm5::Button1Click()
                                   .header("CallerId", extension)
                                   .header("Async", "yes")
                                   .text();
-    if (!Console->sendAction(action)) {
+    if (!Console->session().send(action, ManagerSession::Needs::Login)) {
         ShowMessage(tr("Erreur sur appel ") + Edit1->text());
         return;
     }
     // The PBX rings the phone with its own number: the card shows the number
     // called until the far end is named.
-    Console->callPlaced(bytes(Edit1));
+    Console->session().callPlaced(bytes(Edit1));
 }
 
 void TForm5::Button3Click()
@@ -97,21 +97,21 @@ void TForm5::Button3Click()
     // Redirecting the user's own phone would leave the caller alone in the
     // bridge, and the exchange would hang up on them; a manager that has
     // BlindTransfer moves the caller instead and frees the phone.
-    const QByteArray channel = Console->managerChannel(bytes(ui->Label1));
+    const QByteArray channel = Console->session().managerChannel(bytes(ui->Label1));
     const QByteArray context = bytes(Console->code_soc);
-    const QByteArray action = Console->blindTransferAvailable() ? ManagerAction("BlindTransfer")
-                                                                      .header("Channel", channel)
-                                                                      .header("Context", context)
-                                                                      .header("Exten", bytes(Edit2))
-                                                                      .text()
-                                                                : ManagerAction("Redirect")
-                                                                      .header("Channel", channel)
-                                                                      .header("Context", context)
-                                                                      .header("Exten", bytes(Edit2))
-                                                                      .header("Priority", "1")
-                                                                      .text();
+    const QByteArray action = Console->session().blindTransferAvailable() ? ManagerAction("BlindTransfer")
+                                                                                .header("Channel", channel)
+                                                                                .header("Context", context)
+                                                                                .header("Exten", bytes(Edit2))
+                                                                                .text()
+                                                                          : ManagerAction("Redirect")
+                                                                                .header("Channel", channel)
+                                                                                .header("Context", context)
+                                                                                .header("Exten", bytes(Edit2))
+                                                                                .header("Priority", "1")
+                                                                                .text();
     // The message names the number the call was to go to.
-    if (!Console->sendAction(action)) {
+    if (!Console->session().send(action, ManagerSession::Needs::Login)) {
         ShowMessage(tr("Erreur sur transfert ") + Edit2->text());
         return;
     }
@@ -128,16 +128,16 @@ void TForm5::Button4Click()
         return;
     const QByteArray context = bytes(Console->code_soc);
     const QByteArray action = ManagerAction("Redirect")
-                                  .header("Channel", Console->managerChannel(bytes(ui->Label2)))
+                                  .header("Channel", Console->session().managerChannel(bytes(ui->Label2)))
                                   .header("Context", context)
                                   .header("Exten", TwoCallTarget)
                                   .header("Priority", "1")
-                                  .header("ExtraChannel", Console->managerChannel(bytes(ui->Label3)))
+                                  .header("ExtraChannel", Console->session().managerChannel(bytes(ui->Label3)))
                                   .header("ExtraContext", context)
                                   .header("ExtraExten", TwoCallTarget)
                                   .header("ExtraPriority", "1")
                                   .text();
-    if (!Console->sendAction(action)) {
+    if (!Console->session().send(action, ManagerSession::Needs::Login)) {
         ShowMessage(tr("Erreur sur transfert ") + Cp1252::toUnicode(TwoCallTarget));
         return;
     }

@@ -11,6 +11,12 @@ std::function<void(const QString&)>& messageSink()
     return sink;
 }
 
+std::function<bool(const QString&)>& questionSink()
+{
+    static std::function<bool(const QString&)> sink;
+    return sink;
+}
+
 } // namespace
 
 void ShowMessage(const QString& text)
@@ -25,4 +31,17 @@ void ShowMessage(const QString& text)
 void SetMessageSinkForTests(std::function<void(const QString&)> sink)
 {
     messageSink() = std::move(sink);
+}
+
+bool AskYesNo(const QString& text)
+{
+    if (const auto& sink = questionSink())
+        return sink(text);
+    return QMessageBox::question(QApplication::activeWindow(), QApplication::applicationDisplayName(), text,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+void SetQuestionSinkForTests(std::function<bool(const QString&)> sink)
+{
+    questionSink() = std::move(sink);
 }

@@ -12,3 +12,10 @@ void ShowMessage(const QString& text);
 
 // Replaces the dialog with sink (an empty function restores the dialog).
 void SetMessageSinkForTests(std::function<void(const QString&)> sink);
+
+// The text in a box with Yes and No buttons; true for Yes.
+bool AskYesNo(const QString& text);
+
+// Replaces the question box with sink, which gives the answer (an empty
+// function restores the box).
+void SetQuestionSinkForTests(std::function<bool(const QString&)> sink);

@@ -1,11 +1,9 @@
 #include "supervision/livechannellist.h"
 
 #include "supervision/manageraction.h"
-#include "supervision/managermessages.h"
+#include "supervision/managertext.h"
 
 #include <utility>
-
-using ManagerMessages::headerValue;
 
 const QByteArray LiveChannelList::ActionId = QByteArrayLiteral("corvaline-status");
 
@@ -28,20 +26,25 @@ void LiveChannelList::reset()
 
 bool LiveChannelList::read(QByteArrayView text)
 {
+    return m_awaited && read(ManagerText(text.toByteArray()));
+}
+
+bool LiveChannelList::read(const ManagerText& text)
+{
     if (!m_awaited)
         return false;
-    ManagerMessages::forEach(text, [this](QByteArrayView message) {
-        if (!m_awaited)
-            return;
+    for (const ManagerMessage& message : text.messages()) {
         for (const char* name : {"Uniqueid", "Uniqueid1", "Uniqueid2", "DestUniqueID"}) {
-            if (const QByteArrayView key = headerValue(message, name); !key.isEmpty())
+            if (const QByteArrayView key = message.header(name); !key.isEmpty())
                 m_unseen.remove(key.toByteArray());
         }
-        if (headerValue(message, "ActionID") != ActionId)
-            return;
-        m_complete = headerValue(message, "Event").compare("StatusComplete", Qt::CaseInsensitive) == 0;
-        if (m_complete || headerValue(message, "Response").compare("Error", Qt::CaseInsensitive) == 0)
+        if (message.header("ActionID") != ActionId)
+            continue;
+        m_complete = message.header("Event").compare("StatusComplete", Qt::CaseInsensitive) == 0;
+        if (m_complete || message.header("Response").compare("Error", Qt::CaseInsensitive) == 0) {
             m_awaited = false;
-    });
+            break;
+        }
+    }
     return std::exchange(m_complete, false);
 }

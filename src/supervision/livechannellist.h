@@ -5,6 +5,8 @@
 #include <QByteArrayView>
 #include <QSet>
 
+class ManagerText;
+
 // The manager's list of its live channels, asked for after every accepted
 // login: a call that ended while the link was down left a card that no event
 // will ever remove. The list answers the console's own Status action (its
@@ -30,6 +32,7 @@ public:
 
     // Reads whole messages; true when they complete the awaited list. An error
     // answer to the action ends the wait without a list.
+    bool read(const ManagerText& text);
     bool read(QByteArrayView text);
 
     // Once the list is complete: the keys given to requested() that no message

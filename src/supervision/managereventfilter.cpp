@@ -1,7 +1,7 @@
 #include "supervision/managereventfilter.h"
 
 #include "supervision/manageraction.h"
-#include "supervision/managermessages.h"
+#include "supervision/managertext.h"
 
 #include <utility>
 
@@ -51,23 +51,22 @@ QByteArray ManagerEventFilter::actionsText(const QByteArray& extension)
     return text;
 }
 
-QByteArray ManagerEventFilter::read(QByteArrayView text)
+QByteArray ManagerEventFilter::read(const ManagerText& text)
 {
-    if (m_awaited == 0 || !text.contains(ActionIdPrefix))
+    if (m_awaited == 0 || !text.text().contains(ActionIdPrefix))
         return {};
-    bool refused = false;
-    ManagerMessages::forEach(text, [&](QByteArrayView message) {
-        using ManagerMessages::headerValue;
-        if (m_awaited == 0 || !headerValue(message, "ActionID").startsWith(ActionIdPrefix) ||
-            headerValue(message, "Response").isEmpty())
-            return;
+    for (const ManagerMessage& message : text.messages()) {
+        if (!message.header("ActionID").startsWith(ActionIdPrefix) || message.header("Response").isEmpty())
+            continue;
         --m_awaited;
-        if (headerValue(message, "Response").compare("Success", Qt::CaseInsensitive) != 0) {
-            refused = true;
+        if (message.header("Response").compare("Success", Qt::CaseInsensitive) != 0) {
             m_awaited = 0;
+            return callEventsText();
         }
-    });
-    return refused ? callEventsText() : QByteArray();
+        if (m_awaited == 0)
+            break;
+    }
+    return {};
 }
 
 QByteArray ManagerEventFilter::callEventsText()

@@ -4,6 +4,8 @@
 #include <QByteArrayList>
 #include <QByteArrayView>
 
+class ManagerText;
+
 // What one desk asks the manager to send it. A manager sends every event of
 // the office to every session, so a desk on a busy PBX reads megabytes an hour
 // for a handful of calls of its own phone. Once its login is accepted, the
@@ -31,7 +33,7 @@ public:
     // Reads whole messages for the answers to the filter actions. Returns the
     // request for call events alone the first time the manager refuses one,
     // empty otherwise.
-    QByteArray read(QByteArrayView text);
+    QByteArray read(const ManagerText& text);
     // A new session: nothing awaited.
     void reset() { m_awaited = 0; }
 

@@ -3,10 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
-#include <functional>
-
-// Whole manager messages in a hand-over of received text: each ends with an
-// empty line, or with the text.
+// The rules of received manager text that every reader of it shares.
 namespace ManagerMessages {
 
 // The longest line the program takes from a manager. Real managers write lines
@@ -19,11 +16,5 @@ constexpr qsizetype MaxLineLength = 64 * 1024;
 // taken out and every other byte is kept (a NUL must not hide the events after
 // it).
 QByteArray withoutNul(QByteArrayView received);
-
-void forEach(QByteArrayView text, const std::function<void(QByteArrayView message)>& visit);
-
-// The value of the message's first header of that name (any case), trimmed of
-// blanks; empty when absent.
-QByteArrayView headerValue(QByteArrayView message, QByteArrayView name);
 
 } // namespace ManagerMessages

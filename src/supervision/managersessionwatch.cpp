@@ -1,8 +1,6 @@
 #include "supervision/managersessionwatch.h"
 
-#include "supervision/managermessages.h"
-
-using ManagerMessages::headerValue;
+#include "supervision/managertext.h"
 
 void ManagerSessionWatch::reset()
 {
@@ -16,20 +14,18 @@ void ManagerSessionWatch::loginSent()
     m_loginAwaited = true;
 }
 
-ManagerSessionWatch::LoginAnswer ManagerSessionWatch::readLoginAnswer(QByteArrayView text)
+ManagerSessionWatch::LoginAnswer ManagerSessionWatch::readLoginAnswer(const ManagerText& text)
 {
-    LoginAnswer answer = LoginAnswer::None;
     if (!m_loginAwaited)
-        return answer;
-    ManagerMessages::forEach(text, [&](QByteArrayView message) {
-        const QByteArrayView response = headerValue(message, "Response");
-        if (answer != LoginAnswer::None || response.isEmpty() || !headerValue(message, "Challenge").isEmpty() ||
-            !headerValue(message, "Event").isEmpty())
-            return;
+        return LoginAnswer::None;
+    for (const ManagerMessage& message : text.messages()) {
+        const QByteArrayView response = message.header("Response");
+        if (response.isEmpty() || !message.header("Challenge").isEmpty() || !message.header("Event").isEmpty())
+            continue;
         m_loginAwaited = false;
-        answer = response.compare("Success", Qt::CaseInsensitive) == 0 ? LoginAnswer::Accepted : LoginAnswer::Refused;
-    });
-    return answer;
+        return response.compare("Success", Qt::CaseInsensitive) == 0 ? LoginAnswer::Accepted : LoginAnswer::Refused;
+    }
+    return LoginAnswer::None;
 }
 
 bool ManagerSessionWatch::keepAliveTick()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArrayView>
+class ManagerText;
 
 // What the console needs to know of its own session beyond the events: the
 // manager's answer to its login, and whether the manager still answers at all.
@@ -23,7 +23,7 @@ public:
     void loginSent();
     // Reads whole messages for the first response after the login; a response
     // that carries a challenge answers the challenge request, not the login.
-    LoginAnswer readLoginAnswer(QByteArrayView text);
+    LoginAnswer readLoginAnswer(const ManagerText& text);
 
     void received() { m_receivedSinceKeepAlive = true; }
     // At each keep-alive tick of an open session: false when the keep-alive of

@@ -1,7 +1,9 @@
 #include "gui/managerconsole.h"
 
-#include "gui/svgeditini.h"
+#include "gui/callcard.h"
+
 #include "control.h"
+#include "gui/svgeditini.h"
 #include "tempdatafolder.h"
 
 #include <QCheckBox>
@@ -28,6 +30,11 @@ protected:
 
     TempDataFolder dataDir;
 };
+
+TEST(ConsoleSession, TheSessionsCardIsTheCardTheMainWindowDrawsAsTheDisconnectionCard)
+{
+    EXPECT_EQ(ManagerSession::DisconnectionKey, TFrame4::DisconnectionKey);
+}
 
 TEST_F(ConsoleWindowTest, FirstRun_ChecksEveryKeptCheckBoxAndKeepsDesignedTexts)
 {

@@ -1,5 +1,6 @@
 #include "supervision/livechannellist.h"
 #include "supervision/managereventfilter.h"
+#include "supervision/managertext.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +45,7 @@ TEST_P(FilterAnswers, AskForCallEventsAloneOnceTheManagerRefusesAFilter)
     filter.actionsText("100");
     QByteArrayList asked;
     for (const QByteArray& answer : GetParam().answers) {
-        if (const QByteArray text = filter.read(answer); !text.isEmpty())
+        if (const QByteArray text = filter.read(ManagerText(answer)); !text.isEmpty())
             asked.append(text);
     }
     EXPECT_EQ(asked,
@@ -74,7 +75,7 @@ TEST(ManagerEventFilter, NewSession_AwaitsNothing)
     ManagerEventFilter filter;
     filter.actionsText("100");
     filter.reset();
-    EXPECT_TRUE(filter.read(denied).isEmpty());
+    EXPECT_TRUE(filter.read(ManagerText(denied)).isEmpty());
 }
 
 } // namespace

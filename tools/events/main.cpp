@@ -8,8 +8,8 @@
 
 #include "operationprinter.h"
 #include "supervision/managereventinterpreter.h"
-#include "supervision/managermessageassembler.h"
 #include "supervision/managermessages.h"
+#include "supervision/managertextreader.h"
 #include "supervision/moderneventinterpreter.h"
 
 #include <QCommandLineParser>
@@ -173,22 +173,17 @@ int main(int argc, char** argv)
     else
         interpretation = std::make_unique<ManagerEventInterpreter>(printer, extensionSource, challenge);
 
-    ManagerMessageAssembler assembler;
-    const auto deliver = [&](const QByteArray& block) {
-        if (const QByteArray ready = assembler.append(block); !ready.isEmpty())
-            interpretation->interpret(ready);
-    };
+    ManagerTextReader reader([&](const ManagerText& text) { interpretation->interpret(text.text()); });
     if (options->blockSize == 0) {
-        deliver(input.readAll());
+        reader.read(input.readAll());
     } else {
-        for (QByteArray block = readBlock(input, options->blockSize); !block.isEmpty() && !assembler.lineTooLong();
+        for (QByteArray block = readBlock(input, options->blockSize); !block.isEmpty() && !reader.lineTooLong();
              block = readBlock(input, options->blockSize))
-            deliver(block);
+            reader.read(block);
     }
-    const bool lineTooLong = assembler.lineTooLong();
+    const bool lineTooLong = reader.lineTooLong();
     // The end of the input closes the session: what is left is handed over as it is.
-    if (const QByteArray rest = assembler.takePending(); !rest.isEmpty())
-        interpretation->interpret(rest);
+    reader.finish();
     if (input.error() != QFileDevice::NoError)
         return fail(QStringLiteral("error while reading: %1").arg(input.errorString()), exitFailure);
 

@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 
 #include <functional>
+#include <utility>
 
 // A manager of the test's own on a loopback port, for what the simulator
 // never does: it answers the login and the list of live channels as told, and
@@ -24,6 +25,8 @@ public:
     void setAnswer(Answer answer) { m_answer = std::move(answer); }
     // The answers that a real manager gives to the login and to Status.
     static QByteArray standardAnswer(const QByteArray& action);
+    // The first line of every session; "Asterisk Call Manager/1.1" unless told otherwise.
+    void setBanner(QByteArray banner) { m_banner = std::move(banner); }
 
     // Sends bytes on the current session, in order; the event loop carries them.
     void send(const QByteArray& bytes);
@@ -38,6 +41,7 @@ private:
     QTcpServer m_server;
     QPointer<QTcpSocket> m_session;
     Answer m_answer = &ScriptedManager::standardAnswer;
+    QByteArray m_banner = QByteArrayLiteral("Asterisk Call Manager/1.1\r\n");
     QByteArray m_received;
     QByteArray m_pending;
     int m_connections = 0;

@@ -12,7 +12,7 @@ ScriptedManager::ScriptedManager()
         m_pending.clear();
         ++m_connections;
         QObject::connect(m_session, &QTcpSocket::readyRead, [this] { readActions(); });
-        send("Asterisk Call Manager/1.1\r\n");
+        send(m_banner);
     });
 }
 
