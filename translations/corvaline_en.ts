@@ -134,6 +134,10 @@ Line: </translation>
 <context>
     <name>ManagerSessionStatus</name>
     <message>
+        <source>(chiffrée)</source>
+        <translation>(encrypted)</translation>
+    </message>
+    <message>
         <source>Corvaline : connecté</source>
         <translation>Corvaline: connected</translation>
     </message>
@@ -376,6 +380,16 @@ Line: </translation>
     <message>
         <source>Fermer</source>
         <translation>Close</translation>
+    </message>
+    <message>
+        <source>Le certificat du PBX %1 n&apos;est pas reconnu.
+Empreinte SHA-256 : %2
+
+Faire confiance à ce certificat ?</source>
+        <translation>The certificate of the PBX %1 is not recognised.
+SHA-256 fingerprint: %2
+
+Trust this certificate?</translation>
     </message>
     <message>
         <source>TLS</source>

@@ -9,8 +9,13 @@ const QString TlsPort = QStringLiteral("5039");
 
 void ManagerTlsSettings::applyTo(TlsLayer& socket) const
 {
-    socket.SetTls(enabled);
-    socket.SetTlsHostName(enabled ? hostName : QByteArray());
+    // The socket refuses a change while it is not closed: what is already so
+    // is left alone.
+    const QByteArray name = enabled ? hostName : QByteArray();
+    if (socket.Tls() != enabled)
+        socket.SetTls(enabled);
+    if (socket.TlsHostName() != name)
+        socket.SetTlsHostName(name);
 }
 
 QString proposedManagerPort(bool tls, const QString& currentPort)
