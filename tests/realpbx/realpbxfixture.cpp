@@ -102,7 +102,7 @@ SippPhone& RealPbx::callFromTrunk(const QByteArray& target, const char* scenario
     return *phones.back();
 }
 
-void RealPbx::logIn(bool md5, const QByteArrayList& consoleLines)
+void RealPbx::openWindows(bool md5, const QByteArrayList& consoleLines)
 {
     writeSettings(md5, QByteArrayList{"mode_as=Moderne", "techno_as=" + technology()} + consoleLines,
                   pbx->port("AMI_PORT"));
@@ -114,6 +114,11 @@ void RealPbx::logIn(bool md5, const QByteArrayList& consoleLines)
     createWindows();
     form3->adresse_ob->setText(QString::fromLatin1(agendaBase));
     form3->acces_auto->setChecked(true);
+}
+
+void RealPbx::logIn(bool md5, const QByteArrayList& consoleLines)
+{
+    ASSERT_NO_FATAL_FAILURE(openWindows(md5, consoleLines));
     ASSERT_TRUE(startUpAndLogIn());
 }
 

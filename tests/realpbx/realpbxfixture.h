@@ -46,9 +46,11 @@ protected:
     SippPhone& callFromTrunk(const QByteArray& target, const char* scenario, int delayMs);
 
     // Writes the settings (modern mode, the case's technology, the PBX's
-    // manager port; lines replace defaults as in writeSettings), the name
-    // lists and the agenda's address with automatic access, creates the
-    // windows and logs in.
+    // manager port; lines replace defaults as in writeSettings), starts the
+    // agenda that holds the name lists, and creates the windows, with the
+    // agenda's address and automatic access.
+    void openWindows(bool md5 = false, const QByteArrayList& consoleLines = {});
+    // The same, then the start-up sequence and its login.
     void logIn(bool md5 = false, const QByteArrayList& consoleLines = {});
 
     // The card once it shows its call answered, or null when none did in time.
