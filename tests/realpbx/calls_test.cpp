@@ -49,12 +49,6 @@ void PrintTo(const IncomingCall& call, std::ostream* out)
 class IncomingCalls : public RealPbx, public ::testing::WithParamInterface<std::tuple<const char*, IncomingCall>>
 {
 protected:
-    void SetUp() override
-    {
-        RealPbx::SetUp();
-        if (!IsSkipped() && !pbx->installation().hasModule(QStringLiteral("chan_sip")) && technology() == "SIP")
-            GTEST_SKIP() << "this Asterisk has no chan_sip";
-    }
     QByteArray technology() const override { return std::get<0>(GetParam()); }
     const IncomingCall& call() const { return std::get<1>(GetParam()); }
 };

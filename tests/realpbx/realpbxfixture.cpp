@@ -46,6 +46,8 @@ void RealPbx::SetUp()
     CorvalineOnLoopback::SetUp();
     if (!pbx)
         GTEST_SKIP() << skipReason.toStdString();
+    if (technology() == "SIP" && !pbx->installation().hasModule(QStringLiteral("chan_sip")))
+        GTEST_SKIP() << "this Asterisk has no chan_sip";
     ASSERT_TRUE(sippDir.isValid());
     pbx->cli(QStringLiteral("dialplan set global TECH ") + QString::fromLatin1(technology()));
 }
@@ -60,13 +62,6 @@ void RealPbx::TearDown()
         EXPECT_TRUE(waitForNoChannel()) << pbx->channels().join('\n').constData();
     }
     CorvalineOnLoopback::TearDown();
-}
-
-void RealPbxByTechnology::SetUp()
-{
-    RealPbx::SetUp();
-    if (!IsSkipped() && !pbx->installation().hasModule(QStringLiteral("chan_sip")) && technology() == "SIP")
-        GTEST_SKIP() << "this Asterisk has no chan_sip";
 }
 
 std::string TechnologyName(const ::testing::TestParamInfo<const char*>& info)

@@ -4,10 +4,31 @@
 #include "waitfor.h"
 
 #include <QFile>
+#include <QUdpSocket>
+
+#include <array>
 
 namespace {
 // The longest a scenario runs: sipp gives up after it, as a failure.
 constexpr int ScenarioBoundSeconds = 120;
+
+// sipp binds its audio port, the next one, and the two after them for video:
+// all four have to be free.
+quint16 freeMediaPorts()
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const quint16 base = RealAsterisk::freePort();
+        if (base == 0 || base > 65530)
+            continue;
+        std::array<QUdpSocket, 4> sockets;
+        bool free = true;
+        for (quint16 i = 0; i < sockets.size() && free; ++i)
+            free = !RealAsterisk::reserved(base + i) && sockets[i].bind(QHostAddress::LocalHost, base + i);
+        if (free)
+            return base;
+    }
+    return 0;
+}
 } // namespace
 
 SippPhone::SippPhone(const char* scenario, quint16 port, int delayMs, const Call& call, const QString& workDir,
@@ -40,7 +61,7 @@ bool SippPhone::start()
     arguments << QStringLiteral("-sf") << path << QStringLiteral("-i") << QStringLiteral("127.0.0.1")
               << QStringLiteral("-p") << port << QStringLiteral("-ci") << QStringLiteral("127.0.0.1")
               << QStringLiteral("-cp") << QString::number(RealAsterisk::freePort()) << QStringLiteral("-mp")
-              << QString::number(RealAsterisk::freePort()) << QStringLiteral("-aa") << QStringLiteral("-nostdin")
+              << QString::number(freeMediaPorts()) << QStringLiteral("-aa") << QStringLiteral("-nostdin")
               << QStringLiteral("-m") << QString::number(m_calls) << QStringLiteral("-l") << QString::number(m_calls)
               << QStringLiteral("-timeout") << QStringLiteral("%1s").arg(ScenarioBoundSeconds)
               << QStringLiteral("-timeout_error") << QStringLiteral("-trace_err") << QStringLiteral("-error_file")

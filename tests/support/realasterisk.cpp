@@ -19,6 +19,12 @@ namespace {
 constexpr int ProcessBoundMs = 60000;
 constexpr char Variable[] = "CORVALINE_ASTERISK";
 
+QSet<quint16>& reservedPorts()
+{
+    static QSet<quint16> ports;
+    return ports;
+}
+
 QString modulesDirOf(const QString& prefix)
 {
     QStringList candidates{prefix + QStringLiteral("/lib/asterisk/modules"),
@@ -129,13 +135,20 @@ RealAsterisk::RealAsterisk(AsteriskInstallation installation, const QString& tem
 RealAsterisk::~RealAsterisk()
 {
     stop();
+    for (const quint16 port : std::as_const(m_ports))
+        reservedPorts().remove(port);
+}
+
+bool RealAsterisk::reserved(quint16 port)
+{
+    return reservedPorts().contains(port);
 }
 
 quint16 RealAsterisk::freePort()
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         QTcpServer tcp;
-        if (!tcp.listen(QHostAddress::LocalHost, 0))
+        if (!tcp.listen(QHostAddress::LocalHost, 0) || reserved(tcp.serverPort()))
             continue;
         QUdpSocket udp;
         if (udp.bind(QHostAddress::LocalHost, tcp.serverPort()))
@@ -180,6 +193,7 @@ bool RealAsterisk::writeConfiguration()
                 port = freePort();
             } while (port != 0 && !held.back()->listen(QHostAddress::LocalHost, port));
             m_ports.insert(name, port);
+            reservedPorts().insert(port);
         }
         text.replace("@RUN@", m_run.path().toUtf8());
         text.replace("@MODULES@", m_installation.modulesDir.toUtf8());

@@ -4,6 +4,7 @@
 #include <QByteArrayList>
 #include <QMap>
 #include <QProcess>
+#include <QSet>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -60,8 +61,11 @@ public:
     // The PBX's own log of this run folder (notices, warnings, errors, verbose 3).
     QByteArray log() const;
 
-    // A port of 127.0.0.1 that nothing uses right now, on TCP and UDP.
+    // A port of 127.0.0.1 that nothing uses right now, on TCP and UDP, and
+    // that no PBX of this process has in its configuration (its phones' ports
+    // are free until their phones run).
     static quint16 freePort();
+    static bool reserved(quint16 port);
 
 private:
     bool writeConfiguration();
