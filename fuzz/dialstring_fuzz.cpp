@@ -1,6 +1,6 @@
 // The click-to-dial link parser: the first byte chooses the options, then come the link, the outside-line prefix
 // and the hide prefix, one per line.
-#include "app/dialstring.h"
+#include "supervision/dialstring.h"
 #include "fuzzsupport.h"
 
 #include <QByteArrayList>

@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev openssl
+    qt6-tools-dev qt6-l10n-tools
     libgtest-dev googletest libbenchmark-dev
     python3 socat inetutils-telnetd dante-server microsocks nginx-light curl
     xvfb xcompmgr imagemagick xdotool x11-utils

@@ -2,7 +2,8 @@
 # Takes the pictures shown in the README: the main window with one answered and
 # one ringing call (the two "Simuler" commands of the menu), in options mode and
 # in compact mode, the manager console, the call history, the tray icon's menu
-# and the dial window filled by a click-to-dial link opened with xdg-open. Runs
+# and the dial window filled by a click-to-dial link opened with xdg-open, all
+# in French; then the main window and the console in English. Runs
 # the built program under its own Xvfb display with a compositor and a tray
 # (trayer), and drives it with the mouse like a person would.
 #   scripts/screenshot.sh [path/to/corvaline] [output folder]
@@ -43,17 +44,23 @@ trayer --edge bottom --align left --widthtype request --height 28 --transparent 
     >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
-CORVALINE_DATA_DIR="$work" "$program" >"$work/program.log" 2>&1 &
-pids+=($!)
-
-window=""
-for _ in $(seq 100); do
-    window=$(xdotool search --onlyvisible --name '^Corvaline$' 2>/dev/null | head -n1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-done
-[ -n "$window" ] || { echo "the main window did not appear" >&2; exit 1; }
-sleep 1.5 # the start-up timer sets the options height after one second
+# start_program LANG: the program in that system language (LANG alone decides,
+# as on a desktop that sets nothing else); window is its main window.
+start_program() {
+    env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG="$1" CORVALINE_DATA_DIR="$work" "$program" \
+        >>"$work/program.log" 2>&1 &
+    program_pid=$!
+    pids+=($program_pid)
+    window=""
+    for _ in $(seq 100); do
+        window=$(xdotool search --onlyvisible --name '^Corvaline$' 2>/dev/null | head -n1 || true)
+        [ -n "$window" ] && break
+        sleep 0.1
+    done
+    [ -n "$window" ] || { echo "the main window did not appear" >&2; exit 1; }
+    sleep 1.5 # the start-up timer sets the options height after one second
+}
+start_program fr_FR.UTF-8
 
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.5; }
 shoot() {
@@ -113,3 +120,20 @@ env -u XDG_CURRENT_DESKTOP XDG_DATA_HOME="$work/share" XDG_DATA_DIRS="$work/shar
     xdg-open numero:01.23.45.67.89
 dial=$(xdotool search --onlyvisible --name '^Appel$' | head -n1)
 shoot dialwindow-link.png "$dial"
+
+# The English interface, as a system in another language than French shows it:
+# the same two calls, and the console.
+kill "$program_pid"
+wait "$program_pid" || true
+start_program en_US.UTF-8
+# Menu > "Simulate a call (answered)", then Menu > "Simulate a call (customer - ringing)".
+click 90 9
+click 150 53
+click 90 9
+click 150 75
+shoot mainwindow-en.png
+# Settings > "Asterisk".
+click 30 9
+click 60 53
+console=$(xdotool search --onlyvisible --name '^Manager$' | head -n1)
+shoot manager-console-en.png "$console"

@@ -9,18 +9,18 @@
 //
 // Usage: receive_bench [size in MB, default 100]
 
-#include "app/applicationwindows.h"
-#include "app/mainwindow.h"
-#include "config/agendasettings.h"
-#include "config/messagebox.h"
-#include "config/svgeditini.h"
+#include "gui/applicationwindows.h"
+#include "gui/mainwindow.h"
+#include "gui/agendasettings.h"
+#include "gui/messagebox.h"
+#include "gui/svgeditini.h"
 #include "forwardingcardcounter.h"
 #include "managertextgenerator.h"
 #include "net/tncnx.h"
 #include "streamsender.h"
-#include "supervision/browser.h"
-#include "supervision/callcard.h"
-#include "supervision/managerconsole.h"
+#include "gui/browser.h"
+#include "gui/callcard.h"
+#include "gui/managerconsole.h"
 
 #include <QApplication>
 #include <QCheckBox>

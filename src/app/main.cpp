@@ -1,6 +1,7 @@
-#include "app/applicationwindows.h"
-#include "app/corvalineapplication.h"
-#include "app/mainwindow.h"
+#include "gui/applicationwindows.h"
+#include "gui/corvalineapplication.h"
+#include "app/interfacelanguage.h"
+#include "gui/mainwindow.h"
 #include "app/platformchoice.h"
 #include "app/singleinstance.h"
 #include "app/terminationwatcher.h"
@@ -63,6 +64,8 @@ int main(int argc, char** argv)
     if (!setUpError.isEmpty())
         std::fprintf(stderr, "%s\n", qPrintable(setUpError));
 
+    // Before the windows, which take their texts as they are created.
+    const std::unique_ptr<QTranslator> translation = InterfaceLanguage::install();
     ApplicationWindows windows;
     TForm1* mainWindow = windows.form1();
     app.setErrorSink([mainWindow](const QString& message) { mainWindow->ApplicationEvents1Exception(message); });

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-TCustomLineWSocket::TCustomLineWSocket(QObject* owner) : TCustomSocksWSocket(owner) {}
+TCustomLineWSocket::TCustomLineWSocket(QObject* owner) : TlsLayer(owner) {}
 
 TCustomLineWSocket::~TCustomLineWSocket() = default;
 
@@ -33,18 +33,18 @@ int TCustomLineWSocket::RcvdCount()
 {
     if (m_lineMode)
         return static_cast<int>(m_lineLength);
-    return TCustomSocksWSocket::RcvdCount();
+    return TlsLayer::RcvdCount();
 }
 
 bool TCustomLineWSocket::LineDelivery() const
 {
-    return m_lineMode && !m_lineEnd.isEmpty() && SocksPhase() == spData;
+    return m_lineMode && !m_lineEnd.isEmpty() && SocksPhase() == spData && !TlsNegotiating();
 }
 
 bool TCustomLineWSocket::HandleMessage(TSocketMessage& msg)
 {
     if (msg.Msg() != MsgTriggerData)
-        return TCustomSocksWSocket::HandleMessage(msg);
+        return TlsLayer::HandleMessage(msg);
     TriggerData();
     return true;
 }
@@ -65,12 +65,12 @@ void TCustomLineWSocket::TriggerData()
 bool TCustomLineWSocket::DoDataAvailable(int error)
 {
     if (!LineDelivery())
-        return TCustomSocksWSocket::DoDataAvailable(error);
+        return TlsLayer::DoDataAvailable(error);
     const HandlerGuard guard(this);
     // A line the handler left unread comes first.
     if (m_lineLength > 0 && !OfferLine(guard))
         return true;
-    int waiting = TCustomSocksWSocket::RcvdCount();
+    int waiting = TlsLayer::RcvdCount();
     if (waiting < 0)
         return true;
     if (waiting == 0)
@@ -141,7 +141,7 @@ int TCustomLineWSocket::RawReceive(void* buffer, int size, int flags)
 {
     const qsizetype available = m_lineMode ? m_lineLength : m_lineBuffer.size();
     if (available == 0)
-        return TCustomSocksWSocket::RawReceive(buffer, size, flags);
+        return TlsLayer::RawReceive(buffer, size, flags);
     const qsizetype count = std::min<qsizetype>(std::max(size, 0), available);
     std::memcpy(buffer, m_lineBuffer.constData(), static_cast<size_t>(count));
     if ((flags & MSG_PEEK) == 0) {
@@ -167,7 +167,7 @@ void TCustomLineWSocket::DoSessionClosed(int error)
     m_lineBuffer = QByteArray();
     m_lineLength = 0;
     m_searched = 0;
-    TCustomSocksWSocket::DoSessionClosed(error);
+    TlsLayer::DoSessionClosed(error);
 }
 
 void TCustomLineWSocket::DoLineLimitExceeded(int rcvdLength, bool& clearData)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/customsockswsocket.h"
+#include "net/tlslayer.h"
 
 #include <QByteArray>
 
@@ -12,8 +12,9 @@
 // and no more. Received bytes can be echoed to the peer and edited (backspace,
 // tab) for terminal-style peers, and LineLimit guards against endless lines.
 // With LineMode off (the default) the socket behaves as its base, and while
-// the layer below negotiates with a proxy its bytes are never taken as lines.
-class TCustomLineWSocket : public TCustomSocksWSocket
+// the layers below negotiate (with a proxy, or TLS) their bytes are never
+// taken as lines.
+class TCustomLineWSocket : public TlsLayer
 {
 public:
     explicit TCustomLineWSocket(QObject* owner = nullptr);

@@ -212,7 +212,8 @@ void TCustomSocksWSocket::SendRequest(const QByteArray& request, const char* too
         return;
     }
     try {
-        Send(request.constData(), static_cast<int>(request.size()));
+        // Straight to the proxy, past any layer above that would transform it.
+        TCustomWSocket::Send(request.constData(), static_cast<int>(request.size()));
     } catch (...) {
         // A request that cannot leave means a lost connection, which the close reports.
     }

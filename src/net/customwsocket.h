@@ -220,6 +220,14 @@ protected:
     // Passes of the receive loop per read notification, unless it reads to the end.
     static constexpr int MaxReceivePasses = 32;
     void ReceiveLoop(int error, TWSocketOptions options, bool toTheEnd);
+    // A layer that holds received bytes the system's socket no longer shows
+    // (decrypted ahead) says so: the receive loop goes on offering them, and
+    // when it yields, a read notification of its own brings it back.
+    virtual bool HasHeldData() { return false; }
+    // A read that a layer served from what it holds counts as a read.
+    void NoteReceiveCall() { ++m_receiveCalls; }
+    // Posts network events for the connection open now, as the system would notify them.
+    void PostNetworkEvents(int events, int error = 0);
 
     // The Winsock code of the last failed system call of this socket (WSAGetLastError).
     int WinsockError() const { return m_winsockError; }
@@ -267,6 +275,7 @@ private:
     void HandleReadReady();
     void HandleWriteReady();
     void HandleHangUp();
+    void RepostHeldData();
     void StartLookup(const QByteArray& name, bool reverse);
     void HandleLookupResult(const QHostInfo& info);
     bool SetIntOption(int level, int option, int value, const char* function);

@@ -31,14 +31,18 @@ void TCustomWSocket::ReceiveLoop(int error, TWSocketOptions options, bool toTheE
             }
             if (!guard.connectionOpen())
                 return;
-            if (options.testFlag(wsoNoReceiveLoop) || m_lastError != 0)
+            if (options.testFlag(wsoNoReceiveLoop) || m_lastError != 0) {
+                RepostHeldData();
                 return;
+            }
             int count = 0;
             if (SocketCalls::bytesWaiting(m_hSocket, count) < 0) {
                 m_lastError = SocketCalls::lastError();
                 return;
             }
-            if (count == 0)
+            if (count == 0 && !HasHeldData())
+                return;
+            if (!guard.connectionOpen())
                 return;
             // A handler that reads nothing would otherwise be offered the same
             // bytes forever. Read notifications stop until it reads; a close of
@@ -47,13 +51,27 @@ void TCustomWSocket::ReceiveLoop(int error, TWSocketOptions options, bool toTheE
                 m_window->WatchHangUp();
                 return;
             }
-            if (!toTheEnd && pass >= MaxReceivePasses)
+            if (!toTheEnd && pass >= MaxReceivePasses) {
+                RepostHeldData();
                 return;
+            }
         } catch (...) {
             // Exceptions of one pass end the loop and go no further, by design of the receive path.
             return;
         }
     }
+}
+
+void TCustomWSocket::RepostHeldData()
+{
+    // Bytes held by a layer have no read notification of the system's.
+    if (m_hSocket != INVALID_SOCKET && HasHeldData())
+        PostNetworkEvents(FD_READ);
+}
+
+void TCustomWSocket::PostNetworkEvents(int events, int error)
+{
+    PostMessage(MsgAsyncSelect, m_generation, events | (error << 16));
 }
 
 int TCustomWSocket::RawReceive(void* buffer, int size, int flags)

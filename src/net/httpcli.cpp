@@ -47,6 +47,9 @@ THttpCli::THttpCli(QObject* owner) : QObject(owner), m_socket(new TWSocket(this)
         ConnectionOpened(error);
     };
     m_socket->OnSessionClosed = [this](TCustomWSocket*, quint16 error) {
+        // A server may leave out its close_notify after the whole document.
+        if (error == TlsTruncated && DocumentComplete())
+            error = 0;
         if (m_followOnClose)
             FollowLocation();
         else
@@ -62,6 +65,7 @@ THttpCli::THttpCli(QObject* owner) : QObject(owner), m_socket(new TWSocket(this)
         if (OnSocksConnected)
             OnSocksConnected(socket, error);
     };
+    m_socket->OnTlsError = [this](TCustomWSocket*, int error, const QByteArray& message) { TlsFailed(error, message); };
     m_socket->OnSocksError = [this](TCustomWSocket* socket, int error, const QByteArray& message) {
         m_socksError = message;
         if (OnSocksError)
@@ -125,7 +129,7 @@ void THttpCli::BeginRequest(THttpRequest type)
     if (Proxy.isEmpty()) {
         m_requestPath = url.path;
         m_connectHost = url.host;
-        m_connectPort = url.port.isEmpty() ? QByteArrayLiteral("80") : url.port;
+        m_connectPort = url.port.isEmpty() ? DefaultPort(url.scheme) : url.port;
     } else {
         m_requestPath = (url.scheme.isEmpty() ? QByteArrayLiteral("http") : url.scheme) + "://" + url.host +
                         (url.port.isEmpty() ? QByteArray() : ":" + url.port) + url.path;
@@ -165,6 +169,12 @@ void THttpCli::ResetResponse()
 
 void THttpCli::StartLookup()
 {
+    // A proxy would be sent the request, and would send the answer back, in clear.
+    m_secure = CurrentScheme().compare("https", Qt::CaseInsensitive) == 0;
+    if (m_secure && !Proxy.isEmpty()) {
+        Fail(0, "https through an HTTP proxy is not supported");
+        return;
+    }
     ChangeState(httpDnsLookup);
     m_socket->SetLocalAddr(LocalAddr);
     // A refused lookup reports through OnError and then OnDnsLookupDone.
@@ -191,6 +201,11 @@ void THttpCli::LookupDone(int error)
     m_socket->SetSocksUsercode(SocksUsercode);
     m_socket->SetSocksPassword(SocksPassword);
     m_socket->SetSocksAuthentication(SocksAuthentication);
+    m_tlsError.clear();
+    m_socket->SetTls(m_secure);
+    // The certificate must name the host of the address, whatever it resolved to.
+    m_socket->SetTlsHostName(m_targetHost);
+    m_socket->SetTrust(Trust);
     // A connect that fails at once reports through OnError.
     m_socket->Connect();
 }
@@ -198,9 +213,9 @@ void THttpCli::LookupDone(int error)
 void THttpCli::ConnectionOpened(int error)
 {
     if (error != 0) {
-        // A failed proxy negotiation says best what went wrong.
-        Fail(error, m_socksError.isEmpty() ? ErrorReason(error)
-                                           : m_socksError + " (Error #" + QByteArray::number(error) + ")");
+        // A failed proxy negotiation or TLS handshake says best what went wrong.
+        const QByteArray said = !m_tlsError.isEmpty() ? m_tlsError : m_socksError;
+        Fail(error, said.isEmpty() ? ErrorReason(error) : said + " (Error #" + QByteArray::number(error) + ")");
         return;
     }
     ChangeState(httpConnected);
@@ -325,7 +340,7 @@ void THttpCli::DataArrived()
 QByteArray THttpCli::HostLine() const
 {
     // A server behind another port than the default one tells its sites apart by it.
-    const bool defaultPort = m_targetPort.isEmpty() || m_targetPort == "80";
+    const bool defaultPort = m_targetPort.isEmpty() || m_targetPort == DefaultPort(CurrentScheme());
     return "Host: " + m_targetHost + (defaultPort ? QByteArray() : ":" + m_targetPort);
 }
 
@@ -333,6 +348,22 @@ void THttpCli::Abort(const QByteArray& reason)
 {
     if (m_state != httpReady)
         Fail(WSAECONNABORTED, reason);
+}
+
+void THttpCli::TlsFailed(int error, const QByteArray& message)
+{
+    m_tlsError = message;
+    // A failed handshake ends the request through ConnectionOpened.
+    if (m_state != httpWaitingHeader && m_state != httpWaitingBody)
+        return;
+    if (error == TlsTruncated && DocumentComplete())
+        return;
+    Fail(error, message + " (Error #" + QByteArray::number(error) + ")");
+}
+
+bool THttpCli::DocumentComplete() const
+{
+    return m_state == httpWaitingBody && DocLength >= 0 && ReceivedBytes >= DocLength;
 }
 
 void THttpCli::SocketFailed()

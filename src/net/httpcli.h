@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/customsockswsocket.h"
+#include "net/tlstrust.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -41,7 +42,8 @@ enum THttpState : quint8
 // and header lines, follows relocations and delivers the document to
 // ReceiveStream and OnDocData as it arrives. Get runs a request to its end
 // while the event loop keeps going; BeginRequest starts one and OnRequestDone
-// tells its end.
+// tells its end. An https address goes over TLS (port 443 by default),
+// through a SOCKS proxy too, but not through an HTTP proxy.
 class THttpCli : public QObject
 {
 public:
@@ -81,6 +83,10 @@ public:
     QByteArray SocksUsercode;
     QByteArray SocksPassword;
     TSocksAuthentication SocksAuthentication = socksNoAuthentication;
+    // Which server certificates an https request accepts besides those that
+    // verify (trusted fingerprints, authorities of a file of their own). After
+    // a refusal CtrlSocket()->TlsPeerCheck() holds what to show the user.
+    TlsTrust Trust;
     // A synchronous request fails after this long without any sign of the server.
     int StallTimeoutMs = 30000;
     // Any request, relocations and all, fails when it is not over after this
@@ -166,6 +172,9 @@ private:
     void DeriveDocName();
     QByteArray CurrentScheme() const;
     QByteArray HostLine() const;
+    void TlsFailed(int error, const QByteArray& message);
+    // The body came to its announced length.
+    bool DocumentComplete() const;
 
     TWSocket* m_socket;
     THttpState m_state = httpReady;
@@ -191,4 +200,6 @@ private:
     QElapsedTimer m_lastActivity;
     QTimer* m_requestTimer;
     QByteArray m_socksError; // what the proxy negotiation said last
+    QByteArray m_tlsError;   // what the TLS layer said last
+    bool m_secure = false;   // the connection under way is https
 };

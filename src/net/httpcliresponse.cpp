@@ -119,16 +119,17 @@ void THttpCli::NoteLocation(const QByteArray& value)
         return;
     }
     m_locationSeen = true;
-    if (value.startsWith("http://")) {
+    if (value.startsWith("http://") || value.startsWith("https://")) {
         const TUrlParts url = SplitUrl(value);
-        const auto portOrDefault = [](const QByteArray& port) {
-            return port.isEmpty() ? QByteArrayLiteral("80") : port;
-        };
-        // The credentials of one site are not handed to another one.
-        if (CurrentScheme().toLower() != "http" || url.host.toLower() != m_targetHost.toLower() ||
-            portOrDefault(url.port) != portOrDefault(m_targetPort))
+        const QByteArray scheme = CurrentScheme().toLower();
+        const QByteArray portNow = m_targetPort.isEmpty() ? DefaultPort(scheme) : m_targetPort;
+        // The credentials of one site are not handed to another one, and
+        // those given over TLS never go out in clear.
+        if (url.scheme != scheme || url.host.toLower() != m_targetHost.toLower() ||
+            (url.port.isEmpty() ? DefaultPort(url.scheme) : url.port) != portNow)
             m_sendCredentials = false;
-        if (!url.user.isEmpty() && !url.password.isEmpty()) {
+        const bool downgrade = scheme == "https" && url.scheme == "http";
+        if (!url.user.isEmpty() && !url.password.isEmpty() && !downgrade) {
             Username = url.user;
             Password = url.password;
             m_sendCredentials = true;
@@ -140,7 +141,7 @@ void THttpCli::NoteLocation(const QByteArray& value)
         CurrentLocation = site + (url.path.isEmpty() ? QByteArray() : path);
         if (Proxy.isEmpty()) {
             m_connectHost = url.host;
-            m_connectPort = url.port.isEmpty() ? QByteArrayLiteral("80") : url.port;
+            m_connectPort = url.port.isEmpty() ? DefaultPort(url.scheme) : url.port;
             m_requestPath = path;
         } else {
             // Through a proxy the connection stays with the proxy.
@@ -158,8 +159,9 @@ void THttpCli::NoteLocation(const QByteArray& value)
             directory += '/';
         path = directory + value;
     }
-    const QByteArray site = CurrentScheme() + "://" + m_targetHost +
-                            (current.port.isEmpty() || current.port == "80" ? QByteArray() : ":" + current.port);
+    const QByteArray site =
+        CurrentScheme() + "://" + m_targetHost +
+        (current.port.isEmpty() || current.port == DefaultPort(CurrentScheme()) ? QByteArray() : ":" + current.port);
     CurrentLocation = site + path;
     m_requestPath = Proxy.isEmpty() ? path : CurrentLocation;
 }

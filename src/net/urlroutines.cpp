@@ -161,3 +161,8 @@ QByteArray HttpDate(const QDateTime& value)
                   date.day(), months + 3 * (date.month() - 1), date.year(), time.hour(), time.minute(), time.second());
     return QByteArray(text);
 }
+
+QByteArray DefaultPort(const QByteArray& scheme)
+{
+    return scheme.compare("https", Qt::CaseInsensitive) == 0 ? QByteArrayLiteral("443") : QByteArrayLiteral("80");
+}

@@ -21,6 +21,9 @@ struct TUrlParts
 // Splits a URL; "./x" and "../x" are resolved against the directory of currentPath.
 TUrlParts SplitUrl(const QByteArray& url, const QByteArray& currentPath = QByteArray());
 
+// The port of a scheme when the URL names none: "443" for https, "80" otherwise.
+QByteArray DefaultPort(const QByteArray& scheme);
+
 // Position (from 1) of the last occurrence of c in text, 0 when there is none.
 int LastPos(char c, const QByteArray& text);
 

@@ -63,6 +63,12 @@ constexpr ErrorText errorTexts[] = {
     {11002, "Non-authoritative host not found"},
     {11003, "Non-recoverable error"},
     {11004, "No Data"},
+    {20101, "TLS unavailable"},
+    {20102, "TLS handshake failed"},
+    {20103, "TLS certificate refused"},
+    {20104, "TLS certificate changed"},
+    {20105, "TLS error on received data"},
+    {20106, "TLS connection cut short"},
 };
 
 struct CodePair

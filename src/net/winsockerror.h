@@ -21,7 +21,19 @@ inline constexpr int WSATRY_AGAIN = 11002;
 inline constexpr int WSANO_RECOVERY = 11003;
 inline constexpr int WSANO_DATA = 11004;
 
-// English description of a Winsock code; "Not a WinSock error" for anything else.
+// The failures of the TLS layer, in the socket chain's range of protocol
+// errors beside the SOCKS ones (20001 to 20018); they have texts of their own
+// here so that every report of a code reads clearly.
+inline constexpr int TlsSetupFailed = 20101;
+inline constexpr int TlsHandshakeFailed = 20102;
+inline constexpr int TlsCertificateRefused = 20103;
+inline constexpr int TlsCertificateChanged = 20104;
+inline constexpr int TlsRecordError = 20105;
+// The connection ended without the peer's close_notify: what came may be cut short.
+inline constexpr int TlsTruncated = 20106;
+
+// English description of a Winsock code or of a TLS failure; "Not a WinSock
+// error" for anything else.
 QByteArray WinsockErrorText(int code);
 
 // The one translation from the platform to Winsock codes: a positive value is

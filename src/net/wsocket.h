@@ -41,6 +41,14 @@
 // aborted unless the handler clears canClose), except those of OnDataAvailable,
 // which are discarded.
 //
+// TLS (SetTls(true) before Connect; TlsHostName, default Addr, is the name the
+// certificate must carry; Trust() adds trusted fingerprints and authorities):
+// OnSessionConnected(0) comes once the certificate is accepted, and from then
+// on Receive, ReceiveText and line mode give plaintext and Send encrypts. A
+// refusal comes as OnTlsError(code, text) then OnSessionConnected and
+// OnSessionClosed with the code; TlsPeerCheck() keeps the fingerprint and the
+// reason. See tlslayer.h.
+//
 // Line mode (SetLineMode(true)): OnDataAvailable fires once per received line
 // ending with LineEnd ("\r\n" by default), and ReceiveText returns that line.
 // WaitForFlag and RunAndWait keep the event loop going, asleep between events,

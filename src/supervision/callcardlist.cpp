@@ -1,5 +1,34 @@
 #include "supervision/callcardlist.h"
 
+#include "config/namelist.h"
+
+const QByteArray CallCardList::DisconnectionKey = QByteArrayLiteral("100.cvl");
+
+bool CallCard::isCall() const
+{
+    return key != CallCardList::DisconnectionKey;
+}
+
+void CallCard::takeNamesFrom(const NameList& lineLabels, const NameList& callerNames)
+{
+    callerName = callerNames.value(number);
+    const QByteArray label = lineLabels.value(sda);
+    lineLabel = label.isEmpty() ? sda : label;
+}
+
+CallCardInfo CallCard::info() const
+{
+    return {key, number, sda, callerName, lineLabel, createdAnswered};
+}
+
+CallCardList::CallCardList(QObject* parent) : QObject(parent) {}
+
+void CallCardList::setNameLists(const NameList* lineLabels, const NameList* callerNames)
+{
+    m_lineLabels = lineLabels;
+    m_callerNames = callerNames;
+}
+
 const CallCard* CallCardList::find(const QByteArray& key) const
 {
     const auto it = m_byKey.constFind(key);
@@ -31,9 +60,13 @@ bool CallCardList::addCard(const QByteArray& number, const QByteArray& sda, cons
 {
     if (HasCallCard(key))
         return false;
-    m_byKey.insert(key, m_cards.insert(m_cards.end(),
-                                       {key, number, sda, channel, answered, answered, QDateTime::currentDateTime()}));
+    CallCard card{key, number, sda, channel, {}, sda, answered, answered, QDateTime::currentDateTime()};
+    if (m_lineLabels && m_callerNames)
+        card.takeNamesFrom(*m_lineLabels, *m_callerNames);
+    const auto added = m_cards.insert(m_cards.end(), std::move(card));
+    m_byKey.insert(key, added);
     m_keysByChannel[channel].append(key);
+    emit cardAdded(*added);
     return true;
 }
 
@@ -43,6 +76,7 @@ bool CallCardList::markAnswered(const QByteArray& key)
     if (it == m_byKey.constEnd() || (*it)->answered)
         return false;
     (*it)->answered = true;
+    emit cardAnswered(key);
     return true;
 }
 
@@ -52,13 +86,43 @@ bool CallCardList::removeCard(const QByteArray& key)
     if (it == m_byKey.constEnd())
         return false;
     const auto card = *it;
-    const auto channel = m_keysByChannel.find(card->channel);
-    channel->removeOne(key);
-    if (channel->isEmpty())
-        m_keysByChannel.erase(channel);
+    forgetChannel(card->channel, key);
+    // The key may be the card's own, which goes now.
+    const QByteArray removed = key;
     m_byKey.erase(it);
     m_cards.erase(card);
+    emit cardRemoved(removed);
     return true;
+}
+
+bool CallCardList::updateCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                              const QByteArray& channel)
+{
+    const auto it = m_byKey.constFind(key);
+    if (it == m_byKey.constEnd())
+        return false;
+    CallCard& card = **it;
+    if (card.number == number && card.sda == sda && card.channel == channel)
+        return false;
+    if (card.channel != channel) {
+        forgetChannel(card.channel, key);
+        m_keysByChannel[channel].append(key);
+    }
+    card.number = number;
+    card.sda = sda;
+    card.channel = channel;
+    if (m_lineLabels && m_callerNames)
+        card.takeNamesFrom(*m_lineLabels, *m_callerNames);
+    emit cardUpdated(card);
+    return true;
+}
+
+void CallCardList::forgetChannel(const QByteArray& channel, const QByteArray& key)
+{
+    const auto keys = m_keysByChannel.find(channel);
+    keys->removeOne(key);
+    if (keys->isEmpty())
+        m_keysByChannel.erase(keys);
 }
 
 void CallCardList::AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
@@ -82,4 +146,10 @@ void CallCardList::OpenCallerAgenda(const QByteArray& key)
 void CallCardList::RemoveCallCard(const QByteArray& key)
 {
     removeCard(key);
+}
+
+void CallCardList::UpdateCallCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                                  const QByteArray& channel)
+{
+    updateCard(key, number, sda, channel);
 }

@@ -17,6 +17,14 @@ public:
                                    const QByteArray& channel) = 0;
     virtual void OpenCallerAgenda(const QByteArray& key) = 0;
     virtual void RemoveCallCard(const QByteArray& key) = 0;
+    // The PBX named the other party anew (connected line, a transfer, a pickup,
+    // another device of the phone answering): the card of the key shows it and
+    // acts on that channel, keeping its place, its state and its talk time.
+    // Nothing happens for a key without a card. A list that shows nothing of
+    // the party may leave it out.
+    virtual void UpdateCallCard([[maybe_unused]] const QByteArray& key, [[maybe_unused]] const QByteArray& number,
+                                [[maybe_unused]] const QByteArray& sda, [[maybe_unused]] const QByteArray& channel)
+    {}
 
     virtual bool HasCallCard(const QByteArray& key) const = 0;
     // The key of the card that shows the channel, empty when none does.

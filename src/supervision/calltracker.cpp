@@ -23,6 +23,16 @@ void CallTracker::cardAnswered(const QByteArray& key, const QDateTime& now)
     it->answeredAt = now;
 }
 
+void CallTracker::cardUpdated(const CallCardInfo& card)
+{
+    const auto it = m_calls.find(card.key);
+    if (it == m_calls.end())
+        return;
+    it->record.number = card.number;
+    it->record.name = card.callerName;
+    it->record.line = card.lineLabel;
+}
+
 std::optional<CallRecord> CallTracker::cardRemoved(const QByteArray& key, const QDateTime& now)
 {
     const auto it = m_calls.constFind(key);

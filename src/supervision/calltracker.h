@@ -19,6 +19,8 @@ class CallTracker
 public:
     void cardAdded(const CallCardInfo& card, const QDateTime& now);
     void cardAnswered(const QByteArray& key, const QDateTime& now);
+    // The PBX named the other party anew: the record keeps the last party.
+    void cardUpdated(const CallCardInfo& card);
     // The record of the call, or nothing for a key that was never added.
     std::optional<CallRecord> cardRemoved(const QByteArray& key, const QDateTime& now);
 

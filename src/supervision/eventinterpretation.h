@@ -18,8 +18,8 @@ public:
 
     virtual ~EventInterpretation() = default;
 
-    // Interprets one hand-over of received text. Card creation runs the event
-    // loop, so this may be entered again, for later text, before it returns.
+    // Interprets one hand-over of received text, whole: the card operations
+    // it calls run no event loop.
     virtual void interpret(QByteArrayView text) = 0;
     // Forgets whatever a closed session left half read.
     virtual void reset() {}

@@ -1,23 +1,26 @@
 #include "supervision/incomingcallnotice.h"
 
-#include "config/cp1252.h"
+#include "config/displaytext.h"
+
+#include <QCoreApplication>
 
 QString IncomingCallNotice::summary()
 {
-    return QStringLiteral("Appel entrant");
+    return QCoreApplication::translate("IncomingCallNotice", "Appel entrant");
 }
 
 QString IncomingCallNotice::body(const CallCardInfo& call)
 {
-    QString caller = Cp1252::toUnicode(call.callerName.isEmpty() ? call.number : call.callerName);
+    QString caller = DisplayText::toDisplay(call.callerName.isEmpty() ? call.number : call.callerName);
     if (caller.isEmpty())
-        caller = QStringLiteral("Numéro inconnu");
+        caller = QCoreApplication::translate("IncomingCallNotice", "Numéro inconnu");
     if (call.lineLabel.isEmpty())
         return caller;
-    return caller + QStringLiteral("\nLigne : ") + Cp1252::toUnicode(call.lineLabel);
+    return caller + QCoreApplication::translate("IncomingCallNotice", "\nLigne : ") +
+           DisplayText::toDisplay(call.lineLabel);
 }
 
 QString IncomingCallNotice::agendaActionCaption()
 {
-    return QStringLiteral("Ouvrir l'agenda");
+    return QCoreApplication::translate("IncomingCallNotice", "Ouvrir l'agenda");
 }

@@ -3,7 +3,6 @@
 #include "supervision/managermessages.h"
 
 #include <QByteArrayList>
-#include <QScopeGuard>
 
 #include <array>
 #include <bit>
@@ -233,7 +232,7 @@ void cutAt(QByteArray& value, char separator)
         value.truncate(at);
 }
 
-// The interpretation state of one hand-over; a nested run has its own.
+// The interpretation state of one hand-over.
 struct CurrentEvent
 {
     QByteArray number;
@@ -242,7 +241,7 @@ struct CurrentEvent
     QByteArray channel;
     bool mine = false;
     EventState state = EventState::None;
-    // Cards removed, by any run, since this event started.
+    // Cards removed since this event started.
     QByteArrayList removedKeys;
 };
 
@@ -306,19 +305,10 @@ void applyTexts(CurrentEvent& event, std::string_view line, Matches found,
         event.key = withoutTrimmed(line, Uniqueid1);
 }
 
-} // namespace
-
-struct ManagerEventInterpreter::Run
-{
-    CurrentEvent event;
-};
-
-namespace {
-
 // The operation of the event's state, repeated at every line once the event
 // is the user's and has a key. A card removed while the event is interpreted
-// (a nested run may have handled its hang-up) is not created again.
-void act(CurrentEvent& event, CallCardOperations& cards, const std::vector<ManagerEventInterpreter::Run*>& runs)
+// is not created again.
+void act(CurrentEvent& event, CallCardOperations& cards)
 {
     if (!event.mine || event.key.isEmpty())
         return;
@@ -336,15 +326,11 @@ void act(CurrentEvent& event, CallCardOperations& cards, const std::vector<Manag
     case EventState::StateUp:
         cards.OpenCallerAgenda(event.key);
         break;
-    case EventState::Gone: {
-        const QByteArray key = event.key;
-        cards.RemoveCallCard(key);
-        for (ManagerEventInterpreter::Run* run : runs) {
-            if (!run->event.removedKeys.contains(key))
-                run->event.removedKeys.append(key);
-        }
+    case EventState::Gone:
+        cards.RemoveCallCard(event.key);
+        if (!event.removedKeys.contains(event.key))
+            event.removedKeys.append(event.key);
         break;
-    }
     case EventState::None:
         break;
     }
@@ -362,10 +348,7 @@ void ManagerEventInterpreter::interpret(QByteArrayView received)
     const QByteArray text = ManagerMessages::withoutNul(received);
     const std::string_view all = view(text);
 
-    Run run;
-    m_runs.push_back(&run);
-    const auto unregister = qScopeGuard([this] { m_runs.pop_back(); });
-    CurrentEvent& event = run.event;
+    CurrentEvent event;
     LineScanner scanner(m_extension);
     // Lines end at CR; an LF right after a CR belongs to the line break, any
     // other LF stays inside the line. Text after the last CR is a line, but a
@@ -378,7 +361,7 @@ void ManagerEventInterpreter::interpret(QByteArrayView received)
 
         if (const Matches found = scanner.scan(line))
             applyTexts(event, line, found, m_challenge);
-        act(event, m_cards, m_runs);
+        act(event, m_cards);
 
         if (cr == std::string_view::npos)
             break;

@@ -1,5 +1,7 @@
 #include "supervision/managersessionstatus.h"
 
+#include <QCoreApplication>
+
 void ManagerSessionStatus::update(ManagerSessionState reported, const QString& pbxHost)
 {
     m_host = pbxHost;
@@ -16,11 +18,14 @@ QString ManagerSessionStatus::toolTip() const
     };
     switch (m_state) {
     case ManagerSessionState::LoggedIn:
-        return QStringLiteral("Corvaline : connecté") + naming(QStringLiteral("à"));
+        return QCoreApplication::translate("ManagerSessionStatus", "Corvaline : connecté") +
+               naming(QCoreApplication::translate("ManagerSessionStatus", "à", "connected to the PBX"));
     case ManagerSessionState::Refused:
-        return QStringLiteral("Corvaline : accès refusé") + naming(QStringLiteral("par"));
+        return QCoreApplication::translate("ManagerSessionStatus", "Corvaline : accès refusé") +
+               naming(QCoreApplication::translate("ManagerSessionStatus", "par", "refused by the PBX"));
     case ManagerSessionState::Disconnected:
         break;
     }
-    return QStringLiteral("Corvaline : déconnecté") + naming(QStringLiteral("de"));
+    return QCoreApplication::translate("ManagerSessionStatus", "Corvaline : déconnecté") +
+           naming(QCoreApplication::translate("ManagerSessionStatus", "de", "disconnected from the PBX"));
 }

@@ -2,8 +2,6 @@
 
 #include "supervision/managermessages.h"
 
-#include <QScopeGuard>
-
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -19,7 +17,7 @@ constexpr std::array<std::string_view, ModernEventInterpreter::FieldCount> field
     "State"sv,       "ConnectedLineNum"sv, "ConnectedLineName"sv,
     "CallerIDNum"sv, "CallerIDName"sv,     "CallerID"sv,
     "DialStatus"sv,  "DestCallerIDNum"sv,  "DestCallerIDName"sv,
-    "Challenge"sv,
+    "Challenge"sv,   "Linkedid"sv,
 };
 
 char lowered(char c)
@@ -106,10 +104,6 @@ void ModernEventInterpreter::interpret(QByteArrayView text)
     m_extension = m_extensionSource();
     read(std::string_view(text.data(), std::size_t(text.size())));
     keepOpenMessage();
-    if (m_running)
-        return;
-    m_running = true;
-    const auto stop = qScopeGuard([this] { m_running = false; });
     while (!m_steps.empty()) {
         const Step step = std::move(m_steps.front());
         m_steps.pop_front();
@@ -242,7 +236,7 @@ void ModernEventInterpreter::collectSteps(const Message& message)
 {
     if (!message.has(Event)) {
         if (message.has(Response) && message.has(Challenge))
-            m_steps.push_back({Step::ReportChallenge, bytes(message.value(Challenge)), {}, {}, {}});
+            m_steps.push_back({Step::ReportChallenge, bytes(message.value(Challenge)), {}, {}, {}, {}});
         return;
     }
     const std::string_view event = message.value(Event);
@@ -251,7 +245,8 @@ void ModernEventInterpreter::collectSteps(const Message& message)
         equalsNoCase(event, "Newchannel"sv) || equalsNoCase(event, "Newstate"sv) || equalsNoCase(event, "Status"sv);
     const bool answeredDial = equalsNoCase(event, "DialEnd"sv) && message.value(DialStatus) == "ANSWER"sv;
     const bool hangup = equalsNoCase(event, "Hangup"sv);
-    if (!channelEvent && !answeredDial && !hangup)
+    const bool connectedLine = equalsNoCase(event, "NewConnectedLine"sv);
+    if (!channelEvent && !answeredDial && !hangup && !connectedLine)
         return;
     const std::string_view channel = message.value(Channel);
     const std::string_view key = message.value(Uniqueid);
@@ -259,7 +254,7 @@ void ModernEventInterpreter::collectSteps(const Message& message)
         return;
     const QByteArray cardChannel = bytes(channel.substr(0, channel.find(';')));
     if (hangup) {
-        m_steps.push_back({Step::HangUp, bytes(key), cardChannel, {}, {}});
+        m_steps.push_back({Step::HangUp, bytes(key), cardChannel, {}, {}, {}});
         return;
     }
 
@@ -285,20 +280,29 @@ void ModernEventInterpreter::collectSteps(const Message& message)
         number = message.value(DestCallerIdNum);
         name = message.value(DestCallerIdName);
     }
-    if (!usable(number)) {
+    const std::string_view extension(m_extension.constData(), std::size_t(m_extension.size()));
+    const bool partyIsUser =
+        hasConnectedLine && usable(number) && (number == extension || number == message.value(CallerIdNum));
+    if (!usable(number) || partyIsUser) {
         number = {};
         name = {};
     }
     if (!usable(name))
         name = {};
 
-    Step step{Step::Answer, bytes(key), cardChannel, bytes(number), sdaOf(name, number)};
+    Step step{Step::Answer,  bytes(key),          cardChannel,
+              bytes(number), sdaOf(name, number), bytes(message.value(Linkedid))};
+    step.partyIsUser = partyIsUser;
     const std::string_view stateNumber = message.value(ChannelState);
     const std::string_view stateText = message.value(ChannelStateDesc);
     const std::string_view oldState = message.value(State);
-    if (channelEvent && (stateNumber == "5"sv || stateText == "Ringing"sv || oldState == "Ringing"sv)) {
+    const bool up = stateNumber == "6"sv || stateText == "Up"sv || oldState == "Up"sv;
+    if (connectedLine) {
+        step.kind = Step::NameParty;
+        step.up = up;
+    } else if (channelEvent && (stateNumber == "5"sv || stateText == "Ringing"sv || oldState == "Ringing"sv)) {
         step.kind = Step::Ring;
-    } else if (channelEvent && !(stateNumber == "6"sv || stateText == "Up"sv || oldState == "Up"sv)) {
+    } else if (channelEvent && !up) {
         return;
     }
     // A call the phone placed shows only once the far end answers, not when
@@ -315,30 +319,132 @@ void ModernEventInterpreter::run(const Step& step)
         m_challenge(step.key);
         return;
     case Step::Ring:
-        if (!m_hungUp.contains(step.key) && !m_cards.HasCallCard(step.key))
-            m_cards.AddRingingCard(step.number, step.sda, step.key, step.channel);
+        ring(step);
         return;
     case Step::Answer:
-        if (m_answered.contains(step.key) || m_hungUp.contains(step.key))
-            return;
-        if (!m_cards.HasCallCard(step.key) && !step.otherPartyKnown)
-            return;
-        m_answered.insert(step.key);
-        m_cards.ShowConnectedCall(step.number, step.sda, step.key, step.channel);
-        m_cards.OpenCallerAgenda(step.key);
+        answer(step);
         return;
-    case Step::HangUp: {
-        m_hungUp.insert(step.key);
-        const bool hadCard = m_cards.HasCallCard(step.key);
-        m_cards.RemoveCallCard(step.key);
-        if (hadCard)
-            return;
-        const QByteArray masqueraded = m_cards.callCardKeyForChannel(step.channel);
-        if (!masqueraded.isEmpty()) {
-            m_hungUp.insert(masqueraded);
-            m_cards.RemoveCallCard(masqueraded);
-        }
+    case Step::NameParty:
+        nameParty(step);
+        return;
+    case Step::HangUp:
+        hangUp(step);
         return;
     }
+}
+
+QByteArray ModernEventInterpreter::takeDialled()
+{
+    return std::exchange(m_dialled, QByteArray());
+}
+
+void ModernEventInterpreter::ring(const Step& step)
+{
+    if (m_hungUp.contains(step.key) || !m_calls.cardOf(step.key).isEmpty() || m_cards.HasCallCard(step.key))
+        return;
+    // Another device of the user ringing for the same call.
+    if (const QByteArray card = m_calls.ringingCard(step.linkedid); !card.isEmpty() && m_cards.HasCallCard(card)) {
+        m_calls.addLeg(card, step.key, step.channel);
+        return;
+    }
+    const QByteArray number = step.partyIsUser ? takeDialled() : step.number;
+    const QByteArray sda = step.partyIsUser ? QByteArray() : step.sda;
+    m_calls.prune([this](const QByteArray& card) { return m_cards.HasCallCard(card); });
+    m_calls.add(step.key, step.linkedid, step.channel, number, sda).partyAwaited = step.partyIsUser && number.isEmpty();
+    m_cards.AddRingingCard(number, sda, step.key, step.channel);
+}
+
+void ModernEventInterpreter::answer(const Step& step)
+{
+    if (m_hungUp.contains(step.key))
+        return;
+    const QByteArray card = m_calls.cardOf(step.key);
+    PhoneCalls::Call* call = m_calls.call(card);
+    if (!call || !m_cards.HasCallCard(card)) {
+        if (m_answered.contains(step.key))
+            return;
+        if (m_cards.HasCallCard(step.key)) {
+            m_answered.insert(step.key);
+            m_cards.ShowConnectedCall(step.number, step.sda, step.key, step.channel);
+            m_cards.OpenCallerAgenda(step.key);
+            return;
+        }
+        // A phone that answers the call it places without ringing first.
+        const QByteArray number = step.partyIsUser ? takeDialled() : step.number;
+        if (!step.otherPartyKnown && number.isEmpty())
+            return;
+        m_calls.add(step.key, step.linkedid, step.channel, number, step.sda).answered = true;
+        answerCard(step.key);
+        return;
+    }
+    const bool otherDevice = !call->answered && call->channel != step.channel;
+    call->answered = true;
+    const bool named = !step.number.isEmpty() && (call->number != step.number || call->sda != step.sda);
+    if (otherDevice)
+        call->channel = step.channel; // another device of the user took the call
+    if (named) {
+        call->number = step.number;
+        call->sda = step.sda;
+        call->partyAwaited = false;
+    }
+    if (otherDevice || named)
+        m_cards.UpdateCallCard(card, call->number, call->sda, call->channel);
+    // The agenda waits for the other party to be named.
+    if (!call->partyAwaited)
+        answerCard(card);
+}
+
+void ModernEventInterpreter::answerCard(const QByteArray& card)
+{
+    if (m_answered.contains(card))
+        return;
+    m_answered.insert(card);
+    const PhoneCalls::Call call = *m_calls.call(card);
+    m_cards.ShowConnectedCall(call.number, call.sda, card, call.channel);
+    m_cards.OpenCallerAgenda(card);
+}
+
+void ModernEventInterpreter::nameParty(const Step& step)
+{
+    if (step.number.isEmpty() || m_hungUp.contains(step.key))
+        return;
+    const QByteArray card = m_calls.cardOf(step.key);
+    PhoneCalls::Call* call = m_calls.call(card);
+    if (!call || !m_cards.HasCallCard(card))
+        return;
+    if (step.up)
+        return answer(step);
+    if (call->number != step.number || call->sda != step.sda) {
+        call->number = step.number;
+        call->sda = step.sda;
+        call->partyAwaited = false;
+        m_cards.UpdateCallCard(card, step.number, step.sda, call->channel);
+    }
+}
+
+void ModernEventInterpreter::hangUp(const Step& step)
+{
+    m_hungUp.insert(step.key);
+    if (const QByteArray card = m_calls.cardOf(step.key); !card.isEmpty()) {
+        const QByteArray channel = m_calls.call(card)->channel;
+        if (!m_calls.removeLeg(step.key)) {
+            // Another device of the user still has the call.
+            if (const PhoneCalls::Call* call = m_calls.call(card); call && call->channel != channel)
+                m_cards.UpdateCallCard(card, call->number, call->sda, call->channel);
+            return;
+        }
+        m_hungUp.insert(card);
+        m_cards.RemoveCallCard(card);
+        return;
+    }
+    const bool hadCard = m_cards.HasCallCard(step.key);
+    m_cards.RemoveCallCard(step.key);
+    if (hadCard)
+        return;
+    const QByteArray masqueraded = m_cards.callCardKeyForChannel(step.channel);
+    if (!masqueraded.isEmpty()) {
+        m_hungUp.insert(masqueraded);
+        m_calls.remove(masqueraded);
+        m_cards.RemoveCallCard(masqueraded);
     }
 }

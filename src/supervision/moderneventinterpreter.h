@@ -2,6 +2,7 @@
 
 #include "supervision/callcardoperations.h"
 #include "supervision/eventinterpretation.h"
+#include "supervision/phonecalls.h"
 #include "supervision/recentkeys.h"
 
 #include <QByteArray>
@@ -33,7 +34,16 @@
 //   leg on an outgoing call shows nothing yet;
 // - Hangup removes the card, or the card of its channel when the key has none
 //   (older managers give a masqueraded channel a new Uniqueid), and its key
-//   never gets a card again.
+//   never gets a card again;
+// - legs of the phone that ring for one call (same Linkedid: one user, several
+//   devices) share one card, answered when one of them answers (the card then
+//   acts on that device's channel) and removed when the last one goes;
+// - NewConnectedLine names the other party anew on a carded channel (the far
+//   end of a call the phone places, a transfer, a pickup): the card shows it.
+// The phone's own number is never taken for the other party: a call that the
+// dial window places rings the phone with the phone's own caller id, so its
+// card shows the number dialled, or nothing, until the PBX names the far end,
+// and is answered (its agenda page opened) only once that party is known.
 // Challenges are reported only from responses, never from security events.
 // A line longer than ManagerMessages::MaxLineLength is dropped unread.
 class ModernEventInterpreter : public EventInterpretation
@@ -44,6 +54,12 @@ public:
 
     void interpret(QByteArrayView text) override;
     void reset() override;
+
+    // The dial window has asked the PBX to ring the phone for a call to
+    // number: the next leg of the phone rung for a call it places (its
+    // connected line names the phone itself) shows that number until the PBX
+    // names the far party. A later call replaces an earlier one.
+    void expectPlacedCall(const QByteArray& number) { m_dialled = number; }
 
     // The headers the interpretation reads; every other one is skipped.
     enum Field : std::uint8_t
@@ -64,6 +80,7 @@ public:
         DestCallerIdNum,
         DestCallerIdName,
         Challenge,
+        Linkedid,
         FieldCount,
     };
 
@@ -83,9 +100,9 @@ private:
     };
 
     // What an ended message asks of the cards. The steps of a hand-over are
-    // carried out once it is read whole, in the order of the stream: they run
-    // the event loop, and a run nested in one of them only reads its text and
-    // queues its steps behind the ones still waiting.
+    // carried out once it is read whole, in the order of the stream: a run
+    // entered again from one of them queues its steps behind the ones still
+    // waiting.
     struct Step
     {
         enum Kind
@@ -94,13 +111,19 @@ private:
             Ring,
             Answer,
             HangUp,
+            NameParty, // the connected line changed
         };
         Kind kind;
         QByteArray key; // the challenge for ReportChallenge
         QByteArray channel;
         QByteArray number;
         QByteArray sda;
+        QByteArray linkedid;
         bool otherPartyKnown = false; // an answer may create its card
+        // The connected line names the user's own phone: the PBX rings it for
+        // a call it places (Originate with the phone's own caller id).
+        bool partyIsUser = false;
+        bool up = false; // NameParty: the leg is answered
     };
 
     void read(std::string_view text);
@@ -112,6 +135,13 @@ private:
     bool isUsersChannel(std::string_view channel) const;
 
     void run(const Step& step);
+    void ring(const Step& step);
+    void answer(const Step& step);
+    void answerCard(const QByteArray& card);
+    void nameParty(const Step& step);
+    void hangUp(const Step& step);
+    // The number the dial window called, for the card of the call it placed.
+    QByteArray takeDialled();
 
     CallCardOperations& m_cards;
     ExtensionSource m_extensionSource;
@@ -124,7 +154,8 @@ private:
     bool m_skippingLine = false; // inside a line longer than ManagerMessages::MaxLineLength
     bool m_afterCr = false;      // the last hand-over ended with a CR
     std::deque<Step> m_steps;
-    bool m_running = false; // a run is carrying out the queued steps
-    RecentKeys m_answered;  // calls whose card was answered and agenda opened
-    RecentKeys m_hungUp;    // calls that ended: they never get a card again
+    RecentKeys m_answered; // calls whose card was answered and agenda opened
+    RecentKeys m_hungUp;   // calls that ended: they never get a card again
+    PhoneCalls m_calls;    // the calls the cards show, with their legs
+    QByteArray m_dialled;  // awaiting its ringing leg
 };

@@ -1,5 +1,5 @@
-#include "app/dialstring.h"
-#include "app/extractfield.h"
+#include "supervision/dialstring.h"
+#include "supervision/extractfield.h"
 #include "appwindowsfixture.h"
 
 #include <QCheckBox>

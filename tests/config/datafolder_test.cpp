@@ -1,5 +1,6 @@
 #include "config/datafolder.h"
 #include "tempdatafolder.h"
+#include "temporaryconfighome.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -33,33 +34,19 @@ TEST(DataFolder, EmptyVariable_FallsBackToTheWritableProgramFolder)
     EXPECT_EQ(DataFolder::path(), QCoreApplication::applicationDirPath() + u'/');
 }
 
-// A user configuration folder of the test's own for the life of the object.
-class TempConfigHome
-{
-public:
-    TempConfigHome()
-        : m_previous(qgetenv("XDG_CONFIG_HOME")), m_hadPrevious(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
-    {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
-    }
-    ~TempConfigHome()
-    {
-        if (m_hadPrevious)
-            qputenv("XDG_CONFIG_HOME", m_previous);
-        else
-            qunsetenv("XDG_CONFIG_HOME");
-    }
-    QString userFolder() const { return m_dir.path() + QStringLiteral("/corvaline/"); }
+namespace {
 
-private:
-    QTemporaryDir m_dir;
-    QByteArray m_previous;
-    bool m_hadPrevious;
-};
+// The program's folder inside the user configuration folder.
+QString userFolderIn(const TemporaryConfigHome& config)
+{
+    return config.path() + QStringLiteral("/corvaline/");
+}
+
+} // namespace
 
 TEST(DataFolder, InstalledProgram_KeepsToTheUserFolderWhateverItMayWrite)
 {
-    TempConfigHome config;
+    const TemporaryConfigHome config;
     QTemporaryDir prefix;
     const QString bin = prefix.filePath(QStringLiteral("bin"));
     ASSERT_TRUE(QDir().mkpath(bin));
@@ -71,15 +58,15 @@ TEST(DataFolder, InstalledProgram_KeepsToTheUserFolderWhateverItMayWrite)
     ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
     entry.close();
     ASSERT_TRUE(QFileInfo(bin).isWritable());
-    EXPECT_EQ(DataFolder::pathForProgramIn(bin), config.userFolder());
-    EXPECT_EQ(DataFolder::pathForProgramIn(bin), config.userFolder());
+    EXPECT_EQ(DataFolder::pathForProgramIn(bin), userFolderIn(config));
+    EXPECT_EQ(DataFolder::pathForProgramIn(bin), userFolderIn(config));
 }
 
 TEST(DataFolder, UserFolder_IsCreatedForItsUserOnly)
 {
-    TempConfigHome config;
-    EXPECT_EQ(DataFolder::userFolder(), config.userFolder());
-    ASSERT_TRUE(QFileInfo(config.userFolder()).isDir());
-    EXPECT_EQ(QFile::permissions(config.userFolder()) & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+    const TemporaryConfigHome config;
+    EXPECT_EQ(DataFolder::userFolder(), userFolderIn(config));
+    ASSERT_TRUE(QFileInfo(userFolderIn(config)).isDir());
+    EXPECT_EQ(QFile::permissions(userFolderIn(config)) & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
               QFileDevice::Permissions());
 }

@@ -3,13 +3,13 @@
 // marked; a double-click puts a number in the dial window.
 #include "corvalinefixture.h"
 
-#include "app/desktopintegration.h"
-#include "app/mainwindow.h"
-#include "config/agendasettings.h"
+#include "gui/desktopintegration.h"
+#include "gui/mainwindow.h"
+#include "gui/agendasettings.h"
 #include "control.h"
 #include "mountedtmpfs.h"
-#include "supervision/callhistorywindow.h"
-#include "supervision/dialwindow.h"
+#include "gui/callhistorywindow.h"
+#include "gui/dialwindow.h"
 #include "waitfor.h"
 
 #include <QCoreApplication>

@@ -4,9 +4,9 @@
 // caller's agenda page.
 #include "corvalinefixture.h"
 
-#include "app/mainwindow.h"
-#include "config/agendasettings.h"
-#include "supervision/callcard.h"
+#include "gui/mainwindow.h"
+#include "gui/agendasettings.h"
+#include "gui/callcard.h"
 #include "waitfor.h"
 
 #include <QDBusConnection>

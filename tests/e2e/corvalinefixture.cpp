@@ -1,13 +1,13 @@
 #include "corvalinefixture.h"
 
-#include "app/applicationwindows.h"
-#include "app/mainwindow.h"
-#include "config/agendasettings.h"
 #include "control.h"
+#include "gui/agendasettings.h"
+#include "gui/applicationwindows.h"
+#include "gui/callcard.h"
+#include "gui/dialwindow.h"
+#include "gui/mainwindow.h"
+#include "gui/managerconsole.h"
 #include "net/tncnx.h"
-#include "supervision/callcard.h"
-#include "supervision/dialwindow.h"
-#include "supervision/managerconsole.h"
 #include "waitfor.h"
 
 #include <QCoreApplication>
@@ -104,7 +104,10 @@ void CorvalineOnLoopback::createWindows()
         received.append(buffer, len);
         handler(sender, buffer, len);
     };
-    QObject::connect(form1, &TForm1::CallCardAdded, form1, [this](const CallCardInfo& call) {
+    const CallCardList* list = &form1->cardList();
+    QObject::connect(list, &CallCardList::cardAdded, form1, [this](const CallCard& call) {
+        if (!call.isCall())
+            return;
         CardLife& life = cardLives[call.key];
         life.back = life.back || life.gone;
         life.ringing = life.ringing || !call.answered;
@@ -115,9 +118,9 @@ void CorvalineOnLoopback::createWindows()
         life.channel = card ? card->channelValue() : QByteArray();
         life.windowHeight = form1->height();
     });
-    QObject::connect(form1, &TForm1::CallCardAnswered, form1,
+    QObject::connect(list, &CallCardList::cardAnswered, form1,
                      [this](const QByteArray& key) { cardLives[key].answered = true; });
-    QObject::connect(form1, &TForm1::CallCardRemoved, form1, [this](const QByteArray& key) {
+    QObject::connect(list, &CallCardList::cardRemoved, form1, [this](const QByteArray& key) {
         if (key != TFrame4::DisconnectionKey)
             cardLives[key].gone = true;
     });

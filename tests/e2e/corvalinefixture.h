@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/applicationwindows.h"
+#include "gui/applicationwindows.h"
 #include "captureddesktopfixture.h"
 #include "httpserverprocess.h"
 #include "simulatorprocess.h"

@@ -2,13 +2,13 @@
 // session: the action alone, exactly as framed here, and never a new login.
 #include "corvalinefixture.h"
 
-#include "app/mainwindow.h"
+#include "gui/mainwindow.h"
 #include "control.h"
 #include "net/tncnx.h"
-#include "supervision/callcard.h"
-#include "supervision/dialwindow.h"
+#include "gui/callcard.h"
+#include "gui/dialwindow.h"
 #include "supervision/livechannellist.h"
-#include "supervision/managerconsole.h"
+#include "gui/managerconsole.h"
 #include "waitfor.h"
 
 #include <QLabel>

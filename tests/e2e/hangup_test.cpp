@@ -2,9 +2,9 @@
 // the manager's Hangup event removes the card.
 #include "corvalinefixture.h"
 
-#include "app/mainwindow.h"
-#include "supervision/callcard.h"
-#include "supervision/managerconsole.h"
+#include "gui/mainwindow.h"
+#include "gui/callcard.h"
+#include "gui/managerconsole.h"
 #include "waitfor.h"
 
 #include <QAction>

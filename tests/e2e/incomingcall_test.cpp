@@ -3,8 +3,8 @@
 // then no card; the journal keeps what the manager sent.
 #include "corvalinefixture.h"
 
-#include "app/mainwindow.h"
-#include "supervision/callcard.h"
+#include "gui/mainwindow.h"
+#include "gui/callcard.h"
 #include "waitfor.h"
 
 namespace {

@@ -3,11 +3,11 @@
 // keeps it, and in modern mode a call already up gets one.
 #include "corvalinefixture.h"
 
-#include "app/mainwindow.h"
+#include "gui/mainwindow.h"
 #include "control.h"
 #include "managerclient.h"
-#include "supervision/callcard.h"
-#include "supervision/managerconsole.h"
+#include "gui/callcard.h"
+#include "gui/managerconsole.h"
 #include "waitfor.h"
 
 #include <QPointer>

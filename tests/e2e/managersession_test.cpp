@@ -3,11 +3,11 @@
 #include "corvalinefixture.h"
 #include "scriptedmanager.h"
 
-#include "app/mainwindow.h"
+#include "gui/mainwindow.h"
 #include "control.h"
 #include "net/tncnx.h"
-#include "supervision/callcard.h"
-#include "supervision/managerconsole.h"
+#include "gui/callcard.h"
+#include "gui/managerconsole.h"
 #include "supervision/md5.h"
 #include "waitfor.h"
 

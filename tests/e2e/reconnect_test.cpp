@@ -3,12 +3,12 @@
 // tick of the console once it is back, and only the cards of calls still live.
 #include "corvalinefixture.h"
 
-#include "app/mainwindow.h"
+#include "gui/mainwindow.h"
 #include "control.h"
 #include "managerclient.h"
 #include "net/tncnx.h"
-#include "supervision/callcard.h"
-#include "supervision/managerconsole.h"
+#include "gui/callcard.h"
+#include "gui/managerconsole.h"
 #include "waitfor.h"
 
 #include <QFrame>

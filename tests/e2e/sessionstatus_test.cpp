@@ -3,11 +3,11 @@
 // in once the secret is right, disconnected when the PBX goes away.
 #include "corvalinefixture.h"
 
-#include "app/desktopintegration.h"
-#include "app/mainwindow.h"
+#include "gui/desktopintegration.h"
+#include "gui/mainwindow.h"
 #include "control.h"
 #include "net/tncnx.h"
-#include "supervision/managerconsole.h"
+#include "gui/managerconsole.h"
 #include "waitfor.h"
 
 #include <QLineEdit>

@@ -2,11 +2,11 @@
 // the keep-alive's pace, and a slow name server does not freeze the window.
 #include "corvalinefixture.h"
 
-#include "app/mainwindow.h"
+#include "gui/mainwindow.h"
 #include "net/hostlookup.h"
 #include "net/tncnx.h"
-#include "supervision/callcard.h"
-#include "supervision/managerconsole.h"
+#include "gui/callcard.h"
+#include "gui/managerconsole.h"
 #include "waitfor.h"
 
 #include <QElapsedTimer>

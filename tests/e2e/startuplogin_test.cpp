@@ -2,12 +2,12 @@
 // connects and logs in, by MD5 challenge or in the plain form.
 #include "corvalinefixture.h"
 
-#include "app/mainwindow.h"
+#include "gui/mainwindow.h"
 #include "control.h"
 #include "net/tncnx.h"
-#include "supervision/callcard.h"
+#include "gui/callcard.h"
 #include "supervision/livechannellist.h"
-#include "supervision/managerconsole.h"
+#include "gui/managerconsole.h"
 #include "supervision/md5.h"
 #include "waitfor.h"
 

@@ -6,9 +6,11 @@
 #include "net/httpcli.h"
 #include "net/quitrequest.h"
 #include "net/winsockerror.h"
+#include "net/wsocket.h"
 #include "nginxprocess.h"
 #include "plainpeer.h"
 #include "socksproxy.h"
+#include "tlscertificates.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -185,6 +187,144 @@ INSTANTIATE_TEST_SUITE_P(
                       NginxCase{"Credentials", "/private/list.txt", "agent:s3cret@", 200, "OK", List.size()},
                       NginxCase{"NoCredentials", "/private/list.txt", "", 401, "Unauthorized", -1}),
     [](const ::testing::TestParamInfo<NginxCase>& info) { return std::string(info.param.name); });
+
+namespace {
+
+struct SecureCase
+{
+    const char* name;
+    QByteArray url; // "https:" or "http:" then the path on that server
+    bool trusted;   // the client trusts the server's authority
+    int status;
+    QByteArray reason; // part of it
+    QByteArray scheme; // of the address the document came from
+};
+
+void PrintTo(const SecureCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class HttpCliNginxTls : public ::testing::TestWithParam<SecureCase>
+{
+};
+
+} // namespace
+
+TEST_P(HttpCliNginxTls, RequestEndsAsTheServerAnsweredOverTls)
+{
+    const SecureCase& c = GetParam();
+    static const QByteArray large = LargeNameList();
+    TlsCertificates certificates;
+    ASSERT_EQ(certificates.CreateServer(QStringLiteral("nginx")), QString());
+    NginxProcess nginx;
+    ASSERT_TRUE(nginx.serve(QStringLiteral("list.txt"), List));
+    ASSERT_TRUE(nginx.serve(QStringLiteral("private/list.txt"), List));
+    ASSERT_TRUE(nginx.serve(QStringLiteral("large.txt"), large));
+    nginx.enableTls(certificates.CertificatePath(QStringLiteral("nginx")),
+                    certificates.KeyPath(QStringLiteral("nginx")));
+    ASSERT_EQ(nginx.start(), QString());
+    THttpCli client;
+    const QByteArray path = c.url.mid(c.url.indexOf(':') + 1);
+    client.URL = c.url.startsWith("https:") ? nginx.secureUrl(path) : nginx.url(path);
+    if (c.trusted)
+        client.Trust.SetCaFile(certificates.AuthorityPath());
+    const Outcome outcome = RunRequest(client, httpGET);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_TRUE(outcome.reason.contains(c.reason)) << outcome.reason.toStdString();
+    if (c.status < 400) {
+        const QByteArray& expected = path == "/large.txt" ? large : List;
+        EXPECT_TRUE(outcome.body == expected) << outcome.body.size() << " bytes of " << expected.size();
+        EXPECT_TRUE(client.CurrentLocation.startsWith(c.scheme + "://")) << client.CurrentLocation.toStdString();
+    }
+    if (!c.trusted) {
+        const QByteArray fingerprint = certificates.Fingerprint(QStringLiteral("nginx"));
+        EXPECT_TRUE(outcome.reason.contains(fingerprint)) << outcome.reason.toStdString();
+        EXPECT_EQ(client.CtrlSocket()->TlsPeerCheck().fingerprint, fingerprint);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, HttpCliNginxTls,
+    ::testing::Values(SecureCase{"ListOverHttps", "https:/list.txt", true, 200, "OK", "https"},
+                      SecureCase{"LargeListOverHttps", "https:/large.txt", true, 200, "OK", "https"},
+                      SecureCase{"RelocatedFromHttpToHttps", "http:/secure", true, 200, "OK", "https"},
+                      // The credentials of the relocation's own address would go out in clear.
+                      SecureCase{"RelocatedFromHttpsToHttpWithoutCredentials", "https:/insecure", true, 401,
+                                 "Unauthorized", "http"},
+                      SecureCase{"UnknownAuthority", "https:/list.txt", false, 404,
+                                 "TLS certificate refused (unable to get local issuer certificate)", ""}),
+    [](const ::testing::TestParamInfo<SecureCase>& info) { return std::string(info.param.name); });
+
+namespace {
+
+// A TLS server of one answer that closes without its close_notify, as a
+// connection cut by someone in between would end.
+const char* const CuttingServer = R"(import socket, ssl, sys
+context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+context.load_cert_chain(sys.argv[1], sys.argv[2])
+listener = socket.socket()
+listener.bind(("127.0.0.1", 0))
+listener.listen(1)
+print(listener.getsockname()[1], flush=True)
+connection, _ = listener.accept()
+session = context.wrap_socket(connection, server_side=True)
+session.recv(65536)
+session.sendall(sys.argv[3].encode())
+session.close()
+)";
+
+struct CutCase
+{
+    const char* name;
+    QByteArray answer;
+    int status;
+    QByteArray reason; // part of it
+};
+
+void PrintTo(const CutCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class HttpCliTlsCut : public ::testing::TestWithParam<CutCase>
+{
+};
+
+} // namespace
+
+TEST_P(HttpCliTlsCut, EndWithoutCloseNotify_FailsADocumentThatMayBeCutShort)
+{
+    const CutCase& c = GetParam();
+    TlsCertificates certificates;
+    ASSERT_EQ(certificates.CreateServer(QStringLiteral("cut")), QString());
+    QProcess server;
+    server.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"), QString::fromLatin1(CuttingServer),
+                  certificates.CertificatePath(QStringLiteral("cut")), certificates.KeyPath(QStringLiteral("cut")),
+                  QString::fromLatin1(c.answer)});
+    ASSERT_TRUE(server.waitForReadyRead(15000)) << server.readAllStandardError().toStdString();
+    const QByteArray port = server.readLine().trimmed();
+    THttpCli client;
+    client.URL = "https://127.0.0.1:" + port + "/list.txt";
+    client.Trust.SetCaFile(certificates.AuthorityPath());
+    const Outcome outcome = RunRequest(client, httpGET);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_TRUE(outcome.reason.contains(c.reason)) << outcome.reason.toStdString();
+    EXPECT_EQ(client.DoneError(), c.status == 200 ? 0 : TlsTruncated);
+    server.waitForFinished(15000);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, HttpCliTlsCut,
+    ::testing::Values(
+        CutCase{"WithoutLength", "HTTP/1.0 200 OK\r\n\r\n" + List, 404,
+                "TLS connection closed without the server's close_notify (Error #20106)"},
+        CutCase{"ShorterThanItsLength", "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + List, 404, "close_notify"},
+        CutCase{"WholeByItsLength",
+                "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(List.size()) + "\r\n\r\n" + List, 200,
+                "OK"}),
+    [](const ::testing::TestParamInfo<CutCase>& info) { return std::string(info.param.name); });
 
 TEST(HttpCli, GetThroughASocks5Proxy_BringsTheDocument)
 {
@@ -484,3 +624,51 @@ INSTANTIATE_TEST_SUITE_P(
                                          QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
                                      }))),
     [](const auto& info) { return std::string(info.param.first); });
+
+struct SecureGetCase
+{
+    const char* name;
+    QStringList options; // "%authority" and "%fingerprint" stand for the server's
+    int exitCode;
+};
+
+class CorvalineGetTls : public ::testing::TestWithParam<SecureGetCase>
+{
+};
+
+TEST_P(CorvalineGetTls, FetchesOverHttpsWhatItIsToldToTrust)
+{
+    const SecureGetCase& c = GetParam();
+    TlsCertificates certificates;
+    ASSERT_EQ(certificates.CreateServer(QStringLiteral("nginx")), QString());
+    const QByteArray fingerprint = certificates.Fingerprint(QStringLiteral("nginx"));
+    NginxProcess nginx;
+    ASSERT_TRUE(nginx.serve(QStringLiteral("list.txt"), List));
+    nginx.enableTls(certificates.CertificatePath(QStringLiteral("nginx")),
+                    certificates.KeyPath(QStringLiteral("nginx")));
+    ASSERT_EQ(nginx.start(), QString());
+    QStringList arguments;
+    for (const QString& option : c.options)
+        arguments << (option == QStringLiteral("%authority")     ? certificates.AuthorityPath()
+                      : option == QStringLiteral("%fingerprint") ? QString::fromLatin1(fingerprint.toLower())
+                                                                 : option);
+    QProcess get;
+    get.start(QStringLiteral(CORVALINE_GET_PATH), arguments << QString::fromLatin1(nginx.secureUrl("/list.txt")));
+    ASSERT_TRUE(get.waitForFinished(30000));
+    EXPECT_EQ(get.exitCode(), c.exitCode);
+    const QByteArray statusLine = get.readAllStandardError();
+    if (c.exitCode == 0) {
+        EXPECT_EQ(get.readAllStandardOutput(), List);
+        EXPECT_EQ(statusLine, "HTTP/1.1 200 OK\n");
+    } else {
+        EXPECT_TRUE(statusLine.contains("TLS certificate refused") && statusLine.contains(fingerprint))
+            << statusLine.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Trust, CorvalineGetTls,
+    ::testing::Values(SecureGetCase{"Nothing", {}, 1},
+                      SecureGetCase{"TheAuthority", {QStringLiteral("--ca-file"), QStringLiteral("%authority")}, 0},
+                      SecureGetCase{"TheFingerprint", {QStringLiteral("--trust"), QStringLiteral("%fingerprint")}, 0}),
+    [](const ::testing::TestParamInfo<SecureGetCase>& info) { return std::string(info.param.name); });

@@ -35,15 +35,13 @@ QByteArray valueAfter(const QByteArray& text, const QByteArray& prefix)
 
 // Feeds each block the manager sent to the program's interpretation, one
 // reception per block.
-CardRecorder interpretStream(const QByteArray& stream, const QByteArray& extension)
+void interpretStream(const QByteArray& stream, const QByteArray& extension, CardRecorder& cards)
 {
-    CardRecorder cards;
     ManagerEventInterpreter interpreter(
         cards, [extension] { return extension; }, [](const QByteArray&) {});
     pbxsim::ActionReader reader;
     for (const pbxsim::ReceivedAction& block : reader.feed(stream))
         interpreter.interpret(block.raw);
-    return cards;
 }
 
 } // namespace
@@ -249,7 +247,8 @@ TEST_P(ScriptedCalls, GiveRingingThenAnsweredThenNoCardForTheExtension)
     ASSERT_TRUE(client.waitForCount("Event: Hangup\r\n", 8, 60000));
     ASSERT_TRUE(client.waitFor("Cause-txt: Normal Clearing\r\n\r\n"));
 
-    const CardRecorder cards = interpretStream(client.received(), "205");
+    CardRecorder cards;
+    interpretStream(client.received(), "205", cards);
     ASSERT_GE(cards.changes().size(), 11) << cards.changes().join(", ").constData();
     QByteArrayList expected;
     for (int call = 0; call < 4; ++call) {

@@ -1,5 +1,7 @@
 #include "supervision/callcardlist.h"
 
+#include "config/namelist.h"
+
 #include <QByteArray>
 #include <gtest/gtest.h>
 
@@ -90,6 +92,73 @@ TEST(CallCardListRules, AThousandCards_AreFoundByKeyAndChannel_AndKeepTheirOrder
     list.RemoveCallCard(key(507));
     EXPECT_EQ(list.callCardKeyForChannel(channel(7)), QByteArray());
     EXPECT_FALSE(list.HasCallCard(key(507)));
+}
+
+// What the list announces, each with the count of cards the listener finds.
+class Announcements
+{
+public:
+    explicit Announcements(const CallCardList& list)
+    {
+        QObject::connect(&list, &CallCardList::cardAdded, [this, &list](const CallCard& card) {
+            seen.append("added " + card.key + (card.answered ? " answered " : " ringing ") + card.callerName + '/' +
+                        card.lineLabel + ' ' + QByteArray::number(list.count()));
+        });
+        QObject::connect(&list, &CallCardList::cardAnswered, [this, &list](const QByteArray& key) {
+            seen.append("answered " + key + ' ' + (list.find(key)->answered ? "found" : "not yet"));
+        });
+        QObject::connect(&list, &CallCardList::cardRemoved, [this, &list](const QByteArray& key) {
+            seen.append("removed " + key + ' ' + QByteArray::number(list.count()));
+        });
+    }
+    QByteArrayList seen;
+};
+
+TEST(CallCardListAnnouncements, EachRealChangeIsAnnouncedOnceItIsMade)
+{
+    CallCardList list;
+    const Announcements announcements(list);
+    list.AddRingingCard("1", "a", "k1", "c1");
+    list.AddRingingCard("1", "a", "k1", "c1");
+    list.ShowConnectedCall("1", "a", "k1", "c1");
+    list.ShowConnectedCall("1", "a", "k1", "c1");
+    list.OpenCallerAgenda("k1");
+    list.ShowConnectedCall("2", "b", "k2", "c2");
+    list.RemoveCallCard("k1");
+    list.RemoveCallCard("k1");
+    list.OpenCallerAgenda("unknown");
+    EXPECT_EQ(announcements.seen,
+              (QByteArrayList{"added k1 ringing /a 1", "answered k1 found", "added k2 answered /b 2", "removed k1 1"}));
+}
+
+TEST(CallCardListAnnouncements, CardsAreNamedFromTheListsWhenTheyAreCreated)
+{
+    NameList lines;
+    NameList callers;
+    lines.load("0140000000=Accueil\r\n");
+    callers.load("0601020304=Dupont\r\n");
+    CallCardList list;
+    const Announcements announcements(list);
+    list.setNameLists(&lines, &callers);
+    list.AddRingingCard("0601020304", "0140000000", "k1", "c");
+    list.AddRingingCard("0699999999", "0149999999", "k2", "c");
+    callers.load("0699999999=Martin\r\n");
+    list.ShowConnectedCall("0699999999", "0149999999", "k2", "c");
+    EXPECT_EQ(announcements.seen, (QByteArrayList{"added k1 ringing Dupont/Accueil 1", "added k2 ringing /0149999999 2",
+                                                  "answered k2 found"}));
+    EXPECT_EQ(list.find("k1")->info().callerName, QByteArrayLiteral("Dupont"));
+    EXPECT_FALSE(list.find("k1")->info().answered);
+}
+
+TEST(CallCardListAnnouncements, TheSessionsCardIsACardButNoCall)
+{
+    CallCardList list;
+    const Announcements announcements(list);
+    list.AddRingingCard({}, "/ Attention", CallCardList::DisconnectionKey, "00");
+    list.AddRingingCard("1", "a", "k1", "c");
+    EXPECT_EQ(announcements.seen.size(), 2);
+    EXPECT_FALSE(list.find(CallCardList::DisconnectionKey)->isCall());
+    EXPECT_TRUE(list.find("k1")->isCall());
 }
 
 } // namespace

@@ -75,6 +75,19 @@ TEST(CallHistoryFile, AnUnreadableFile_IsNeverReplaced)
     EXPECT_TRUE(QFileInfo(folder.filePath(CallHistory::FileName)).isDir());
 }
 
+TEST(CallTracking, PartyNamedAnew_TheRecordKeepsTheLastParty)
+{
+    CallTracker tracker;
+    tracker.cardAdded({"k", "201", "", "", "", false}, Noon);
+    tracker.cardUpdated({"other", "0699", "", "", "", false});
+    tracker.cardUpdated({"k", "0612", "0491", "Dupont", "Accueil", false});
+    const std::optional<CallRecord> ended = tracker.cardRemoved("k", Noon.addSecs(10));
+    ASSERT_TRUE(ended.has_value());
+    EXPECT_EQ(ended->number, "0612");
+    EXPECT_EQ(ended->name, "Dupont");
+    EXPECT_EQ(ended->line, "Accueil");
+}
+
 struct TrackedCall
 {
     const char* name;

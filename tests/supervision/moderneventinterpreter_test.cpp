@@ -13,10 +13,15 @@
 
 namespace {
 
+QByteArray capture(const QString& name)
+{
+    QFile file(QStringLiteral(CORVALINE_TEST_DATA "/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QByteArray transcript()
 {
-    QFile file(QStringLiteral(CORVALINE_TEST_DATA "/asterisk18-pjsip.txt"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return capture(QStringLiteral("asterisk18-pjsip.txt"));
 }
 
 QByteArray onSip(QByteArray text)
@@ -221,6 +226,78 @@ TEST(ModernInterpretation, TextHandedOverDuringACardOperation_IsActedOnInStreamO
     EXPECT_TRUE(session.cards.cards().empty());
 }
 
+// --- Calls recorded on Asterisk 22.10.1 and 20.20.1 -----------------------
+// (bench/filter/record_transcripts.py: PJSIP, phones played by sipp)
+
+struct CaptureCase
+{
+    const char* name;
+    const char* file;
+    QByteArray dialled; // what the dial window told the interpretation, if anything
+    QList<QByteArray> operations;
+};
+
+class RealAsteriskCalls : public ::testing::TestWithParam<CaptureCase>
+{
+};
+
+TEST_P(RealAsteriskCalls, GiveOneCardPerCallShowingTheOtherParty)
+{
+    const QByteArray text = capture(QString::fromLatin1(GetParam().file));
+    ASSERT_GT(text.size(), 20000);
+    for (const qsizetype readSize : {0, 2048}) {
+        Session session(true);
+        if (!GetParam().dialled.isEmpty())
+            static_cast<ModernEventInterpreter&>(*session.interpretation).expectPlacedCall(GetParam().dialled);
+        session.feed(text, readSize).close();
+        EXPECT_EQ(session.cards.calls().join('\n').toStdString(), GetParam().operations.join('\n').toStdString())
+            << "read size " << readSize;
+        EXPECT_TRUE(session.cards.cards().empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Captures, RealAsteriskCalls,
+    ::testing::Values(
+        // The dial window's Originate rings the phone with its own caller id;
+        // the far party comes in a NewConnectedLine once the phone answered.
+        CaptureCase{
+            "Asterisk22_PlacedCall_ShowsTheNumberDialledThenThePartyNamed", "asterisk22-originate.txt", "201",
+            operations({"AddRingingCard|201||1796795618.0|PJSIP/100-00000000",
+                        "ShowConnectedCall|201||1796795618.0|PJSIP/100-00000000", "OpenCallerAgenda|1796795618.0",
+                        "UpdateCallCard|1796795618.0|201|Martin|PJSIP/100-00000000", "RemoveCallCard|1796795618.0"})},
+        CaptureCase{
+            "Asterisk20_PlacedCall_ShowsTheNumberDialledThenThePartyNamed", "asterisk20-originate.txt", "201",
+            operations({"AddRingingCard|201||1796795630.0|PJSIP/100-00000000",
+                        "ShowConnectedCall|201||1796795630.0|PJSIP/100-00000000", "OpenCallerAgenda|1796795630.0",
+                        "UpdateCallCard|1796795630.0|201|Martin|PJSIP/100-00000000", "RemoveCallCard|1796795630.0"})},
+        // An Originate the dial window did not send: nothing of the user's own
+        // number, and the agenda waits for the party.
+        CaptureCase{"Asterisk22_PlacedCallFromElsewhere_WaitsForThePartyNamed",
+                    "asterisk22-originate.txt",
+                    {},
+                    operations({"AddRingingCard|||1796795618.0|PJSIP/100-00000000",
+                                "UpdateCallCard|1796795618.0|201|Martin|PJSIP/100-00000000",
+                                "ShowConnectedCall|201|Martin|1796795618.0|PJSIP/100-00000000",
+                                "OpenCallerAgenda|1796795618.0", "RemoveCallCard|1796795618.0"})},
+        // Two devices of extension 100 ring for one call; one answers, the
+        // other's leg ends with cause 26, then the call ends.
+        CaptureCase{"Asterisk22_TwoDevicesRinging_ShareOneCard",
+                    "asterisk22-twodevices.txt",
+                    {},
+                    operations({"AddRingingCard|0612345678|0491234500|1796795624.1|PJSIP/100-00000001",
+                                "ShowConnectedCall|0612345678|0491234500|1796795624.1|PJSIP/100-00000001",
+                                "OpenCallerAgenda|1796795624.1", "RemoveCallCard|1796795624.1"})},
+        // The device that rang second answers: the card acts on its channel.
+        CaptureCase{"Asterisk20_TwoDevicesRinging_ShareOneCardOnTheDeviceThatAnswered",
+                    "asterisk20-twodevices.txt",
+                    {},
+                    operations({"AddRingingCard|0612345678|0491234500|1796795636.1|PJSIP/100-00000001",
+                                "UpdateCallCard|1796795636.1|0612345678|0491234500|PJSIP/100-00000002",
+                                "ShowConnectedCall|0612345678|0491234500|1796795636.1|PJSIP/100-00000002",
+                                "OpenCallerAgenda|1796795636.1", "RemoveCallCard|1796795636.1"})}),
+    [](const ::testing::TestParamInfo<CaptureCase>& info) { return std::string(info.param.name); });
+
 // --- Message and header rules ------------------------------------------------
 
 struct RuleCase
@@ -268,8 +345,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "Event: Newchannel\r\nChannel: SIP/100-1\r\nState: Ringing\r\nChannelStateDesc: Up\r\n"
                  "CallerID: 0611\r\nUniqueid: 1\r\n\r\nEvent: Newstate\r\nChannel: SIP/100-1\r\nState: Up\r\n"
                  "CallerIDNum: 0622\r\nCallerIDName: 0491:Martin 0622\r\nUniqueid: 1\r\n\r\n",
-                 operations({"AddRingingCard|0611||1|SIP/100-1", "ShowConnectedCall|0622|0491|1|SIP/100-1",
-                             "OpenCallerAgenda|1"})},
+                 operations({"AddRingingCard|0611||1|SIP/100-1", "UpdateCallCard|1|0622|0491|SIP/100-1",
+                             "ShowConnectedCall|0622|0491|1|SIP/100-1", "OpenCallerAgenda|1"})},
         RuleCase{"UnknownConnectedLine_NeverFallsBackToThePhonesOwnNumber",
                  "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\nCallerIDNum: 100\r\n"
                  "CallerIDName: Accueil\r\nConnectedLineNum: <unknown>\r\nConnectedLineName: X\r\nUniqueid: 1\r\n\r\n",
@@ -290,6 +367,29 @@ INSTANTIATE_TEST_SUITE_P(
                  "Response: Success\r\nChallenge: 3\r\n\r\nEvent: OriginateResponse\r\nResponse: Success\r\n"
                  "Challenge: 4\r\n\r\n",
                  operations({"Challenge|2", "Challenge|3"})},
+        RuleCase{
+            "DeviceThatRangFirstGivesUp_TheCardStaysOnTheOtherUntilItsLegGoes",
+            "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\nConnectedLineNum: 0611\r\n"
+            "Uniqueid: 1\r\nLinkedid: 0\r\n\r\nEvent: Newstate\r\nChannel: SIP/100-2\r\nChannelState: 5\r\n"
+            "ConnectedLineNum: 0611\r\nUniqueid: 2\r\nLinkedid: 0\r\n\r\n"
+            "Event: Hangup\r\nChannel: SIP/100-1\r\nUniqueid: 1\r\nCause: 21\r\n\r\n"
+            "Event: Hangup\r\nChannel: SIP/100-2\r\nUniqueid: 2\r\nCause: 16\r\n\r\n",
+            operations({"AddRingingCard|0611||1|SIP/100-1", "UpdateCallCard|1|0611||SIP/100-2", "RemoveCallCard|1"})},
+        RuleCase{"AnsweredCallRungAgainInTheSameLinkedCall_GetsACardOfItsOwn",
+                 "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 6\r\nConnectedLineNum: 0611\r\n"
+                 "Uniqueid: 1\r\nLinkedid: 0\r\n\r\nEvent: Newstate\r\nChannel: SIP/100-2\r\nChannelState: 5\r\n"
+                 "ConnectedLineNum: 201\r\nUniqueid: 2\r\nLinkedid: 0\r\n\r\n",
+                 operations({"ShowConnectedCall|0611||1|SIP/100-1", "OpenCallerAgenda|1",
+                             "AddRingingCard|201||2|SIP/100-2"})},
+        RuleCase{"ConnectedLineAfterATransfer_UpdatesTheCard_NeverWithThePhonesOwnNumber",
+                 "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 6\r\nCallerIDNum: 100\r\n"
+                 "ConnectedLineNum: 0611\r\nUniqueid: 1\r\n\r\nEvent: NewConnectedLine\r\nChannel: SIP/100-1\r\n"
+                 "ChannelState: 6\r\nCallerIDNum: 100\r\nConnectedLineNum: 100\r\nUniqueid: 1\r\n\r\n"
+                 "Event: NewConnectedLine\r\nChannel: SIP/100-1\r\nChannelState: 6\r\nConnectedLineNum: 0622\r\n"
+                 "ConnectedLineName: 0491:Durand\r\nUniqueid: 1\r\n\r\nEvent: NewConnectedLine\r\n"
+                 "Channel: SIP/100-9\r\nChannelState: 6\r\nConnectedLineNum: 0633\r\nUniqueid: 9\r\n\r\n",
+                 operations({"ShowConnectedCall|0611||1|SIP/100-1", "OpenCallerAgenda|1",
+                             "UpdateCallCard|1|0622|0491|SIP/100-1"})},
         RuleCase{"KeyMissingOrEmpty_ChangesNoCard",
                  "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\nUniqueid:\r\n\r\n"
                  "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\nUniqueID2: 3\r\n\r\n",

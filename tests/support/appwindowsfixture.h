@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/applicationwindows.h"
-#include "app/mainwindow.h"
+#include "gui/applicationwindows.h"
+#include "gui/mainwindow.h"
 #include "captureddesktopfixture.h"
-#include "config/agendasettings.h"
-#include "supervision/dialwindow.h"
-#include "supervision/managerconsole.h"
+#include "gui/agendasettings.h"
+#include "gui/dialwindow.h"
+#include "gui/managerconsole.h"
 
 #include <QTimer>
 

@@ -26,6 +26,13 @@ void CardRecorder::RemoveCallCard(const QByteArray& key)
     record({QByteArrayLiteral("RemoveCallCard"), key}, key, [&] { CallCardList::RemoveCallCard(key); });
 }
 
+void CardRecorder::UpdateCallCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                                  const QByteArray& channel)
+{
+    record({QByteArrayLiteral("UpdateCallCard"), key, number, sda, channel}, key,
+           [&] { CallCardList::UpdateCallCard(key, number, sda, channel); });
+}
+
 // The change is told by the card's state before and after: an operation touches
 // the card of its own key only.
 void CardRecorder::record(const QByteArrayList& call, const QByteArray& key, const std::function<void()>& operation)

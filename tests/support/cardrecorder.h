@@ -19,6 +19,8 @@ public:
                            const QByteArray& channel) override;
     void OpenCallerAgenda(const QByteArray& key) override;
     void RemoveCallCard(const QByteArray& key) override;
+    void UpdateCallCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda,
+                        const QByteArray& channel) override;
 
     // Every operation asked, with the test's own notes among them.
     const QByteArrayList& calls() const { return m_calls; }

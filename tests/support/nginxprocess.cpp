@@ -70,6 +70,42 @@ bool NginxProcess::serve(const QString& path, const QByteArray& content) const
     return WriteFile(m_root.filePath(QStringLiteral("www/") + path), content);
 }
 
+void NginxProcess::enableTls(const QString& certificate, const QString& key)
+{
+    m_certificate = certificate;
+    m_key = key;
+}
+
+QString NginxProcess::writeTlsFiles()
+{
+    if (m_certificate.isEmpty())
+        return QString();
+    m_securePort = FreePort();
+    const QByteArray port = QByteArray::number(m_securePort);
+    const QByteArray server = "server {\n"
+                              "    listen 127.0.0.1:" +
+                              port +
+                              " ssl;\n"
+                              "    ssl_certificate " +
+                              m_certificate.toLocal8Bit() +
+                              ";\n"
+                              "    ssl_certificate_key " +
+                              m_key.toLocal8Bit() +
+                              ";\n"
+                              "    root " +
+                              m_root.filePath(QStringLiteral("www")).toLocal8Bit() +
+                              ";\n"
+                              "    location = /insecure { return 302 " +
+                              url("/private/list.txt", "agent:s3cret@") +
+                              "; }\n"
+                              "}\n";
+    const QByteArray locations = "location = /secure { return 302 " + secureUrl("/list.txt") + "; }\n";
+    if (!WriteFile(m_root.filePath(QStringLiteral("tls-server.conf")), server) ||
+        !WriteFile(m_root.filePath(QStringLiteral("tls-locations.conf")), locations))
+        return QStringLiteral("cannot write the TLS configuration in ") + m_root.path();
+    return QString();
+}
+
 QString NginxProcess::start()
 {
     QFile templateFile(QStringLiteral(CORVALINE_SUPPORT_DIR "/nginx.conf.in"));
@@ -83,6 +119,8 @@ QString NginxProcess::start()
         !WriteFile(m_root.filePath(QStringLiteral("passwords")), "agent:{PLAIN}s3cret\n") ||
         !QDir(m_root.path()).mkpath(QStringLiteral("www")))
         return QStringLiteral("cannot write the configuration in ") + m_root.path();
+    if (const QString failure = writeTlsFiles(); !failure.isEmpty())
+        return failure;
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(QStringLiteral("nginx"), {QStringLiteral("-p"), m_root.path(), QStringLiteral("-c"),
                                               m_root.filePath(QStringLiteral("nginx.conf")), QStringLiteral("-e"),
@@ -90,7 +128,8 @@ QString NginxProcess::start()
                                               QStringLiteral("daemon off;")});
     if (!m_process.waitForStarted(5000))
         return QStringLiteral("nginx did not start: ") + m_process.errorString();
-    if (!testsupport::waitFor([&] { return Accepting(m_port) || m_process.state() == QProcess::NotRunning; }, 10000) ||
+    const auto accepting = [this] { return Accepting(m_port) && (m_securePort == 0 || Accepting(m_securePort)); };
+    if (!testsupport::waitFor([&] { return accepting() || m_process.state() == QProcess::NotRunning; }, 10000) ||
         m_process.state() == QProcess::NotRunning)
         return QStringLiteral("nginx does not listen: ") + QString::fromLocal8Bit(m_process.readAll());
     return QString();
@@ -99,4 +138,9 @@ QString NginxProcess::start()
 QByteArray NginxProcess::url(const QByteArray& path, const QByteArray& credentials) const
 {
     return "http://" + credentials + "127.0.0.1:" + QByteArray::number(m_port) + path;
+}
+
+QByteArray NginxProcess::secureUrl(const QByteArray& path) const
+{
+    return "https://127.0.0.1:" + QByteArray::number(m_securePort) + path;
 }

@@ -1,5 +1,5 @@
 // corvaline-get: fetches one document with the program's HTTP client, directly
-// or through an HTTP proxy or a SOCKS proxy. The status line goes to standard
+// or through an HTTP proxy or a SOCKS proxy, over http or https. The status line goes to standard
 // error, the document to the file given or to standard output.
 //
 // Exit status: 0 for a status below 400, 1 for a failed request, 2 for a bad
@@ -46,7 +46,8 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Fetches one document with Corvaline's HTTP client."));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("URL"), QStringLiteral("The document to fetch (http://...)."));
+    parser.addPositionalArgument(QStringLiteral("URL"),
+                                 QStringLiteral("The document to fetch (http://... or https://...)."));
     const QCommandLineOption output(QStringLiteral("o"), QStringLiteral("Writes the document to FILE."),
                                     QStringLiteral("FILE"));
     const QCommandLineOption head(QStringLiteral("head"), QStringLiteral("Asks for the header only (HEAD)."));
@@ -66,7 +67,15 @@ int main(int argc, char** argv)
                                      QStringLiteral("Gives up after SECONDS, however the server trickles (default "
                                                     "300; 0: never)."),
                                      QStringLiteral("SECONDS"), QStringLiteral("300"));
-    parser.addOptions({output, head, postData, proxy, socks, socksLevel, socksUser, socksPassword, maxTime});
+    const QCommandLineOption caFile(QStringLiteral("ca-file"),
+                                    QStringLiteral("Trusts the authorities of the PEM FILE besides the system's."),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption trust(QStringLiteral("trust"),
+                                   QStringLiteral("Accepts the server certificate of that SHA-256 FINGERPRINT "
+                                                  "(AB:01:...) even if it does not verify; may be repeated."),
+                                   QStringLiteral("FINGERPRINT"));
+    parser.addOptions(
+        {output, head, postData, proxy, socks, socksLevel, socksUser, socksPassword, maxTime, caFile, trust});
     if (!parser.parse(app.arguments()))
         return usageError(parser, parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
@@ -105,6 +114,12 @@ int main(int argc, char** argv)
         client.SocksPassword = parser.value(socksPassword).toLatin1();
         if (!client.SocksPassword.isEmpty())
             client.SocksAuthentication = socksAuthenticateUsercode;
+    }
+
+    client.Trust.SetCaFile(parser.value(caFile));
+    for (const QString& fingerprint : parser.values(trust)) {
+        if (!client.Trust.AddTrustedFingerprint(fingerprint.toLatin1()))
+            return usageError(parser, QStringLiteral("--trust wants a SHA-256 fingerprint"));
     }
 
     QFile document;

@@ -32,4 +32,10 @@ struct Channel
     QByteArray dialledBy;   // name of the channel whose Dial created it, empty when none
 };
 
+// Channel names compare as Asterisk compares them: without regard to case.
+inline bool sameName(const QByteArray& first, const QByteArray& second)
+{
+    return first.compare(second, Qt::CaseInsensitive) == 0;
+}
+
 } // namespace pbxsim

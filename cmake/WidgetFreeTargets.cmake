@@ -1,0 +1,37 @@
+# Only src/gui (and what is built on it) may link Qt Widgets: the session, its
+# interpretation and the tools must run without a window. The configure step
+# fails when a target named here reaches Qt6::Widgets through any of its links.
+
+function(_corvaline_collect_links target out)
+    set(seen "")
+    set(pending "${target}")
+    while(pending)
+        list(POP_FRONT pending current)
+        if(current IN_LIST seen OR NOT TARGET "${current}")
+            continue()
+        endif()
+        list(APPEND seen "${current}")
+        get_target_property(aliased "${current}" ALIASED_TARGET)
+        if(aliased)
+            list(APPEND pending "${aliased}")
+        endif()
+        foreach(property LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+            get_target_property(links "${current}" ${property})
+            if(links)
+                # Generator expressions such as $<LINK_ONLY:Qt6::Widgets> still name the target.
+                string(REGEX REPLACE "\\$<[A-Z_]+:([^>]+)>" "\\1" links "${links}")
+                list(APPEND pending ${links})
+            endif()
+        endforeach()
+    endwhile()
+    set(${out} "${seen}" PARENT_SCOPE)
+endfunction()
+
+function(corvaline_require_widget_free)
+    foreach(target IN LISTS ARGN)
+        _corvaline_collect_links(${target} links)
+        if("Qt6::Widgets" IN_LIST links)
+            message(FATAL_ERROR "${target} links Qt Widgets; only corvaline_gui and what is built on it may")
+        endif()
+    endforeach()
+endfunction()

@@ -1,8 +1,0 @@
-#include "app/trimprocessmemory.h"
-
-#include <malloc.h>
-
-void TrimProcessMemory()
-{
-    malloc_trim(0);
-}
