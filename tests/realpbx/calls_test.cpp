@@ -3,11 +3,11 @@
 // from its own list of channels.
 #include "realpbxfixture.h"
 
-#include "app/mainwindow.h"
 #include "control.h"
-#include "supervision/callcard.h"
-#include "supervision/dialwindow.h"
-#include "supervision/managerconsole.h"
+#include "gui/callcard.h"
+#include "gui/dialwindow.h"
+#include "gui/mainwindow.h"
+#include "gui/managerconsole.h"
 #include "waitfor.h"
 
 #include <QLabel>
@@ -72,8 +72,10 @@ TEST_P(IncomingCalls, CardHistoryAgendaAndThePbxFollowTheCall)
             TFrame4* card = waitForAnsweredCard();
             ASSERT_NE(card, nullptr);
             EXPECT_EQ(card->numberValue(), CallerNumber);
-            EXPECT_EQ(card->info().callerName, CallerName);
-            EXPECT_EQ(card->info().lineLabel, call().lineLabel);
+            const CallCard* shown = form1->cardList().find(card->Hint);
+            ASSERT_NE(shown, nullptr);
+            EXPECT_EQ(shown->callerName, CallerName);
+            EXPECT_EQ(shown->lineLabel, call().lineLabel);
             EXPECT_TRUE(card->channelValue().startsWith(phoneChannel("100"))) << card->channelValue().constData();
         } else {
             ASSERT_TRUE(waitForCards(0)) << "the card goes once another phone answers";

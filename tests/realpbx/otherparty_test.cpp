@@ -2,10 +2,10 @@
 // dial window, and one card for a call that rings two devices of the user.
 #include "realpbxfixture.h"
 
-#include "app/mainwindow.h"
 #include "control.h"
-#include "supervision/callcard.h"
-#include "supervision/dialwindow.h"
+#include "gui/callcard.h"
+#include "gui/dialwindow.h"
+#include "gui/mainwindow.h"
 #include "waitfor.h"
 
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 #include "realpbxfixture.h"
 
-#include "app/mainwindow.h"
-#include "config/agendasettings.h"
-#include "supervision/callcard.h"
+#include "gui/agendasettings.h"
+#include "gui/callcard.h"
+#include "gui/mainwindow.h"
 #include "waitfor.h"
 
 #include <QCheckBox>

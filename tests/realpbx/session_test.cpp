@@ -2,10 +2,10 @@
 // challenge, and a refused login.
 #include "realpbxfixture.h"
 
-#include "app/mainwindow.h"
+#include "gui/callcard.h"
+#include "gui/mainwindow.h"
+#include "gui/managerconsole.h"
 #include "net/tncnx.h"
-#include "supervision/callcard.h"
-#include "supervision/managerconsole.h"
 #include "waitfor.h"
 
 namespace {

@@ -2,10 +2,10 @@
 // sends both to the conference 680 and leaves them together.
 #include "realpbxfixture.h"
 
-#include "app/mainwindow.h"
 #include "control.h"
-#include "supervision/callcard.h"
-#include "supervision/dialwindow.h"
+#include "gui/callcard.h"
+#include "gui/dialwindow.h"
+#include "gui/mainwindow.h"
 #include "waitfor.h"
 
 #include <QPushButton>
