@@ -447,6 +447,12 @@ QByteArray TForm2::managerChannel(const QByteArray& cardChannel) const
     return isModernMode() ? cardChannel : "SIP/" + cardChannel;
 }
 
+QByteArray TForm2::redirectedChannel(const QByteArray& cardChannel) const
+{
+    const QByteArray peer = isModernMode() ? m_modern->bridgedPeer(cardChannel) : QByteArray();
+    return peer.isEmpty() ? managerChannel(cardChannel) : peer;
+}
+
 QByteArray TForm2::phoneChannel() const
 {
     const QByteArray technology = isModernMode() ? field(ui->techno_as) : QByteArrayLiteral("SIP");
