@@ -120,6 +120,30 @@ INSTANTIATE_TEST_SUITE_P(Calls, IncomingCalls,
                              return std::string(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name;
                          });
 
+TEST_P(RealCalls, Utf8CallerName_TheCardAndTheHistoryShowItAsTheTrunkSentIt)
+{
+    // Written in UTF-8 by the trunk, and so by the manager.
+    const QByteArray name = QStringLiteral("Hélène Dupré").toUtf8();
+    logIn();
+    phone("100", "answer", 1000);
+    SippPhone& caller = callFromTrunk("999", "call", 3000, name);
+    TFrame4* card = waitForAnsweredCard();
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->sdaValue(), name);
+    const CallCard* shown = form1->cardList().find(card->Hint);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->lineLabel, name);
+    // The name list's name of the number, then the line.
+    EXPECT_EQ(control<QPushButton>(card, "SpeedButton4")->text(), QStringLiteral("Dupont SA / Hélène Dupré"));
+    EXPECT_TRUE(caller.waitForSuccess()) << caller.errors().constData();
+    ASSERT_TRUE(waitForCards(0));
+
+    const QList<CallRecord> records = history();
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_EQ(records.first().number, CallerNumber);
+    EXPECT_EQ(records.first().line, name);
+}
+
 TEST_P(RealCalls, PhonePlacesACall_TheCardShowsTheCalledPhoneAnsweredAndTheHistoryAPlacedCall)
 {
     logIn();

@@ -88,10 +88,10 @@ SippPhone& RealPbx::dialFrom(const QByteArray& extension, const QByteArray& numb
     return *phones.back();
 }
 
-SippPhone& RealPbx::callFromTrunk(const QByteArray& target, const char* scenario, int delayMs)
+SippPhone& RealPbx::callFromTrunk(const QByteArray& target, const char* scenario, int delayMs, const QByteArray& idName)
 {
     const SippPhone::Call call{QStringLiteral("127.0.0.1:%1").arg(pbx->port("PJSIP_PORT")), DidPrefix + target, "trunk",
-                               "Dupont", CallerNumber};
+                               idName, CallerNumber};
     phones.push_back(std::make_unique<SippPhone>(scenario, RealAsterisk::freePort(), delayMs, call, sippDir.path()));
     EXPECT_TRUE(phones.back()->start()) << "trunk";
     return *phones.back();

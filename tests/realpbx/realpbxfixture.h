@@ -16,7 +16,8 @@ class TFrame4;
 // test file's own (tests/realpbx/asterisk: manager account demo/demo, phones
 // 100, 201 and 202 of the technology the case names, 300 with two devices,
 // queue 600, ring group 601, pickup *8, conference 680, and a trunk whose
-// DIDs 0491234NNN reach NNN with "DID:name" as the caller's name) and sipp
+// DIDs 0491234NNN reach NNN with "DID:name" as the caller's name, but
+// 0491234999 reaches 100 with the name as the trunk sent it) and sipp
 // phones. Without an Asterisk every case is skipped, saying why.
 class RealPbx : public CorvalineOnLoopback
 {
@@ -43,8 +44,9 @@ protected:
     SippPhone& phone(const QByteArray& extension, const char* scenario, int delayMs = 0, int calls = 1);
     // Phone extension dials number with the scenario.
     SippPhone& dialFrom(const QByteArray& extension, const QByteArray& number, const char* scenario, int delayMs);
-    // The trunk's caller dials the DID that reaches target.
-    SippPhone& callFromTrunk(const QByteArray& target, const char* scenario, int delayMs);
+    // The trunk's caller, named idName, dials the DID that reaches target.
+    SippPhone& callFromTrunk(const QByteArray& target, const char* scenario, int delayMs,
+                             const QByteArray& idName = QByteArrayLiteral("Dupont"));
 
     // Writes the settings (modern mode, the case's technology, the PBX's
     // manager port; lines replace defaults as in writeSettings), starts the

@@ -54,7 +54,7 @@ bool SippPhone::start()
     if (!m_call.target.isEmpty()) {
         arguments << m_call.target << QStringLiteral("-s") << QString::fromLatin1(m_call.dialled)
                   << QStringLiteral("-key") << QStringLiteral("fromuser") << QString::fromLatin1(m_call.fromUser)
-                  << QStringLiteral("-key") << QStringLiteral("idname") << QString::fromLatin1(m_call.idName)
+                  << QStringLiteral("-key") << QStringLiteral("idname") << QString::fromUtf8(m_call.idName)
                   << QStringLiteral("-key") << QStringLiteral("idnumber") << QString::fromLatin1(m_call.idNumber);
     }
     const QString port = QString::number(m_port);
