@@ -126,13 +126,15 @@ void TForm5::Button4Click()
     }
     if (!Console)
         return;
+    // Both callers are moved, not the phone's legs: they meet at the
+    // extension and the phone is freed.
     const QByteArray context = bytes(Console->code_soc);
     const QByteArray action = ManagerAction("Redirect")
-                                  .header("Channel", Console->session().managerChannel(bytes(ui->Label2)))
+                                  .header("Channel", Console->session().redirectedChannel(bytes(ui->Label2)))
                                   .header("Context", context)
                                   .header("Exten", TwoCallTarget)
                                   .header("Priority", "1")
-                                  .header("ExtraChannel", Console->session().managerChannel(bytes(ui->Label3)))
+                                  .header("ExtraChannel", Console->session().redirectedChannel(bytes(ui->Label3)))
                                   .header("ExtraContext", context)
                                   .header("ExtraExten", TwoCallTarget)
                                   .header("ExtraPriority", "1")

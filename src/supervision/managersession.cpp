@@ -307,6 +307,12 @@ QByteArray ManagerSession::managerChannel(const QByteArray& cardChannel) const
     return isModernMode() ? cardChannel : "SIP/" + cardChannel;
 }
 
+QByteArray ManagerSession::redirectedChannel(const QByteArray& cardChannel) const
+{
+    const QByteArray peer = isModernMode() ? m_modern->bridgedPeer(cardChannel) : QByteArray();
+    return peer.isEmpty() ? managerChannel(cardChannel) : peer;
+}
+
 QByteArray ManagerSession::phoneChannel() const
 {
     const ManagerSessionSettings now = settings();

@@ -123,6 +123,10 @@ public:
     // The channel to name in an action on a card's call: in modern mode the
     // card keeps the whole name, in classic mode the name after "SIP/".
     QByteArray managerChannel(const QByteArray& cardChannel) const;
+    // The channel a Redirect moves to hand a card's caller on: in modern mode
+    // the other party's leg the phone is bridged with, so that the phone is
+    // freed; the card's own channel where that leg is not known.
+    QByteArray redirectedChannel(const QByteArray& cardChannel) const;
     // The user's own phone, for placing a call.
     QByteArray phoneChannel() const;
     // A transfer hands the caller on with BlindTransfer: modern mode, on a

@@ -12,12 +12,13 @@ using namespace std::string_view_literals;
 using Field = ModernEventInterpreter::Field;
 
 constexpr std::array<std::string_view, ModernEventInterpreter::FieldCount> fieldNames = {
-    "Event"sv,       "Response"sv,         "Channel"sv,
-    "Uniqueid"sv,    "ChannelState"sv,     "ChannelStateDesc"sv,
-    "State"sv,       "ConnectedLineNum"sv, "ConnectedLineName"sv,
-    "CallerIDNum"sv, "CallerIDName"sv,     "CallerID"sv,
-    "DialStatus"sv,  "DestCallerIDNum"sv,  "DestCallerIDName"sv,
-    "Challenge"sv,   "Linkedid"sv,
+    "Event"sv,        "Response"sv,         "Channel"sv,
+    "Uniqueid"sv,     "ChannelState"sv,     "ChannelStateDesc"sv,
+    "State"sv,        "ConnectedLineNum"sv, "ConnectedLineName"sv,
+    "CallerIDNum"sv,  "CallerIDName"sv,     "CallerID"sv,
+    "DialStatus"sv,   "DestCallerIDNum"sv,  "DestCallerIDName"sv,
+    "Challenge"sv,    "Linkedid"sv,         "DestChannel"sv,
+    "DestUniqueid"sv,
 };
 
 char lowered(char c)
@@ -234,6 +235,14 @@ bool ModernEventInterpreter::isUsersChannel(std::string_view channel) const
 
 void ModernEventInterpreter::collectSteps(const Message& message)
 {
+    collectCardSteps(message);
+    // After the answer, which may create the card of a placed call.
+    if (equalsNoCase(message.value(Event), "DialEnd"sv) && message.value(DialStatus) == "ANSWER"sv)
+        collectPeer(message);
+}
+
+void ModernEventInterpreter::collectCardSteps(const Message& message)
+{
     if (!message.has(Event)) {
         if (message.has(Response) && message.has(Challenge))
             m_steps.push_back({Step::ReportChallenge, bytes(message.value(Challenge)), {}, {}, {}, {}});
@@ -312,6 +321,26 @@ void ModernEventInterpreter::collectSteps(const Message& message)
     m_steps.push_back(std::move(step));
 }
 
+void ModernEventInterpreter::collectPeer(const Message& message)
+{
+    // The dialling channel and the one it dialled, either of which may be the
+    // phone's: an incoming call dials the phone, a placed call dials out.
+    const std::string_view channel = message.value(Channel);
+    const std::string_view destination = message.value(DestChannel);
+    if (channel.empty() || destination.empty())
+        return;
+    Step step{Step::NamePeer, {}, {}, {}, {}, {}};
+    if (isUsersChannel(destination)) {
+        step.key = bytes(message.value(DestUniqueid));
+        step.peer = bytes(channel);
+    } else if (isUsersChannel(channel)) {
+        step.key = bytes(message.value(Uniqueid));
+        step.peer = bytes(destination);
+    }
+    if (!step.key.isEmpty())
+        m_steps.push_back(std::move(step));
+}
+
 void ModernEventInterpreter::run(const Step& step)
 {
     switch (step.kind) {
@@ -329,6 +358,9 @@ void ModernEventInterpreter::run(const Step& step)
         return;
     case Step::HangUp:
         hangUp(step);
+        return;
+    case Step::NamePeer:
+        namePeer(step);
         return;
     }
 }
@@ -447,4 +479,16 @@ void ModernEventInterpreter::hangUp(const Step& step)
         m_calls.remove(masqueraded);
         m_cards.RemoveCallCard(masqueraded);
     }
+}
+
+void ModernEventInterpreter::namePeer(const Step& step)
+{
+    if (PhoneCalls::Call* call = m_calls.call(m_calls.cardOf(step.key)))
+        call->peer = step.peer;
+}
+
+QByteArray ModernEventInterpreter::bridgedPeer(const QByteArray& cardChannel) const
+{
+    const PhoneCalls::Call* call = m_calls.call(m_cards.callCardKeyForChannel(cardChannel));
+    return call ? call->peer : QByteArray();
 }

@@ -30,6 +30,12 @@ PhoneCalls::Call* PhoneCalls::call(const QByteArray& card)
     return it == m_calls.end() ? nullptr : &*it;
 }
 
+const PhoneCalls::Call* PhoneCalls::call(const QByteArray& card) const
+{
+    const auto it = m_calls.constFind(card);
+    return it == m_calls.cend() ? nullptr : &*it;
+}
+
 QByteArray PhoneCalls::ringingCard(const QByteArray& linkedid) const
 {
     if (linkedid.isEmpty())

@@ -19,6 +19,7 @@ public:
         QByteArray number;
         QByteArray sda;
         QByteArray channel; // the leg the card acts on
+        QByteArray peer;    // the other party's channel, once the call is answered
         QByteArray linkedid;
         bool answered = false;
         // A call the phone places, whose far party the PBX has not named yet.
@@ -35,6 +36,7 @@ public:
     // The key of the card that shows the leg's call, empty when none does.
     QByteArray cardOf(const QByteArray& leg) const { return m_cardOfLeg.value(leg); }
     Call* call(const QByteArray& card);
+    const Call* call(const QByteArray& card) const;
     // The card of a call still ringing with that Linkedid, empty when none.
     QByteArray ringingCard(const QByteArray& linkedid) const;
 
