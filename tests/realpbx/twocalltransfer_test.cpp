@@ -29,6 +29,9 @@ TEST_P(RealCalls, TwoCallTransfert_BothCallersMeetAtTheConferenceAndThePhoneIsFr
         return shown.size() == 2 &&
                std::all_of(shown.cbegin(), shown.cend(), [](TFrame4* c) { return c->isAnswered(); });
     }));
+    // The answered dials name the callers' legs, which the transfer moves; they
+    // follow the phone's answer, as a user's click does.
+    ASSERT_TRUE(testsupport::waitFor([&] { return received.count("DialStatus: ANSWER\r\n") >= 2; }));
     for (TFrame4* card : cards())
         control<QToolButton>(card, "SpeedButton3")->click();
     ASSERT_TRUE(control<QPushButton>(form5, "Button4")->isEnabled());
