@@ -236,8 +236,12 @@ bool ModernEventInterpreter::isUsersChannel(std::string_view channel) const
 void ModernEventInterpreter::collectSteps(const Message& message)
 {
     collectCardSteps(message);
-    // After the answer, which may create the card of a placed call.
-    if (equalsNoCase(message.value(Event), "DialEnd"sv) && message.value(DialStatus) == "ANSWER"sv)
+    // After the card steps, which may create the card. A dial names the
+    // other party from its start, for a call that rings the phone; the card
+    // of a placed call comes only with the answer.
+    const std::string_view event = message.value(Event);
+    if (equalsNoCase(event, "DialBegin"sv) ||
+        (equalsNoCase(event, "DialEnd"sv) && message.value(DialStatus) == "ANSWER"sv))
         collectPeer(message);
 }
 

@@ -65,7 +65,7 @@ public:
     void expectPlacedCall(const QByteArray& number) { m_dialled = number; }
 
     // The other party's channel in the answered call of the card that acts on
-    // the channel, empty while no answered dial named it.
+    // the channel, empty while no dial named it.
     QByteArray bridgedPeer(const QByteArray& cardChannel) const;
 
     // The headers the interpretation reads; every other one is skipped.

@@ -146,8 +146,7 @@ void ModernEventInterpreter::hangUp(const Step& step)
 
 void ModernEventInterpreter::namePeer(const Step& step)
 {
-    if (PhoneCalls::Call* call = m_calls.call(m_calls.cardOf(step.key)))
-        call->peer = step.peer;
+    m_calls.namePeer(step.key, step.peer);
 }
 
 QByteArray ModernEventInterpreter::bridgedPeer(const QByteArray& cardChannel) const

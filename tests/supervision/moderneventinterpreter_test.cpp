@@ -396,4 +396,43 @@ INSTANTIATE_TEST_SUITE_P(
                  {}}),
     [](const ::testing::TestParamInfo<RuleCase>& info) { return std::string(info.param.name); });
 
+// --- The other party's leg, for the two-call transfer ---------------------------
+
+struct PeerCase
+{
+    const char* name;
+    QByteArray text;
+    QByteArray cardChannel;
+    QByteArray peer;
+};
+
+class BridgedPeer : public ::testing::TestWithParam<PeerCase>
+{
+};
+
+TEST_P(BridgedPeer, IsTheOtherLegOfTheDial)
+{
+    Session session(true);
+    session.interpretation->interpret(GetParam().text);
+    EXPECT_EQ(static_cast<ModernEventInterpreter&>(*session.interpretation).bridgedPeer(GetParam().cardChannel),
+              GetParam().peer);
+}
+
+const QByteArray dialToThePhone = "Event: DialBegin\r\nChannel: SIP/ovh-4\r\nUniqueid: 4\r\nDestChannel: SIP/100-5\r\n"
+                                  "DestUniqueid: 5\r\n\r\nEvent: Newstate\r\nChannel: SIP/100-5\r\nChannelState: 5\r\n"
+                                  "Uniqueid: 5\r\n\r\n";
+const QByteArray phoneAnswers = "Event: Newstate\r\nChannel: SIP/100-5\r\nChannelState: 6\r\nUniqueid: 5\r\n\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BridgedPeer,
+    ::testing::Values(PeerCase{"AnsweredBeforeTheDialEnds_TheCallerFromTheDialsStart", dialToThePhone + phoneAnswers,
+                               "SIP/100-5", "SIP/ovh-4"},
+                      PeerCase{"PlacedCall_TheDialledLegOnceAnswered",
+                               "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 6\r\nConnectedLineNum: 0611\r\n"
+                               "Uniqueid: 1\r\n\r\nEvent: DialEnd\r\nChannel: SIP/100-1\r\nUniqueid: 1\r\n"
+                               "DestChannel: SIP/ovh-2\r\nDestUniqueid: 2\r\nDialStatus: ANSWER\r\n\r\n",
+                               "SIP/100-1", "SIP/ovh-2"},
+                      PeerCase{"NoDial_NoPeer", phoneAnswers, "SIP/100-5", ""}),
+    [](const ::testing::TestParamInfo<PeerCase>& info) { return std::string(info.param.name); });
+
 } // namespace
