@@ -36,7 +36,8 @@ void DesktopIntegration::callAdded(const CallCard& card)
         return;
     const CallCardInfo call = card.info();
     m_tracker.cardAdded(call, QDateTime::currentDateTime());
-    if (!call.answered)
+    // The phone rung for a call the user places is no call coming in.
+    if (!call.placed)
         m_notifier.callRinging(call);
 }
 

@@ -110,7 +110,13 @@ void TForm1::AddRingingCard(const QByteArray& number, const QByteArray& sda, con
 void TForm1::AddAnsweredCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                              const QByteArray& channel)
 {
-    m_cardList.addCard(number, sda, key, channel, true);
+    m_cardList.addCard(number, sda, key, channel, true, true);
+}
+
+void TForm1::AddPlacedCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                               const QByteArray& channel)
+{
+    m_cardList.AddPlacedCallCard(number, sda, key, channel);
 }
 
 void TForm1::ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,

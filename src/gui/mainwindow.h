@@ -58,6 +58,8 @@ public:
     // Card list.
     void AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                         const QByteArray& channel) override;
+    void AddPlacedCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                           const QByteArray& channel) override;
     void AddAnsweredCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                          const QByteArray& channel);
     void ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,

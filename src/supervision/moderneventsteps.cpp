@@ -46,7 +46,11 @@ void ModernEventInterpreter::ring(const Step& step)
     const QByteArray sda = step.partyIsUser ? QByteArray() : step.sda;
     m_calls.prune([this](const QByteArray& card) { return m_cards.HasCallCard(card); });
     m_calls.add(step.key, step.linkedid, step.channel, number, sda).partyAwaited = step.partyIsUser && number.isEmpty();
-    m_cards.AddRingingCard(number, sda, step.key, step.channel);
+    // The phone rung with its own caller id: a call it places.
+    if (step.partyIsUser)
+        m_cards.AddPlacedCallCard(number, sda, step.key, step.channel);
+    else
+        m_cards.AddRingingCard(number, sda, step.key, step.channel);
 }
 
 void ModernEventInterpreter::answer(const Step& step)

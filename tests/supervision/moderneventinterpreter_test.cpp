@@ -263,12 +263,12 @@ INSTANTIATE_TEST_SUITE_P(
         // the far party comes in a NewConnectedLine once the phone answered.
         CaptureCase{
             "Asterisk22_PlacedCall_ShowsTheNumberDialledThenThePartyNamed", "asterisk22-originate.txt", "201",
-            operations({"AddRingingCard|201||1796795618.0|PJSIP/100-00000000",
+            operations({"AddPlacedCallCard|201||1796795618.0|PJSIP/100-00000000",
                         "ShowConnectedCall|201||1796795618.0|PJSIP/100-00000000", "OpenCallerAgenda|1796795618.0",
                         "UpdateCallCard|1796795618.0|201|Martin|PJSIP/100-00000000", "RemoveCallCard|1796795618.0"})},
         CaptureCase{
             "Asterisk20_PlacedCall_ShowsTheNumberDialledThenThePartyNamed", "asterisk20-originate.txt", "201",
-            operations({"AddRingingCard|201||1796795630.0|PJSIP/100-00000000",
+            operations({"AddPlacedCallCard|201||1796795630.0|PJSIP/100-00000000",
                         "ShowConnectedCall|201||1796795630.0|PJSIP/100-00000000", "OpenCallerAgenda|1796795630.0",
                         "UpdateCallCard|1796795630.0|201|Martin|PJSIP/100-00000000", "RemoveCallCard|1796795630.0"})},
         // An Originate the dial window did not send: nothing of the user's own
@@ -276,7 +276,7 @@ INSTANTIATE_TEST_SUITE_P(
         CaptureCase{"Asterisk22_PlacedCallFromElsewhere_WaitsForThePartyNamed",
                     "asterisk22-originate.txt",
                     {},
-                    operations({"AddRingingCard|||1796795618.0|PJSIP/100-00000000",
+                    operations({"AddPlacedCallCard|||1796795618.0|PJSIP/100-00000000",
                                 "UpdateCallCard|1796795618.0|201|Martin|PJSIP/100-00000000",
                                 "ShowConnectedCall|201|Martin|1796795618.0|PJSIP/100-00000000",
                                 "OpenCallerAgenda|1796795618.0", "RemoveCallCard|1796795618.0"})},
