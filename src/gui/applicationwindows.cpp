@@ -41,5 +41,5 @@ ApplicationWindows::~ApplicationWindows()
     // the cards goes before them.
     m_desktop.reset();
     m_form1.reset();
-    m_form2->CallCards = nullptr;
+    m_form2->callCards = nullptr;
 }

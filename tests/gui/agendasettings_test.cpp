@@ -33,11 +33,11 @@ protected:
     {
         ASSERT_TRUE(folder.isValid());
         TSvgEditIni::ResetForTests();
-        SetMessageSinkForTests([this](const QString& text) { messages.append(text); });
+        setMessageSinkForTests([this](const QString& text) { messages.append(text); });
     }
     void TearDown() override
     {
-        SetMessageSinkForTests({});
+        setMessageSinkForTests({});
         TSvgEditIni::ResetForTests();
     }
 
