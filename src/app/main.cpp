@@ -1,11 +1,11 @@
-#include "gui/applicationwindows.h"
-#include "gui/corvalineapplication.h"
 #include "app/interfacelanguage.h"
-#include "gui/mainwindow.h"
 #include "app/platformchoice.h"
 #include "app/singleinstance.h"
 #include "app/terminationwatcher.h"
 #include "config/cp1252.h"
+#include "gui/applicationwindows.h"
+#include "gui/corvalineapplication.h"
+#include "gui/mainwindow.h"
 
 #include <QCoreApplication>
 #include <QIcon>

@@ -1,9 +1,9 @@
 #include "gui/applicationwindows.h"
 
-#include "gui/desktopintegration.h"
-#include "gui/mainwindow.h"
 #include "gui/agendasettings.h"
+#include "gui/desktopintegration.h"
 #include "gui/dialwindow.h"
+#include "gui/mainwindow.h"
 #include "gui/managerconsole.h"
 
 #include <QGuiApplication>

@@ -7,8 +7,8 @@
 #include "net/winsockerror.h"
 #include "net/wsocket.h"
 #include "net/wsocketresolve.h"
-#include "supervision/manageraction.h"
 #include "supervision/classiceventinterpreter.h"
+#include "supervision/manageraction.h"
 #include "supervision/moderneventinterpreter.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "gui/browser.h"
 #include "gui/messagebox.h"
 #include "gui/svgeditini.h"
-#include "gui/browser.h"
 #include "tempdatafolder.h"
 
 #include <QStringList>
