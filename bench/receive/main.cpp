@@ -104,7 +104,7 @@ Run receive(const QByteArray& stream, bool journal)
     QObject::connect(&session, &ManagerSession::journalEntry, &journalWriter, &JournalWriter::add);
 
     QEventLoop loop;
-    QObject::connect(&session, &ManagerSession::SessionShown, &loop, [&](bool connected) {
+    QObject::connect(&session, &ManagerSession::sessionShown, &loop, [&](bool connected) {
         if (!connected)
             loop.quit();
     });

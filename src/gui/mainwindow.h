@@ -115,10 +115,10 @@ public:
 
 signals:
     // The window has closed: the program ends.
-    void Closed();
+    void closed();
 
     // "Historique": the list of the last calls is asked for.
-    void HistoryRequested();
+    void historyRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -17,13 +17,13 @@ const QString ModernModeText = QStringLiteral("Moderne");
 
 TForm2::TForm2(QWidget* parent)
     : QWidget(parent), m_session(std::make_unique<ManagerSession>()), TnCnx(m_session->telnet()),
-      Timer1(m_session->keepAliveTimer()), CallCards(m_session->callCards), ManagerChallenge(m_session->challenge()),
+      Timer1(m_session->keepAliveTimer()), callCards(m_session->callCards), ManagerChallenge(m_session->challenge()),
       ui(std::make_unique<Ui::TForm2>())
 {
     ui->setupUi(this);
     code_soc = ui->code_soc;
     poste_as = ui->poste_as;
-    m_output = std::make_unique<ConsoleOutput>(ui->DisplayMemo, ManagerJournal);
+    m_output = std::make_unique<ConsoleOutput>(ui->DisplayMemo, journal);
     m_session->setSettingsSource([this] { return settings(); });
 
     ManagerSession* session = m_session.get();
@@ -33,9 +33,9 @@ TForm2::TForm2(QWidget* parent)
     connect(session, &ManagerSession::journalEntry, m_output.get(), &ConsoleOutput::journal);
     connect(session, &ManagerSession::opened, this, [this] { showControls(true); });
     connect(session, &ManagerSession::closed, this, [this] { showControls(false); });
-    connect(session, &ManagerSession::SessionShown, this, &TForm2::SessionShown);
-    connect(session, &ManagerSession::SessionStateChanged, this, &TForm2::SessionStateChanged);
-    connect(this, &TForm2::HangupRequested, session, &ManagerSession::hangUp);
+    connect(session, &ManagerSession::sessionShown, this, &TForm2::sessionShown);
+    connect(session, &ManagerSession::sessionStateChanged, this, &TForm2::sessionStateChanged);
+    connect(this, &TForm2::hangupRequested, session, &ManagerSession::hangUp);
 
     // Connected before the settings are restored: a stored keep-alive factor
     // sets the period as it is restored.

@@ -13,7 +13,7 @@ std::function<void(const QString&)>& messageSink()
 
 } // namespace
 
-void ShowMessage(const QString& text)
+void showMessage(const QString& text)
 {
     if (const auto& sink = messageSink()) {
         sink(text);
@@ -22,7 +22,7 @@ void ShowMessage(const QString& text)
     QMessageBox::information(QApplication::activeWindow(), QApplication::applicationDisplayName(), text);
 }
 
-void SetMessageSinkForTests(std::function<void(const QString&)> sink)
+void setMessageSinkForTests(std::function<void(const QString&)> sink)
 {
     messageSink() = std::move(sink);
 }

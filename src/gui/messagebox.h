@@ -4,11 +4,11 @@
 
 #include <functional>
 
-// The program's modal message box (the platform's ShowMessage): the text in a
+// The program's modal message box (the platform's showMessage): the text in a
 // box with an OK button, under the application's name. Every window goes
 // through here so that tests can capture the text instead of blocking on a
 // dialog.
-void ShowMessage(const QString& text);
+void showMessage(const QString& text);
 
 // Replaces the dialog with sink (an empty function restores the dialog).
-void SetMessageSinkForTests(std::function<void(const QString&)> sink);
+void setMessageSinkForTests(std::function<void(const QString&)> sink);

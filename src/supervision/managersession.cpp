@@ -7,8 +7,8 @@
 #include "net/winsockerror.h"
 #include "net/wsocket.h"
 #include "net/wsocketresolve.h"
+#include "supervision/classiceventinterpreter.h"
 #include "supervision/manageraction.h"
-#include "supervision/managereventinterpreter.h"
 #include "supervision/moderneventinterpreter.h"
 
 #include <QCoreApplication>
@@ -49,7 +49,7 @@ ManagerSession::ManagerSession(QObject* parent)
 
     const auto extension = [this] { return wire(settings().extension); };
     const auto challenge = [this](const QByteArray& value) { challengeReceived(value); };
-    m_classic = std::make_unique<ManagerEventInterpreter>(m_cards, extension, challenge);
+    m_classic = std::make_unique<ClassicEventInterpreter>(m_cards, extension, challenge);
     m_modern = std::make_unique<ModernEventInterpreter>(m_cards, extension, challenge);
 }
 
@@ -242,8 +242,8 @@ void ManagerSession::sessionClosed()
     // The hand-over of the rest runs the pending events: a new session that
     // came up then owns the strip.
     if (!m_telnet->SessionOpen()) {
-        emit SessionShown(false);
-        emit SessionStateChanged(ManagerSessionState::Disconnected, settings().host);
+        emit sessionShown(false);
+        emit sessionStateChanged(ManagerSessionState::Disconnected, settings().host);
     }
 }
 
@@ -255,8 +255,8 @@ void ManagerSession::loginAccepted()
     // report shows the card and the "Connexion" button again.
     if (!m_telnet->SessionOpen())
         return;
-    emit SessionShown(true);
-    emit SessionStateChanged(ManagerSessionState::LoggedIn, settings().host);
+    emit sessionShown(true);
+    emit sessionStateChanged(ManagerSessionState::LoggedIn, settings().host);
     m_liveChannels.requested(m_sessionCard.callKeys());
     send(LiveChannelList::actionText(), Needs::Nothing);
     if (isModernMode())
@@ -268,7 +268,7 @@ void ManagerSession::loginRefused()
     m_loggedIn = false;
     noteLine(RefusedLine);
     m_sessionCard.showRefused();
-    emit SessionStateChanged(ManagerSessionState::Refused, settings().host);
+    emit sessionStateChanged(ManagerSessionState::Refused, settings().host);
 }
 
 void ManagerSession::removeEndedCalls(const QByteArrayList& keys)

@@ -20,7 +20,7 @@
 
 class EventInterpretation;
 class HostLookup;
-class ManagerEventInterpreter;
+class ClassicEventInterpreter;
 class ModernEventInterpreter;
 class QEventLoop;
 class QTimer;
@@ -145,9 +145,9 @@ signals:
     void closed();
     // The strip of the main window: shown connected once the login is
     // accepted, disconnected when the session closed.
-    void SessionShown(bool connected);
+    void sessionShown(bool connected);
     // Logged in, refused, or closed; pbxHost is the manager's host as set.
-    void SessionStateChanged(ManagerSessionState state, const QString& pbxHost);
+    void sessionStateChanged(ManagerSessionState state, const QString& pbxHost);
 
 private:
     void connectTo(const QByteArray& address);
@@ -187,7 +187,7 @@ private:
     ManagerSessionWatch m_watch;
     LiveChannelList m_liveChannels;
     ManagerEventFilter m_eventFilter; // modern mode: the phone's own events only
-    std::unique_ptr<ManagerEventInterpreter> m_classic;
+    std::unique_ptr<ClassicEventInterpreter> m_classic;
     std::unique_ptr<ModernEventInterpreter> m_modern;
     QByteArray m_challenge;
     bool m_loggedIn = false;

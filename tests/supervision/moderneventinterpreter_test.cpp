@@ -1,5 +1,5 @@
 #include "cardrecorder.h"
-#include "supervision/managereventinterpreter.h"
+#include "supervision/classiceventinterpreter.h"
 #include "supervision/managermessageassembler.h"
 #include "supervision/managermessages.h"
 #include "supervision/moderneventinterpreter.h"
@@ -41,7 +41,7 @@ struct Session
         if (modern)
             interpretation = std::make_unique<ModernEventInterpreter>(cards, source, challenge);
         else
-            interpretation = std::make_unique<ManagerEventInterpreter>(cards, source, challenge);
+            interpretation = std::make_unique<ClassicEventInterpreter>(cards, source, challenge);
     }
 
     Session& feed(const QByteArray& text, qsizetype readSize = 0)
