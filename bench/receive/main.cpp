@@ -70,7 +70,7 @@ public:
         m_entries.append(entry);
         if (m_entries.size() == 1)
             QMetaObject::invokeMethod(
-                this, [this] { m_journal.WriteEntries(std::exchange(m_entries, {})); }, Qt::QueuedConnection);
+                this, [this] { m_journal.writeEntries(std::exchange(m_entries, {})); }, Qt::QueuedConnection);
     }
     QString path() const { return m_journal.currentFilePath(); }
 
