@@ -2,7 +2,7 @@
 // the classic and the modern interpretation, each with its own card list.
 #include "fuzzsupport.h"
 #include "supervision/callcardlist.h"
-#include "supervision/managereventinterpreter.h"
+#include "supervision/classiceventinterpreter.h"
 #include "supervision/managertextreader.h"
 #include "supervision/moderneventinterpreter.h"
 
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto challenge = [](const QByteArray&) {};
     CallCardList classicCards;
     CallCardList modernCards;
-    ManagerEventInterpreter classic(classicCards, extension, challenge);
+    ClassicEventInterpreter classic(classicCards, extension, challenge);
     ModernEventInterpreter modern(modernCards, extension, challenge);
     ManagerTextReader reader([&](const ManagerText& text) {
         classic.interpret(text.text());

@@ -14,6 +14,8 @@ packages=(
     fonts-dejavu-core
     dpkg-dev desktop-file-utils xdg-utils
     qt6-wayland lintian appstream
+    # The real-PBX suite: what the relocatable Asterisk builds link against, and sipp.
+    libjansson4 libxml2 libxslt1.1 libsqlite3-0 libedit2 libuuid1 libssl3 libicu72 sip-tester
 )
 # A script that needs more (the fuzz script's compiler) names it on the command line.
 packages+=("$@")

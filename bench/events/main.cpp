@@ -11,7 +11,7 @@
 
 #include "managertextgenerator.h"
 #include "supervision/callcardlist.h"
-#include "supervision/managereventinterpreter.h"
+#include "supervision/classiceventinterpreter.h"
 #include "supervision/managertextreader.h"
 #include "supervision/moderneventinterpreter.h"
 
@@ -115,7 +115,7 @@ std::unique_ptr<EventInterpretation> makeInterpretation(bool modern, CountingCar
     const auto challenge = [&cards](const QByteArray&) { ++cards.challenges; };
     if (modern)
         return std::make_unique<ModernEventInterpreter>(cards, extensionSource, challenge);
-    return std::make_unique<ManagerEventInterpreter>(cards, extensionSource, challenge);
+    return std::make_unique<ClassicEventInterpreter>(cards, extensionSource, challenge);
 }
 
 // The reader and the interpretation over the text in telnet-sized blocks; the cards

@@ -70,7 +70,7 @@ public:
         m_entries.append(entry);
         if (m_entries.size() == 1)
             QMetaObject::invokeMethod(
-                this, [this] { m_journal.WriteEntries(std::exchange(m_entries, {})); }, Qt::QueuedConnection);
+                this, [this] { m_journal.writeEntries(std::exchange(m_entries, {})); }, Qt::QueuedConnection);
     }
     QString path() const { return m_journal.currentFilePath(); }
 
@@ -104,7 +104,7 @@ Run receive(const QByteArray& stream, bool journal)
     QObject::connect(&session, &ManagerSession::journalEntry, &journalWriter, &JournalWriter::add);
 
     QEventLoop loop;
-    QObject::connect(&session, &ManagerSession::SessionShown, &loop, [&](bool connected) {
+    QObject::connect(&session, &ManagerSession::sessionShown, &loop, [&](bool connected) {
         if (!connected)
             loop.quit();
     });

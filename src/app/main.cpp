@@ -1,11 +1,11 @@
-#include "gui/applicationwindows.h"
-#include "gui/corvalineapplication.h"
 #include "app/interfacelanguage.h"
-#include "gui/mainwindow.h"
 #include "app/platformchoice.h"
 #include "app/singleinstance.h"
 #include "app/terminationwatcher.h"
 #include "config/cp1252.h"
+#include "gui/applicationwindows.h"
+#include "gui/corvalineapplication.h"
+#include "gui/mainwindow.h"
 
 #include <QCoreApplication>
 #include <QIcon>
@@ -71,7 +71,7 @@ int main(int argc, char** argv)
     app.setErrorSink([mainWindow](const QString& message) { mainWindow->ApplicationEvents1Exception(message); });
     QObject::connect(&instance, &SingleInstance::textReceived, mainWindow, &TForm1::receiveForwardedText);
     QObject::connect(&instance, &SingleInstance::receiveFailed, mainWindow, &TForm1::forwardedTextFailed);
-    QObject::connect(mainWindow, &TForm1::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(mainWindow, &TForm1::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     // Ending the program from outside closes the main window as its close box
     // does, so the settings are written.

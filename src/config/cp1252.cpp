@@ -4,7 +4,7 @@ namespace {
 
 // Bytes 0x80 to 0x9F of Windows-1252. The five bytes the code page leaves
 // undefined carry the C1 control of the same value, as Windows converts them.
-constexpr char16_t kHighControls[32] = {
+constexpr char16_t HighControls[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
@@ -13,7 +13,7 @@ constexpr char16_t kHighControls[32] = {
 char16_t toUtf16(unsigned char byte)
 {
     if (byte >= 0x80 && byte < 0xA0)
-        return kHighControls[byte - 0x80];
+        return HighControls[byte - 0x80];
     return byte;
 }
 
@@ -22,7 +22,7 @@ char toByte(char32_t codePoint)
     if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF))
         return static_cast<char>(codePoint);
     for (int i = 0; i < 32; ++i) {
-        if (kHighControls[i] == codePoint)
+        if (HighControls[i] == codePoint)
             return static_cast<char>(0x80 + i);
     }
     return '?';

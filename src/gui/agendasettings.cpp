@@ -27,7 +27,7 @@ void reloadNameList(NameList& list, const QString& fileName)
     if (!file.exists())
         return;
     if (file.size() > TForm3::MaxNameListSize || !list.loadFile(file.filePath()))
-        ShowMessage(QCoreApplication::translate("TForm3", "Erreur de création de fichier sda.ini"));
+        showMessage(QCoreApplication::translate("TForm3", "Erreur de création de fichier sda.ini"));
 }
 
 // Why a list was not replaced, as the outcome line and the main window show it.
@@ -197,5 +197,5 @@ void TForm3::demarrage_sessionClick(bool checked)
     if (checked ? entry.write(QCoreApplication::applicationFilePath(), &error) : entry.remove(&error))
         return;
     demarrage_session->setChecked(entry.exists());
-    ShowMessage(error);
+    showMessage(error);
 }

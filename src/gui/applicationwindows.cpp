@@ -1,9 +1,9 @@
 #include "gui/applicationwindows.h"
 
-#include "gui/desktopintegration.h"
-#include "gui/mainwindow.h"
 #include "gui/agendasettings.h"
+#include "gui/desktopintegration.h"
 #include "gui/dialwindow.h"
+#include "gui/mainwindow.h"
 #include "gui/managerconsole.h"
 
 #include <QGuiApplication>
@@ -41,5 +41,5 @@ ApplicationWindows::~ApplicationWindows()
     // the cards goes before them.
     m_desktop.reset();
     m_form1.reset();
-    m_form2->CallCards = nullptr;
+    m_form2->callCards = nullptr;
 }

@@ -13,7 +13,7 @@ std::function<void(const QString&)>& browserHook()
 
 } // namespace
 
-void OpenInBrowser(const QString& address)
+void openInBrowser(const QString& address)
 {
     if (browserHook()) {
         browserHook()(address);
@@ -23,7 +23,7 @@ void OpenInBrowser(const QString& address)
     QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
 }
 
-void SetBrowserHookForTests(std::function<void(const QString&)> hook)
+void setBrowserHookForTests(std::function<void(const QString&)> hook)
 {
     browserHook() = std::move(hook);
 }

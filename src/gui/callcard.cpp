@@ -147,7 +147,7 @@ void TFrame4::Supprimercetappeldelaliste1Click()
 
 void TFrame4::Raccrocher1Click()
 {
-    emit HangupRequested(channelValue());
+    emit hangupRequested(channelValue());
 }
 
 void TFrame4::Timer1Timer()
@@ -180,10 +180,10 @@ void TFrame4::openAgendaPage(TForm3* agenda, const QByteArray& sdaValue, const Q
 {
     const QString base = agenda->adresse_ob->text();
     if (base.isEmpty()) {
-        ShowMessage(tr("Indiquer l'adresse d'Orbanel"));
+        showMessage(tr("Indiquer l'adresse d'Orbanel"));
         return;
     }
-    OpenInBrowser(agendaPageAddress(base, agenda->sda_liaison->isChecked(), sdaValue, numberValue));
+    openInBrowser(agendaPageAddress(base, agenda->sda_liaison->isChecked(), sdaValue, numberValue));
 }
 
 void TFrame4::showPopupMenu(QToolButton* button, const QPoint& position)

@@ -91,7 +91,7 @@ public:
 
 signals:
     // "Raccrocher": the manager session hangs up the card's channel when it is open.
-    void HangupRequested(const QByteArray& channel);
+    void hangupRequested(const QByteArray& channel);
 
 private:
     std::unique_ptr<Ui::TFrame4> ui;

@@ -76,7 +76,7 @@ void ConsoleOutput::flush()
     if (m_entries.isEmpty())
         return;
     try {
-        m_journal.WriteEntries(std::exchange(m_entries, {}));
+        m_journal.writeEntries(std::exchange(m_entries, {}));
     } catch (const EJournalError& error) {
         // Nothing else to do: the cards and the memo are up to date, and the
         // next entries try the file again.

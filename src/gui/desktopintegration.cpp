@@ -22,8 +22,8 @@ DesktopIntegration::DesktopIntegration(TForm1* main, TForm2* console, TForm3* ag
     connect(&cards, &CallCardList::cardRemoved, this, &DesktopIntegration::callRemoved);
     connect(&cards, &CallCardList::cardUpdated, this,
             [this](const CallCard& card) { m_tracker.cardUpdated(card.info()); });
-    connect(main, &TForm1::HistoryRequested, this, &DesktopIntegration::showHistory);
-    connect(console, &TForm2::SessionStateChanged, this, &DesktopIntegration::sessionStateChanged);
+    connect(main, &TForm1::historyRequested, this, &DesktopIntegration::showHistory);
+    connect(console, &TForm2::sessionStateChanged, this, &DesktopIntegration::sessionStateChanged);
     if (QSystemTrayIcon::isSystemTrayAvailable())
         m_tray = std::make_unique<SessionTrayIcon>(main->trayActions());
 }
@@ -36,7 +36,8 @@ void DesktopIntegration::callAdded(const CallCard& card)
         return;
     const CallCardInfo call = card.info();
     m_tracker.cardAdded(call, QDateTime::currentDateTime());
-    if (!call.answered)
+    // The phone rung for a call the user places is no call coming in.
+    if (!call.placed)
         m_notifier.callRinging(call);
 }
 

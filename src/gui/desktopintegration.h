@@ -32,8 +32,6 @@ public:
     CallHistoryWindow* historyWindow() const { return m_historyWindow.get(); }
     const CallHistory& history() const { return m_history; }
     const ManagerSessionStatus& sessionStatus() const { return m_sessionStatus; }
-    // Null when the desktop has no tray.
-    SessionTrayIcon* trayIcon() const { return m_tray.get(); }
 
 private:
     // The session's card is no call: the tracker and the notifier never

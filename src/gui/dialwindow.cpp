@@ -78,7 +78,7 @@ void TForm5::Button1Click()
                                   .header("Async", "yes")
                                   .text();
     if (!Console->session().send(action, ManagerSession::Needs::Login)) {
-        ShowMessage(tr("Erreur sur appel ") + Edit1->text());
+        showMessage(tr("Erreur sur appel ") + Edit1->text());
         return;
     }
     // The PBX rings the phone with its own number: the card shows the number
@@ -89,7 +89,7 @@ void TForm5::Button1Click()
 void TForm5::Button3Click()
 {
     if (ui->Label1->text().isEmpty()) {
-        ShowMessage(tr("Cliquer sur l'appel a transférer"));
+        showMessage(tr("Cliquer sur l'appel a transférer"));
         return;
     }
     if (!Console)
@@ -112,7 +112,7 @@ void TForm5::Button3Click()
                                                                                 .text();
     // The message names the number the call was to go to.
     if (!Console->session().send(action, ManagerSession::Needs::Login)) {
-        ShowMessage(tr("Erreur sur transfert ") + Edit2->text());
+        showMessage(tr("Erreur sur transfert ") + Edit2->text());
         return;
     }
     clearSelectedChannels();
@@ -121,24 +121,26 @@ void TForm5::Button3Click()
 void TForm5::Button4Click()
 {
     if (ui->Label2->text().isEmpty() || ui->Label3->text().isEmpty()) {
-        ShowMessage(tr("Cliquer sur les appels a transférer"));
+        showMessage(tr("Cliquer sur les appels a transférer"));
         return;
     }
     if (!Console)
         return;
+    // Both callers are moved, not the phone's legs: they meet at the
+    // extension and the phone is freed.
     const QByteArray context = bytes(Console->code_soc);
     const QByteArray action = ManagerAction("Redirect")
-                                  .header("Channel", Console->session().managerChannel(bytes(ui->Label2)))
+                                  .header("Channel", Console->session().redirectedChannel(bytes(ui->Label2)))
                                   .header("Context", context)
                                   .header("Exten", TwoCallTarget)
                                   .header("Priority", "1")
-                                  .header("ExtraChannel", Console->session().managerChannel(bytes(ui->Label3)))
+                                  .header("ExtraChannel", Console->session().redirectedChannel(bytes(ui->Label3)))
                                   .header("ExtraContext", context)
                                   .header("ExtraExten", TwoCallTarget)
                                   .header("ExtraPriority", "1")
                                   .text();
     if (!Console->session().send(action, ManagerSession::Needs::Login)) {
-        ShowMessage(tr("Erreur sur transfert ") + Cp1252::toUnicode(TwoCallTarget));
+        showMessage(tr("Erreur sur transfert ") + Cp1252::toUnicode(TwoCallTarget));
         return;
     }
     clearSelectedChannels();

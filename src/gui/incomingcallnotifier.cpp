@@ -57,7 +57,7 @@ void IncomingCallNotifier::openAgenda(uint id, const QString& actionKey)
             continue;
         const QString base = m_agenda->adresse_ob->text();
         if (!base.isEmpty())
-            OpenInBrowser(TFrame4::agendaPageAddress(base, m_agenda->sda_liaison->isChecked(), shown.call.sda,
+            openInBrowser(TFrame4::agendaPageAddress(base, m_agenda->sda_liaison->isChecked(), shown.call.sda,
                                                      shown.call.number));
         return;
     }

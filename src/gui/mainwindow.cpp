@@ -63,8 +63,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::T
     // Edits, check boxes, radio buttons and spin edits: the component's defaults.
     SvgEditIni1 = new TSvgEditIni(this);
     SvgEditIni1->Loaded();
-    connect(SvgEditIni1, &TSvgEditIni::SettingsNotSaved, Label3, &QLabel::setText);
-    connect(SvgEditIni1, &TSvgEditIni::MainFormClosed, this, &TForm1::Closed);
+    connect(SvgEditIni1, &TSvgEditIni::settingsNotSaved, Label3, &QLabel::setText);
+    connect(SvgEditIni1, &TSvgEditIni::mainFormClosed, this, &TForm1::closed);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
@@ -83,7 +83,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::T
     connect(ui->Simulerunappel11, &QAction::triggered, this, &TForm1::Simulerunappel11Click);
     connect(ui->Afficher1, &QAction::triggered, this, &TForm1::Devant);
     connect(ui->Appeler1, &QAction::triggered, this, &TForm1::Appeler1Click);
-    connect(ui->Historique1, &QAction::triggered, this, &TForm1::HistoryRequested);
+    connect(ui->Historique1, &QAction::triggered, this, &TForm1::historyRequested);
 }
 
 TForm1::~TForm1() = default;
@@ -93,9 +93,9 @@ void TForm1::attachWindows(TForm2* console, TForm3* agenda, TForm5* dial)
     m_console = console;
     m_agenda = agenda;
     m_dial = dial;
-    m_console->CallCards = this;
+    m_console->callCards = this;
     m_dial->Console = m_console;
-    connect(m_console, &TForm2::SessionShown, this, &TForm1::showSessionState);
+    connect(m_console, &TForm2::sessionShown, this, &TForm1::showSessionState);
     connect(m_agenda->adresse_ob, &QLineEdit::textChanged, this, [this] { m_agendaAddressAsked = false; });
     m_cardList.setNameLists(&m_agenda->ValueListEditor1, &m_agenda->ValueListEditor2);
     connect(ui->Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
@@ -110,7 +110,13 @@ void TForm1::AddRingingCard(const QByteArray& number, const QByteArray& sda, con
 void TForm1::AddAnsweredCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                              const QByteArray& channel)
 {
-    m_cardList.addCard(number, sda, key, channel, true);
+    m_cardList.addCard(number, sda, key, channel, true, true);
+}
+
+void TForm1::AddPlacedCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                               const QByteArray& channel)
+{
+    m_cardList.AddPlacedCallCard(number, sda, key, channel);
 }
 
 void TForm1::ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
@@ -191,7 +197,7 @@ void TForm1::drawCard(const CallCard& call)
 {
     auto* card = new TFrame4(m_agenda, m_dial, this, ui->Panel3);
     card->draw(call);
-    connect(card, &TFrame4::HangupRequested, m_console, &TForm2::HangupRequested);
+    connect(card, &TFrame4::hangupRequested, m_console, &TForm2::hangupRequested);
     // The window grows before the card joins the layout: the other way round the
     // layout would first stretch the window to its new minimum height, and the
     // window would end a pixel or so taller than its mode's height for n cards.
@@ -263,7 +269,7 @@ void TForm1::askForAgendaAddress()
     if (std::exchange(m_agendaAddressAsked, true))
         return;
     QMetaObject::invokeMethod(
-        this, [] { ShowMessage(tr("Indiquer l'adresse d'Orbanel")); }, Qt::QueuedConnection);
+        this, [] { showMessage(tr("Indiquer l'adresse d'Orbanel")); }, Qt::QueuedConnection);
 }
 
 void TForm1::receiveForwardedText(const QByteArray& text)
@@ -378,10 +384,10 @@ void TForm1::Dmarrervotrenavigateur1Click()
     m_agendaAddressAsked = false;
     const QString base = m_agenda->adresse_ob->text();
     if (base.isEmpty()) {
-        ShowMessage(tr("Indiquer l'adresse d'Orbanel"));
+        showMessage(tr("Indiquer l'adresse d'Orbanel"));
         return;
     }
-    OpenInBrowser(base + QStringLiteral("/cgi-bin/agenda/bon.pl"));
+    openInBrowser(base + QStringLiteral("/cgi-bin/agenda/bon.pl"));
 }
 
 void TForm1::Simulerunappel1Click()
@@ -412,7 +418,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     // The settings component saves every window after this and ends the close
     // itself, once a failed save has been told: the program must not end first.
     if (SvgEditIni1->HookedForm() != this)
-        emit Closed();
+        emit closed();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)

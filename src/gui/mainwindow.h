@@ -58,6 +58,8 @@ public:
     // Card list.
     void AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                         const QByteArray& channel) override;
+    void AddPlacedCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                           const QByteArray& channel) override;
     void AddAnsweredCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                          const QByteArray& channel);
     void ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
@@ -113,10 +115,10 @@ public:
 
 signals:
     // The window has closed: the program ends.
-    void Closed();
+    void closed();
 
     // "Historique": the list of the last calls is asked for.
-    void HistoryRequested();
+    void historyRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

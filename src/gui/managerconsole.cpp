@@ -39,13 +39,13 @@ ManagerCertificateTrust certificateTrustInSettingsFile()
 
 TForm2::TForm2(QWidget* parent)
     : QWidget(parent), m_session(std::make_unique<ManagerSession>()), TnCnx(m_session->telnet()),
-      Timer1(m_session->keepAliveTimer()), CallCards(m_session->callCards), ManagerChallenge(m_session->challenge()),
+      Timer1(m_session->keepAliveTimer()), callCards(m_session->callCards), ManagerChallenge(m_session->challenge()),
       ui(std::make_unique<Ui::TForm2>())
 {
     ui->setupUi(this);
     code_soc = ui->code_soc;
     poste_as = ui->poste_as;
-    m_output = std::make_unique<ConsoleOutput>(ui->DisplayMemo, ManagerJournal);
+    m_output = std::make_unique<ConsoleOutput>(ui->DisplayMemo, journal);
     m_session->setSettingsSource([this] { return settings(); });
     m_session->setCertificateTrust(certificateTrustInSettingsFile());
 
@@ -56,9 +56,9 @@ TForm2::TForm2(QWidget* parent)
     connect(session, &ManagerSession::journalEntry, m_output.get(), &ConsoleOutput::journal);
     connect(session, &ManagerSession::opened, this, [this] { showControls(true); });
     connect(session, &ManagerSession::closed, this, [this] { showControls(false); });
-    connect(session, &ManagerSession::SessionShown, this, &TForm2::SessionShown);
-    connect(session, &ManagerSession::SessionStateChanged, this, &TForm2::SessionStateChanged);
-    connect(this, &TForm2::HangupRequested, session, &ManagerSession::hangUp);
+    connect(session, &ManagerSession::sessionShown, this, &TForm2::sessionShown);
+    connect(session, &ManagerSession::sessionStateChanged, this, &TForm2::sessionStateChanged);
+    connect(this, &TForm2::hangupRequested, session, &ManagerSession::hangUp);
     // Asked from the event loop, never from within the socket's report.
     connect(session, &ManagerSession::certificateQuestion, this, &TForm2::askAboutCertificate, Qt::QueuedConnection);
 
@@ -126,7 +126,7 @@ ManagerSessionSettings TForm2::settings() const
 
 void TForm2::askAboutCertificate(const QString& host, const QByteArray& fingerprint)
 {
-    const bool trust = AskYesNo(tr("Le certificat du PBX %1 n'est pas reconnu.\nEmpreinte SHA-256 : %2\n\n"
+    const bool trust = askYesNo(tr("Le certificat du PBX %1 n'est pas reconnu.\nEmpreinte SHA-256 : %2\n\n"
                                    "Faire confiance à ce certificat ?")
                                     .arg(host, QString::fromLatin1(fingerprint)));
     m_session->certificateAnswered(host, fingerprint, trust);

@@ -61,7 +61,7 @@ public:
 
     // The card list of the main window, for the disconnection card and the
     // interpretation; set by the main window once both exist.
-    CallCardOperations*& CallCards;
+    CallCardOperations*& callCards;
 
     ManagerSession& session() const { return *m_session; }
 
@@ -81,7 +81,7 @@ public:
     // The last "Challenge: " value seen in the stream, for the MD5 login.
     const QByteArray& ManagerChallenge;
     // The daily journal of received text, written while journal_enre is checked.
-    Journal ManagerJournal;
+    Journal journal;
     // A block from the telnet session: its Len bytes without their NULs.
     void TnCnxDataAvailable(QObject* Sender, const char* Buffer, qsizetype Len);
     // A status text of the telnet session, journaled and shown while
@@ -96,13 +96,13 @@ public:
 signals:
     // A card's "Raccrocher" item asks for the hang-up of the card's channel;
     // the session sends it while it is open.
-    void HangupRequested(const QByteArray& channel);
+    void hangupRequested(const QByteArray& channel);
     // The strip of the main window: 25 px high with "Connexion" while the
     // session is closed, 14 px without the button once it is logged in.
-    void SessionShown(bool connected);
+    void sessionShown(bool connected);
     // The session is logged in, its login was refused, or it closed; pbxHost
     // is the manager's host as HostEdit_as names it; encrypted: over TLS.
-    void SessionStateChanged(ManagerSessionState state, const QString& pbxHost, bool encrypted);
+    void sessionStateChanged(ManagerSessionState state, const QString& pbxHost, bool encrypted);
 
 private:
     ManagerSessionSettings settings() const;

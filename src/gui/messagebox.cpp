@@ -19,7 +19,7 @@ std::function<bool(const QString&)>& questionSink()
 
 } // namespace
 
-void ShowMessage(const QString& text)
+void showMessage(const QString& text)
 {
     if (const auto& sink = messageSink()) {
         sink(text);
@@ -28,12 +28,12 @@ void ShowMessage(const QString& text)
     QMessageBox::information(QApplication::activeWindow(), QApplication::applicationDisplayName(), text);
 }
 
-void SetMessageSinkForTests(std::function<void(const QString&)> sink)
+void setMessageSinkForTests(std::function<void(const QString&)> sink)
 {
     messageSink() = std::move(sink);
 }
 
-bool AskYesNo(const QString& text)
+bool askYesNo(const QString& text)
 {
     if (const auto& sink = questionSink())
         return sink(text);
@@ -41,7 +41,7 @@ bool AskYesNo(const QString& text)
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
-void SetQuestionSinkForTests(std::function<bool(const QString&)> sink)
+void setQuestionSinkForTests(std::function<bool(const QString&)> sink)
 {
     questionSink() = std::move(sink);
 }

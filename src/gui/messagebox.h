@@ -4,18 +4,18 @@
 
 #include <functional>
 
-// The program's modal message box (the platform's ShowMessage): the text in a
+// The program's modal message box (the platform's showMessage): the text in a
 // box with an OK button, under the application's name. Every window goes
 // through here so that tests can capture the text instead of blocking on a
 // dialog.
-void ShowMessage(const QString& text);
+void showMessage(const QString& text);
 
 // Replaces the dialog with sink (an empty function restores the dialog).
-void SetMessageSinkForTests(std::function<void(const QString&)> sink);
+void setMessageSinkForTests(std::function<void(const QString&)> sink);
 
 // The text in a box with Yes and No buttons; true for Yes.
-bool AskYesNo(const QString& text);
+bool askYesNo(const QString& text);
 
 // Replaces the question box with sink, which gives the answer (an empty
 // function restores the box).
-void SetQuestionSinkForTests(std::function<bool(const QString&)> sink);
+void setQuestionSinkForTests(std::function<bool(const QString&)> sink);

@@ -26,9 +26,6 @@ public:
 
     void showStatus(const ManagerSessionStatus& status);
 
-    QSystemTrayIcon* trayIcon() const { return m_icon; }
-    QMenu* menu() const { return m_menu.get(); }
-
     // The program's icon with a badge of the state's colour.
     static QIcon iconFor(ManagerSessionState state);
 

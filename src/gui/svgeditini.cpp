@@ -219,7 +219,7 @@ bool TSvgEditIni::SaveForms()
         return true;
     }
     m_saveError = tr("Impossible d'enregistrer les réglages dans %1 (%2)").arg(settingsPath(), error);
-    emit SettingsNotSaved(m_saveError);
+    emit settingsNotSaved(m_saveError);
     return false;
 }
 
@@ -266,7 +266,7 @@ void TSvgEditIni::MainFormClose(QEvent* closeEvent)
     // of it while the windows are still there.
     const bool saved = SaveForms();
     if (self && !saved)
-        ShowMessage(m_saveError);
+        showMessage(m_saveError);
     if (self)
-        emit MainFormClosed();
+        emit mainFormClosed();
 }

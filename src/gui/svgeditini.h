@@ -50,7 +50,7 @@ public:
     // Called by the window right after setupUi() and after setting the flags.
     void Loaded();
     void LoadForms();
-    // False when "serie.ini" could not be written; SettingsNotSaved then
+    // False when "serie.ini" could not be written; settingsNotSaved then
     // carries the text that tells the user why.
     bool SaveForms();
 
@@ -66,11 +66,11 @@ public:
     static void ResetForTests();
 
 signals:
-    void SettingsNotSaved(const QString& message);
+    void settingsNotSaved(const QString& message);
     // The chained close of the main window is over: its own handling ran and
     // the settings were saved, or the user was told in a message box that
     // they could not be.
-    void MainFormClosed();
+    void mainFormClosed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -21,8 +21,6 @@ public:
     int Consume(int n);
 
     int Capacity() const { return m_capacity; }
-    int WriteCount() const { return m_writeCount; }
-    int ReadCount() const { return m_readCount; }
 
 private:
     std::unique_ptr<char[]> m_data;

@@ -34,7 +34,7 @@ void TCustomSocksWSocket::SetSocksServer(const QByteArray& value)
         ReportError("Can't change socks server if not closed");
         return;
     }
-    m_socksServer = TrimBlanks(value);
+    m_socksServer = trimBlanks(value);
 }
 
 void TCustomSocksWSocket::SetSocksPort(const QByteArray& value)
@@ -43,7 +43,7 @@ void TCustomSocksWSocket::SetSocksPort(const QByteArray& value)
         ReportError("Can't change socks port if not closed");
         return;
     }
-    m_socksPort = TrimBlanks(value);
+    m_socksPort = trimBlanks(value);
 }
 
 void TCustomSocksWSocket::SetSocksLevel(const QByteArray& value)
@@ -168,7 +168,7 @@ void TCustomSocksWSocket::DoSessionClosed(int error)
 void TCustomSocksWSocket::SendMethodRequest()
 {
     m_offeredMethod = m_socksAuthentication == socksAuthenticateUsercode ? SocksMethodUsercode : SocksMethodNone;
-    SendRequest(Socks5MethodRequest(m_offeredMethod), "");
+    SendRequest(socks5MethodRequest(m_offeredMethod), "");
 }
 
 void TCustomSocksWSocket::SendAuthRequest()
@@ -178,14 +178,14 @@ void TCustomSocksWSocket::SendAuthRequest()
     m_phase = spAuth;
     DoSocksAuthState(socksAuthStart);
     if (SameAttempt(self, attempt))
-        SendRequest(Socks5AuthRequest(m_socksUsercode, m_socksPassword), "user code and password too long");
+        SendRequest(socks5AuthRequest(m_socksUsercode, m_socksPassword), "user code and password too long");
 }
 
 void TCustomSocksWSocket::SendConnectRequest()
 {
     m_phase = spRequest;
     if (m_socksLevel == "4A") {
-        SendRequest(Socks4AConnectRequest(m_targetPort, m_socksUsercode, Addr()), "user code and host name too long");
+        SendRequest(socks4AConnectRequest(m_targetPort, m_socksUsercode, Addr()), "user code and host name too long");
     } else if (m_socksLevel == "4") {
         quint32 target = 0;
         try {
@@ -199,9 +199,9 @@ void TCustomSocksWSocket::SendConnectRequest()
                 DoClose(true, SocksHostResolutionFailed);
             return;
         }
-        SendRequest(Socks4ConnectRequest(m_targetPort, target, m_socksUsercode), "user code too long");
+        SendRequest(socks4ConnectRequest(m_targetPort, target, m_socksUsercode), "user code too long");
     } else {
-        SendRequest(Socks5ConnectRequest(Addr(), m_targetPort), "host name too long");
+        SendRequest(socks5ConnectRequest(Addr(), m_targetPort), "host name too long");
     }
 }
 
@@ -330,7 +330,7 @@ bool TCustomSocksWSocket::ReadSocks4Reply()
     }
     constexpr quint8 Granted = 90;
     if (ReplyByte(1) != Granted) {
-        const SocksFailure failure = Socks4ReplyFailure(ReplyByte(1));
+        const SocksFailure failure = socks4ReplyFailure(ReplyByte(1));
         Fail(failure.code, failure.text);
         return true;
     }
@@ -346,7 +346,7 @@ bool TCustomSocksWSocket::ReadSocks5Reply()
         return true;
     }
     if (m_replyCount >= 2 && ReplyByte(1) != 0) {
-        const SocksFailure failure = Socks5ReplyFailure(ReplyByte(1));
+        const SocksFailure failure = socks5ReplyFailure(ReplyByte(1));
         Fail(failure.code, failure.text);
         return true;
     }

@@ -47,7 +47,7 @@ void TCustomWSocket::SetAddr(const QByteArray& value)
 {
     if (!AcceptsRemoteSetting(value, m_addrStr, m_addrAssigned, "Addr"))
         return;
-    m_addrStr = TrimBlanks(value);
+    m_addrStr = trimBlanks(value);
     m_addrAssigned = !m_addrStr.isEmpty();
     m_addrResolved = false;
 }
@@ -56,7 +56,7 @@ void TCustomWSocket::SetPort(const QByteArray& value)
 {
     if (!AcceptsRemoteSetting(value, m_portStr, m_portAssigned, "Port"))
         return;
-    m_portStr = TrimBlanks(value);
+    m_portStr = trimBlanks(value);
     m_portAssigned = !m_portStr.isEmpty();
     m_portResolved = false;
 }
@@ -65,7 +65,7 @@ void TCustomWSocket::SetProto(const QByteArray& value)
 {
     if (!AcceptsRemoteSetting(value, m_protoStr, m_protoAssigned, "Proto"))
         return;
-    m_protoStr = TrimBlanks(value);
+    m_protoStr = trimBlanks(value);
     m_protoAssigned = !m_protoStr.isEmpty();
     m_protoResolved = false;
 }

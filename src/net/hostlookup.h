@@ -26,7 +26,6 @@ public:
 
     void lookUp(const QByteArray& hostName, int timeoutMs, Answer answer);
     void cancel();
-    bool busy() const { return m_answer != nullptr; }
 
     // Replaces the system's resolver, for tests that need a slow one; an empty
     // function brings the system's back.

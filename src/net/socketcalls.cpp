@@ -35,7 +35,7 @@ sockaddr* asAddress(sockaddr_in& address)
 
 int lastError()
 {
-    return WinsockErrorFromPosix(errno);
+    return winsockErrorFromPosix(errno);
 }
 
 int open(int type, int protocol)
@@ -102,7 +102,7 @@ int pendingError(int handle)
     socklen_t length = sizeof error;
     if (::getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
         return lastError();
-    return WinsockErrorFromPosix(error);
+    return winsockErrorFromPosix(error);
 }
 
 int setOption(int handle, int level, int option, const void* value, socklen_t length)

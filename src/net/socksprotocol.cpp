@@ -28,7 +28,7 @@ void AppendCounted(QByteArray& request, const QByteArray& text)
 
 } // namespace
 
-QByteArray Socks4ConnectRequest(quint16 port, quint32 address, const QByteArray& usercode)
+QByteArray socks4ConnectRequest(quint16 port, quint32 address, const QByteArray& usercode)
 {
     QByteArray request;
     request.append(static_cast<char>(0x04));
@@ -40,12 +40,12 @@ QByteArray Socks4ConnectRequest(quint16 port, quint32 address, const QByteArray&
     return request;
 }
 
-QByteArray Socks4AConnectRequest(quint16 port, const QByteArray& usercode, const QByteArray& hostName)
+QByteArray socks4AConnectRequest(quint16 port, const QByteArray& usercode, const QByteArray& hostName)
 {
-    return Socks4ConnectRequest(port, htonl(1), usercode) + hostName + '\0';
+    return socks4ConnectRequest(port, htonl(1), usercode) + hostName + '\0';
 }
 
-QByteArray Socks5MethodRequest(quint8 method)
+QByteArray socks5MethodRequest(quint8 method)
 {
     QByteArray request;
     request.append(static_cast<char>(0x05));
@@ -54,7 +54,7 @@ QByteArray Socks5MethodRequest(quint8 method)
     return request;
 }
 
-QByteArray Socks5AuthRequest(const QByteArray& usercode, const QByteArray& password)
+QByteArray socks5AuthRequest(const QByteArray& usercode, const QByteArray& password)
 {
     QByteArray request(1, static_cast<char>(AuthVersion));
     AppendCounted(request, usercode);
@@ -62,7 +62,7 @@ QByteArray Socks5AuthRequest(const QByteArray& usercode, const QByteArray& passw
     return request;
 }
 
-QByteArray Socks5ConnectRequest(const QByteArray& hostName, quint16 port)
+QByteArray socks5ConnectRequest(const QByteArray& hostName, quint16 port)
 {
     QByteArray request;
     request.append(static_cast<char>(0x05));
@@ -74,7 +74,7 @@ QByteArray Socks5ConnectRequest(const QByteArray& hostName, quint16 port)
     return request;
 }
 
-SocksFailure Socks4ReplyFailure(quint8 reply)
+SocksFailure socks4ReplyFailure(quint8 reply)
 {
     switch (reply) {
     case 91:
@@ -88,7 +88,7 @@ SocksFailure Socks4ReplyFailure(quint8 reply)
     }
 }
 
-SocksFailure Socks5ReplyFailure(quint8 reply)
+SocksFailure socks5ReplyFailure(quint8 reply)
 {
     static const char* const texts[] = {
         "general SOCKS server failure", "connection not allowed by ruleset",

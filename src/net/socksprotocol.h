@@ -35,17 +35,17 @@ inline constexpr quint8 SocksMethodNone = 0x00;
 inline constexpr quint8 SocksMethodUsercode = 0x02;
 
 // Version 4 CONNECT to an address (network order) and port (host order), with the user code as USERID.
-QByteArray Socks4ConnectRequest(quint16 port, quint32 address, const QByteArray& usercode);
+QByteArray socks4ConnectRequest(quint16 port, quint32 address, const QByteArray& usercode);
 // Version 4A CONNECT: the invalid address 0.0.0.1 tells the proxy to resolve the name that follows.
-QByteArray Socks4AConnectRequest(quint16 port, const QByteArray& usercode, const QByteArray& hostName);
+QByteArray socks4AConnectRequest(quint16 port, const QByteArray& usercode, const QByteArray& hostName);
 // Version 5 greeting offering exactly one method.
-QByteArray Socks5MethodRequest(quint8 method);
+QByteArray socks5MethodRequest(quint8 method);
 // Version 5 sub-negotiation carrying the user code and password.
-QByteArray Socks5AuthRequest(const QByteArray& usercode, const QByteArray& password);
+QByteArray socks5AuthRequest(const QByteArray& usercode, const QByteArray& password);
 // Version 5 CONNECT naming the target as a domain name, dotted addresses included.
-QByteArray Socks5ConnectRequest(const QByteArray& hostName, quint16 port);
+QByteArray socks5ConnectRequest(const QByteArray& hostName, quint16 port);
 
 // The failure a version 4 reply code other than 90 (granted) stands for.
-SocksFailure Socks4ReplyFailure(quint8 reply);
+SocksFailure socks4ReplyFailure(quint8 reply);
 // The failure a version 5 reply code other than 0 (succeeded) stands for.
-SocksFailure Socks5ReplyFailure(quint8 reply);
+SocksFailure socks5ReplyFailure(quint8 reply);

@@ -106,7 +106,7 @@ int FromResolver(int eai)
     case EAI_MEMORY:
         return 10055;
     case EAI_SYSTEM:
-        return errno > 0 ? WinsockErrorFromPosix(errno) : WSANO_RECOVERY;
+        return errno > 0 ? winsockErrorFromPosix(errno) : WSANO_RECOVERY;
     default:
         return WSANO_RECOVERY;
     }
@@ -123,7 +123,7 @@ QByteArray WinsockErrorText(int code)
     return QByteArrayLiteral("Not a WinSock error");
 }
 
-int WinsockErrorFromPosix(int error)
+int winsockErrorFromPosix(int error)
 {
     if (error < 0)
         return FromResolver(error);

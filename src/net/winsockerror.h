@@ -39,4 +39,4 @@ QByteArray WinsockErrorText(int code);
 // The one translation from the platform to Winsock codes: a positive value is
 // an errno, a negative one a getaddrinfo() result (EAI_*), 0 stays 0. Values
 // without a Winsock counterpart are returned unchanged.
-int WinsockErrorFromPosix(int error);
+int winsockErrorFromPosix(int error);

@@ -29,7 +29,7 @@ bool IsValidShortName(const QByteArray& text)
 
 } // namespace
 
-QByteArray TrimBlanks(const QByteArray& text)
+QByteArray trimBlanks(const QByteArray& text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -79,7 +79,7 @@ quint32 WSocketResolveHost(const QByteArray& host)
 {
     if (host.isEmpty() || host.size() > 256)
         throw ESocketException("WSocketResolveHost: '" + host + "' Invalid Hostname.");
-    const QByteArray trimmed = TrimBlanks(host);
+    const QByteArray trimmed = trimBlanks(host);
     if (IsDottedIP(host)) {
         const in_addr_t address = ::inet_addr(trimmed.constData());
         if (address != INADDR_NONE || trimmed == "255.255.255.255")
@@ -92,7 +92,7 @@ quint32 WSocketResolveHost(const QByteArray& host)
     addrinfo* result = nullptr;
     const int rc = ::getaddrinfo(trimmed.constData(), nullptr, &hints, &result);
     if (rc != 0 || result == nullptr) {
-        const int code = rc != 0 ? WinsockErrorFromPosix(rc) : WSANO_DATA;
+        const int code = rc != 0 ? winsockErrorFromPosix(rc) : WSANO_DATA;
         throw ESocketException(QByteArray("WSocketResolveHost: Cannot convert host address '") + host + "', Error #" +
                                QByteArray::number(code));
     }
@@ -109,8 +109,8 @@ quint16 WSocketResolvePort(const QByteArray& port, const QByteArray& proto)
         throw ESocketException("WSocketResolvePort: Invalid Proto.");
     if (IsDigit(port.at(0)))
         return static_cast<quint16>(LeadingNumber(port));
-    const QByteArray name = TrimBlanks(port);
-    const QByteArray protoName = TrimBlanks(proto);
+    const QByteArray name = trimBlanks(port);
+    const QByteArray protoName = trimBlanks(proto);
     const servent* service = ::getservbyname(name.constData(), protoName.isEmpty() ? nullptr : protoName.constData());
     if (service == nullptr) {
         throw ESocketException("WSocketResolvePort: Cannot convert port '" + port + "', Error #" +
@@ -123,7 +123,7 @@ int WSocketResolveProto(const QByteArray& proto)
 {
     if (!IsValidShortName(proto))
         throw ESocketException("WSocketResolveProto: Invalid Protocol.");
-    const QByteArray name = TrimBlanks(proto);
+    const QByteArray name = trimBlanks(proto);
     if (!name.isEmpty() && IsDigit(name.at(0)))
         return LeadingNumber(name);
     const protoent* entry = ::getprotobyname(name.constData());

@@ -10,7 +10,7 @@
 
 // Removes the control characters and blanks at both ends, as the socket's
 // property setters always did.
-QByteArray TrimBlanks(const QByteArray& text);
+QByteArray trimBlanks(const QByteArray& text);
 
 // Whether the text is four dot-separated decimal numbers of at most 255,
 // blanks allowed before and after.

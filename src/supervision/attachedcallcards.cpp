@@ -8,6 +8,12 @@ void AttachedCallCards::AddRingingCard(const QByteArray& number, const QByteArra
     change(key, [&](CallCardOperations& cards) { cards.AddRingingCard(number, sda, key, channel); });
 }
 
+void AttachedCallCards::AddPlacedCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                                          const QByteArray& channel)
+{
+    change(key, [&](CallCardOperations& cards) { cards.AddPlacedCallCard(number, sda, key, channel); });
+}
+
 void AttachedCallCards::ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                                           const QByteArray& channel)
 {

@@ -12,4 +12,5 @@ struct CallCardInfo
     QByteArray callerName; // empty when the number is not in the name list
     QByteArray lineLabel;  // the SDA's label, or the SDA itself when it has none
     bool answered = false; // the card appeared answered (a call the phone placed)
+    bool placed = false;   // a call the phone places, answered or not
 };

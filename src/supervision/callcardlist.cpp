@@ -18,7 +18,7 @@ void CallCard::takeNamesFrom(const NameList& lineLabels, const NameList& callerN
 
 CallCardInfo CallCard::info() const
 {
-    return {key, number, sda, callerName, lineLabel, createdAnswered};
+    return {key, number, sda, callerName, lineLabel, createdAnswered, placed};
 }
 
 CallCardList::CallCardList(QObject* parent) : QObject(parent) {}
@@ -56,11 +56,12 @@ QByteArrayList CallCardList::callCardKeys() const
 }
 
 bool CallCardList::addCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
-                           const QByteArray& channel, bool answered)
+                           const QByteArray& channel, bool answered, bool placed)
 {
     if (HasCallCard(key))
         return false;
-    CallCard card{key, number, sda, channel, {}, sda, answered, answered, QDateTime::currentDateTime()};
+    CallCard card{
+        key, number, sda, channel, {}, sda, answered, answered, QDateTime::currentDateTime(), answered || placed};
     if (m_lineLabels && m_callerNames)
         card.takeNamesFrom(*m_lineLabels, *m_callerNames);
     const auto added = m_cards.insert(m_cards.end(), std::move(card));
@@ -128,14 +129,20 @@ void CallCardList::forgetChannel(const QByteArray& channel, const QByteArray& ke
 void CallCardList::AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                                   const QByteArray& channel)
 {
-    addCard(number, sda, key, channel, false);
+    addCard(number, sda, key, channel, false, false);
+}
+
+void CallCardList::AddPlacedCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                                     const QByteArray& channel)
+{
+    addCard(number, sda, key, channel, false, true);
 }
 
 void CallCardList::ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                                      const QByteArray& channel)
 {
     if (!markAnswered(key))
-        addCard(number, sda, key, channel, true);
+        addCard(number, sda, key, channel, true, true);
 }
 
 void CallCardList::OpenCallerAgenda(const QByteArray& key)

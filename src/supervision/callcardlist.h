@@ -25,6 +25,7 @@ struct CallCard
     bool answered = false;
     bool createdAnswered = false; // a call the phone placed, never seen ringing
     QDateTime arrived;            // the card's creation, where its talk time counts from
+    bool placed = false;          // a call the phone places, ringing first or not
 
     // The session's card (disconnected, refused) is no call.
     bool isCall() const;
@@ -58,6 +59,8 @@ public:
 
     void AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                         const QByteArray& channel) override;
+    void AddPlacedCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                           const QByteArray& channel) override;
     void ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                            const QByteArray& channel) override;
     void OpenCallerAgenda(const QByteArray& key) override;
@@ -76,7 +79,7 @@ public:
 
     // The rules themselves; each says whether it changed the list.
     bool addCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key, const QByteArray& channel,
-                 bool answered);
+                 bool answered, bool placed);
     bool markAnswered(const QByteArray& key);
     bool removeCard(const QByteArray& key);
     bool updateCard(const QByteArray& key, const QByteArray& number, const QByteArray& sda, const QByteArray& channel);

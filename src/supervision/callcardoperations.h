@@ -17,6 +17,15 @@ public:
                                    const QByteArray& channel) = 0;
     virtual void OpenCallerAgenda(const QByteArray& key) = 0;
     virtual void RemoveCallCard(const QByteArray& key) = 0;
+    // A ringing card for a call the phone places: the PBX rings the phone
+    // first, with the phone's own caller id, then dials the party. A list that
+    // tells placed calls from incoming ones keeps it; others take it as a
+    // ringing card.
+    virtual void AddPlacedCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                                   const QByteArray& channel)
+    {
+        AddRingingCard(number, sda, key, channel);
+    }
     // The PBX named the other party anew (connected line, a transfer, a pickup,
     // another device of the phone answering): the card of the key shows it and
     // acts on that channel, keeping its place, its state and its talk time.

@@ -4,7 +4,8 @@ void CallTracker::cardAdded(const CallCardInfo& card, const QDateTime& now)
 {
     Call call;
     call.record.start = now;
-    call.record.direction = card.answered ? CallRecord::Direction::Placed : CallRecord::Direction::Incoming;
+    call.record.direction =
+        card.answered || card.placed ? CallRecord::Direction::Placed : CallRecord::Direction::Incoming;
     call.record.number = card.number;
     call.record.name = card.callerName;
     call.record.line = card.lineLabel;

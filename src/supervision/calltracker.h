@@ -11,9 +11,9 @@
 
 // Follows the calls that have a card, from the card's appearance to its
 // removal, and gives the history's record of each call when its card goes. A
-// card that appeared ringing is an incoming call, missed unless it is answered;
-// one that appeared answered is a call the phone placed (the cards show those
-// only once the far end answers). The talk time runs from the answer.
+// card that appeared ringing is an incoming call, missed unless it is answered,
+// unless the PBX rang the phone for a call it places (the dial window's); one
+// that appeared answered is a call the phone placed. The talk time runs from the answer.
 class CallTracker
 {
 public:

@@ -44,10 +44,10 @@ QString Journal::currentFilePath() const
 
 void Journal::WriteJournal(const QByteArray& text) const
 {
-    WriteEntries({text});
+    writeEntries({text});
 }
 
-void Journal::WriteEntries(const QByteArrayList& texts) const
+void Journal::writeEntries(const QByteArrayList& texts) const
 {
     const QString path = currentFilePath();
     QFile file(path);

@@ -49,7 +49,7 @@ public:
     void WriteJournal(const QByteArray& text) const;
     // Appends entries received within a moment of each other, in one opening
     // of the file; the date is taken once for them all.
-    void WriteEntries(const QByteArrayList& texts) const;
+    void writeEntries(const QByteArrayList& texts) const;
 
     // The file that an entry written now would go to.
     QString currentFilePath() const;

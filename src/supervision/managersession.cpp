@@ -7,8 +7,8 @@
 #include "net/winsockerror.h"
 #include "net/wsocket.h"
 #include "net/wsocketresolve.h"
+#include "supervision/classiceventinterpreter.h"
 #include "supervision/manageraction.h"
-#include "supervision/managereventinterpreter.h"
 #include "supervision/managertls.h"
 #include "supervision/moderneventinterpreter.h"
 
@@ -55,7 +55,7 @@ ManagerSession::ManagerSession(QObject* parent)
 
     const auto extension = [this] { return wire(settings().extension); };
     const auto challenge = [this](const QByteArray& value) { challengeReceived(value); };
-    m_classic = std::make_unique<ManagerEventInterpreter>(m_cards, extension, challenge);
+    m_classic = std::make_unique<ClassicEventInterpreter>(m_cards, extension, challenge);
     m_modern = std::make_unique<ModernEventInterpreter>(m_cards, extension, challenge);
 }
 
@@ -297,8 +297,8 @@ void ManagerSession::sessionClosed()
     // The hand-over of the rest runs the pending events: a new session that
     // came up then owns the strip.
     if (!m_telnet->SessionOpen()) {
-        emit SessionShown(false);
-        emit SessionStateChanged(ManagerSessionState::Disconnected, settings().host);
+        emit sessionShown(false);
+        emit sessionStateChanged(ManagerSessionState::Disconnected, settings().host);
     }
 }
 
@@ -310,8 +310,8 @@ void ManagerSession::loginAccepted()
     // report shows the card and the "Connexion" button again.
     if (!m_telnet->SessionOpen())
         return;
-    emit SessionShown(true);
-    emit SessionStateChanged(ManagerSessionState::LoggedIn, settings().host, isEncrypted());
+    emit sessionShown(true);
+    emit sessionStateChanged(ManagerSessionState::LoggedIn, settings().host, isEncrypted());
     m_liveChannels.requested(m_sessionCard.callKeys());
     send(LiveChannelList::actionText(), Needs::Nothing);
     if (isModernMode())
@@ -323,7 +323,7 @@ void ManagerSession::loginRefused()
     m_loggedIn = false;
     noteLine(RefusedLine);
     m_sessionCard.showRefused();
-    emit SessionStateChanged(ManagerSessionState::Refused, settings().host);
+    emit sessionStateChanged(ManagerSessionState::Refused, settings().host);
 }
 
 void ManagerSession::removeEndedCalls(const QByteArrayList& keys)
@@ -360,6 +360,12 @@ bool ManagerSession::isLoggedIn() const
 QByteArray ManagerSession::managerChannel(const QByteArray& cardChannel) const
 {
     return isModernMode() ? cardChannel : "SIP/" + cardChannel;
+}
+
+QByteArray ManagerSession::redirectedChannel(const QByteArray& cardChannel) const
+{
+    const QByteArray peer = isModernMode() ? m_modern->bridgedPeer(cardChannel) : QByteArray();
+    return peer.isEmpty() ? managerChannel(cardChannel) : peer;
 }
 
 QByteArray ManagerSession::phoneChannel() const

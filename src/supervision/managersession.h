@@ -21,7 +21,7 @@
 
 class EventInterpretation;
 class HostLookup;
-class ManagerEventInterpreter;
+class ClassicEventInterpreter;
 class ModernEventInterpreter;
 class QEventLoop;
 class QTimer;
@@ -132,6 +132,10 @@ public:
     // The channel to name in an action on a card's call: in modern mode the
     // card keeps the whole name, in classic mode the name after "SIP/".
     QByteArray managerChannel(const QByteArray& cardChannel) const;
+    // The channel a Redirect moves to hand a card's caller on: in modern mode
+    // the other party's leg the phone is bridged with, so that the phone is
+    // freed; the card's own channel where that leg is not known.
+    QByteArray redirectedChannel(const QByteArray& cardChannel) const;
     // The user's own phone, for placing a call.
     QByteArray phoneChannel() const;
     // A transfer hands the caller on with BlindTransfer: modern mode, on a
@@ -150,9 +154,9 @@ signals:
     void closed();
     // The strip of the main window: shown connected once the login is
     // accepted, disconnected when the session closed.
-    void SessionShown(bool connected);
+    void sessionShown(bool connected);
     // Logged in, refused, or closed; pbxHost is the manager's host as set.
-    void SessionStateChanged(ManagerSessionState state, const QString& pbxHost, bool encrypted = false);
+    void sessionStateChanged(ManagerSessionState state, const QString& pbxHost, bool encrypted = false);
     // The manager's certificate did not verify and nothing vouches for it:
     // whether to trust its fingerprint is for the user to say, once the
     // running hand-over is over (a queued connection), by certificateAnswered.
@@ -199,7 +203,7 @@ private:
     ManagerSessionWatch m_watch;
     LiveChannelList m_liveChannels;
     ManagerEventFilter m_eventFilter; // modern mode: the phone's own events only
-    std::unique_ptr<ManagerEventInterpreter> m_classic;
+    std::unique_ptr<ClassicEventInterpreter> m_classic;
     std::unique_ptr<ModernEventInterpreter> m_modern;
     QByteArray m_challenge;
     bool m_loggedIn = false;

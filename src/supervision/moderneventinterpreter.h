@@ -39,7 +39,10 @@
 //   devices) share one card, answered when one of them answers (the card then
 //   acts on that device's channel) and removed when the last one goes;
 // - NewConnectedLine names the other party anew on a carded channel (the far
-//   end of a call the phone places, a transfer, a pickup): the card shows it.
+//   end of a call the phone places, a transfer, a pickup): the card shows it;
+// - DialEnd ANSWER naming a carded channel as Channel or DestChannel names the
+//   channel the phone is bridged with, the other party's own leg, which a
+//   transfer moves away from the phone.
 // The phone's own number is never taken for the other party: a call that the
 // dial window places rings the phone with the phone's own caller id, so its
 // card shows the number dialled, or nothing, until the PBX names the far end,
@@ -61,6 +64,10 @@ public:
     // names the far party. A later call replaces an earlier one.
     void expectPlacedCall(const QByteArray& number) { m_dialled = number; }
 
+    // The other party's channel in the answered call of the card that acts on
+    // the channel, empty while no dial named it.
+    QByteArray bridgedPeer(const QByteArray& cardChannel) const;
+
     // The headers the interpretation reads; every other one is skipped.
     enum Field : std::uint8_t
     {
@@ -81,6 +88,8 @@ public:
         DestCallerIdName,
         Challenge,
         Linkedid,
+        DestChannel,
+        DestUniqueid,
         FieldCount,
     };
 
@@ -112,6 +121,7 @@ private:
             Answer,
             HangUp,
             NameParty, // the connected line changed
+            NamePeer,  // an answered dial joined the leg with the other party's
         };
         Kind kind;
         QByteArray key; // the challenge for ReportChallenge
@@ -123,7 +133,8 @@ private:
         // The connected line names the user's own phone: the PBX rings it for
         // a call it places (Originate with the phone's own caller id).
         bool partyIsUser = false;
-        bool up = false; // NameParty: the leg is answered
+        bool up = false;   // NameParty: the leg is answered
+        QByteArray peer{}; // NamePeer: the other party's channel
     };
 
     void read(std::string_view text);
@@ -132,6 +143,8 @@ private:
     void endMessage();
     void keepOpenMessage();
     void collectSteps(const Message& message);
+    void collectCardSteps(const Message& message);
+    void collectPeer(const Message& message);
     bool isUsersChannel(std::string_view channel) const;
 
     void run(const Step& step);
@@ -140,6 +153,7 @@ private:
     void answerCard(const QByteArray& card);
     void nameParty(const Step& step);
     void hangUp(const Step& step);
+    void namePeer(const Step& step);
     // The number the dial window called, for the card of the call it placed.
     QByteArray takeDialled();
 

@@ -9,11 +9,25 @@ PhoneCalls::Call& PhoneCalls::add(const QByteArray& key, const QByteArray& linke
     call.sda = sda;
     call.channel = channel;
     call.linkedid = linkedid;
+    call.peer = m_peerOfLeg.take(key);
     call.legs.insert(key, channel);
     m_cardOfLeg.insert(key, key);
     if (!linkedid.isEmpty())
         m_ringingByLinkedid.insert(linkedid, key);
     return call;
+}
+
+void PhoneCalls::namePeer(const QByteArray& leg, const QByteArray& peer)
+{
+    if (Call* found = call(cardOf(leg))) {
+        found->peer = peer;
+        return;
+    }
+    // Dials to legs that never got a card (another phone's, a call given up)
+    // must not pile up.
+    if (m_peerOfLeg.size() >= MinPruneSize)
+        m_peerOfLeg.clear();
+    m_peerOfLeg.insert(leg, peer);
 }
 
 void PhoneCalls::addLeg(const QByteArray& card, const QByteArray& leg, const QByteArray& channel)
@@ -28,6 +42,12 @@ PhoneCalls::Call* PhoneCalls::call(const QByteArray& card)
 {
     const auto it = m_calls.find(card);
     return it == m_calls.end() ? nullptr : &*it;
+}
+
+const PhoneCalls::Call* PhoneCalls::call(const QByteArray& card) const
+{
+    const auto it = m_calls.constFind(card);
+    return it == m_calls.cend() ? nullptr : &*it;
 }
 
 QByteArray PhoneCalls::ringingCard(const QByteArray& linkedid) const

@@ -19,6 +19,7 @@ public:
         QByteArray number;
         QByteArray sda;
         QByteArray channel; // the leg the card acts on
+        QByteArray peer;    // the other party's channel, once a dial named it
         QByteArray linkedid;
         bool answered = false;
         // A call the phone places, whose far party the PBX has not named yet.
@@ -32,9 +33,14 @@ public:
     // One more device rings for the call of the card.
     void addLeg(const QByteArray& card, const QByteArray& leg, const QByteArray& channel);
 
+    // A dial names the other party's channel for a leg of the phone, before
+    // the leg has a card (the dial to a ringing phone starts first) or after.
+    void namePeer(const QByteArray& leg, const QByteArray& peer);
+
     // The key of the card that shows the leg's call, empty when none does.
     QByteArray cardOf(const QByteArray& leg) const { return m_cardOfLeg.value(leg); }
     Call* call(const QByteArray& card);
+    const Call* call(const QByteArray& card) const;
     // The card of a call still ringing with that Linkedid, empty when none.
     QByteArray ringingCard(const QByteArray& linkedid) const;
 
@@ -62,5 +68,6 @@ private:
     QHash<QByteArray, Call> m_calls;
     QHash<QByteArray, QByteArray> m_cardOfLeg;
     QHash<QByteArray, QByteArray> m_ringingByLinkedid;
+    QHash<QByteArray, QByteArray> m_peerOfLeg; // named before the leg's card; bounded
     qsizetype m_pruneAt = MinPruneSize;
 };

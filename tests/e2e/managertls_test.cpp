@@ -87,14 +87,14 @@ protected:
         const QString san = QStringLiteral("IP:127.0.0.1");
         ASSERT_EQ(certificates.Issue(QStringLiteral("pbx"), TlsCertificates::SelfSigned, san), QString());
         ASSERT_EQ(certificates.Issue(QStringLiteral("other"), TlsCertificates::SelfSigned, san), QString());
-        SetQuestionSinkForTests([this](const QString& text) {
+        setQuestionSinkForTests([this](const QString& text) {
             questions.append(text);
             return GetParam().answer;
         });
     }
     void TearDown() override
     {
-        SetQuestionSinkForTests({});
+        setQuestionSinkForTests({});
         CorvalineOnLoopback::TearDown();
     }
 

@@ -3,10 +3,10 @@
 // the cards' actions name whole channels and hand the caller on.
 #include "corvalinefixture.h"
 
-#include "gui/mainwindow.h"
 #include "control.h"
 #include "gui/callcard.h"
 #include "gui/dialwindow.h"
+#include "gui/mainwindow.h"
 #include "waitfor.h"
 
 #include <QAction>
@@ -122,6 +122,40 @@ TEST_P(ModernCalls, Transfert_HandsTheCallerOnWithBlindTransfer)
         }
         return false;
     }));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_P(ModernCalls, TwoCallTransfert_RedirectsTheCallersAndFreesThePhone)
+{
+    start("0.3", "60");
+    TFrame4* card = answeredCard();
+    ASSERT_NE(card, nullptr);
+    const QByteArray channel = card->channelValue();
+    // The same card in both slots: one caller, sent once.
+    control<QToolButton>(card, "SpeedButton3")->click();
+    control<QToolButton>(card, "SpeedButton3")->click();
+    ASSERT_TRUE(control<QPushButton>(form5, "Button4")->isEnabled());
+    control<QPushButton>(form5, "Button4")->click();
+
+    ASSERT_TRUE(simulator->waitForLog("Action: Redirect\r\n"));
+    QByteArray redirect;
+    for (const QByteArray& action : ManagerBlocks(simulator->log())) {
+        if (action.startsWith("Action: Redirect\r\n"))
+            redirect = action;
+    }
+    // The caller's leg, the one the phone's leg was bridged with.
+    const qsizetype start = redirect.indexOf("Channel: ") + 9;
+    const QByteArray caller = redirect.mid(start, redirect.indexOf('\r', start) - start);
+    EXPECT_TRUE(caller.startsWith("SIP/ovh-")) << redirect.constData();
+    EXPECT_TRUE(received.contains("Event: DialEnd\r\n")) << "the dial that joined them named it";
+    EXPECT_EQ(redirect, "Action: Redirect\r\nChannel: " + caller +
+                            "\r\nContext: from-internal\r\nExten: 680\r\n"
+                            "Priority: 1\r\nExtraChannel: " +
+                            caller +
+                            "\r\nExtraContext: from-internal\r\n"
+                            "ExtraExten: 680\r\nExtraPriority: 1\r\n\r\n");
+    EXPECT_NE(caller, channel);
+    ASSERT_TRUE(waitForCards(0)) << "the phone is freed";
     EXPECT_TRUE(messages.isEmpty());
 }
 

@@ -1,8 +1,8 @@
-#include "gui/agendasettings.h"
 #include "config/autostartentry.h"
+#include "control.h"
+#include "gui/agendasettings.h"
 #include "gui/messagebox.h"
 #include "gui/svgeditini.h"
-#include "control.h"
 #include "httpserverprocess.h"
 #include "mountedtmpfs.h"
 #include "net/ehttpexception.h"
@@ -33,11 +33,11 @@ protected:
     {
         ASSERT_TRUE(folder.isValid());
         TSvgEditIni::ResetForTests();
-        SetMessageSinkForTests([this](const QString& text) { messages.append(text); });
+        setMessageSinkForTests([this](const QString& text) { messages.append(text); });
     }
     void TearDown() override
     {
-        SetMessageSinkForTests({});
+        setMessageSinkForTests({});
         TSvgEditIni::ResetForTests();
     }
 

@@ -216,7 +216,7 @@ TEST_F(CallCardTest, HangUpItem_AsksForTheHangupOfTheCardsChannel)
 {
     const auto frame = card("1", "2", "k1", "100-0000001a");
     QByteArrayList hangups;
-    QObject::connect(frame.get(), &TFrame4::HangupRequested,
+    QObject::connect(frame.get(), &TFrame4::hangupRequested,
                      [&hangups](const QByteArray& channel) { hangups.append(channel); });
     frame->Raccrocher1->trigger();
     EXPECT_EQ(hangups, QByteArrayList{"100-0000001a"});

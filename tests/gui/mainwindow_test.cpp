@@ -308,7 +308,7 @@ TEST_F(MainWindowTest, MissingAgendaAddress_IsAskedForOnceTheReceivedTextIsHandl
     form2->poste_as->setText(QStringLiteral("100"));
     control<QComboBox>(form2, "mode_as")->setCurrentText(QStringLiteral("Moderne"));
     bool hangupHandledFirst = false;
-    SetMessageSinkForTests([&](const QString& text) {
+    setMessageSinkForTests([&](const QString& text) {
         messages.append(text);
         hangupHandledFirst = !form1->HasCallCard("1");
     });
@@ -461,10 +461,10 @@ TEST_F(MainWindowTest, DisconnectionCard_ComesOnceAndGoesWithItsKey)
 
 TEST_F(MainWindowTest, SessionState_ShowsOrHidesTheConnectButtonStrip)
 {
-    emit form2->SessionShown(false);
+    emit form2->sessionShown(false);
     EXPECT_EQ(control<QFrame>(form1, "Panel1")->height(), 25);
     EXPECT_TRUE(control<QPushButton>(form1, "Button1")->isVisibleTo(control<QFrame>(form1, "Panel1")));
-    emit form2->SessionShown(true);
+    emit form2->sessionShown(true);
     EXPECT_EQ(control<QFrame>(form1, "Panel1")->maximumHeight(), 14);
     EXPECT_FALSE(control<QPushButton>(form1, "Button1")->isVisibleTo(control<QFrame>(form1, "Panel1")));
 }
@@ -472,7 +472,7 @@ TEST_F(MainWindowTest, SessionState_ShowsOrHidesTheConnectButtonStrip)
 TEST_F(MainWindowTest, HangUpItemOfACard_ReachesTheManagerConsole)
 {
     QByteArrayList hangups;
-    QObject::connect(form2, &TForm2::HangupRequested,
+    QObject::connect(form2, &TForm2::hangupRequested,
                      [&hangups](const QByteArray& channel) { hangups.append(channel); });
     form1->AddAnsweredCard("0601020304", "0140000000", "k1", "100-0000001a");
     form1->findCallCard("k1")->Raccrocher1->trigger();
@@ -587,7 +587,7 @@ TEST_F(MainWindowTest, ConfigurationItems_ShowTheirWindows_QuitClosesTheProgram)
     control<QAction>(form1, "Asterisk1")->trigger();
     EXPECT_TRUE(form2->isVisible());
     int closed = 0;
-    QObject::connect(form1, &TForm1::Closed, [&closed] { ++closed; });
+    QObject::connect(form1, &TForm1::closed, [&closed] { ++closed; });
     form1->show();
     control<QAction>(form1, "Quitter1")->trigger();
     EXPECT_EQ(closed, 1);

@@ -21,7 +21,7 @@ TEST_F(UnsavedSettingsTest, ReadOnlyDataFolder_TheUserIsToldBeforeTheProgramEnds
     control<QLineEdit>(form2, "poste_as")->setText(QStringLiteral("6002"));
 
     qsizetype messagesWhenClosed = -1;
-    QObject::connect(form1, &TForm1::Closed, [&] { messagesWhenClosed = messages.size(); });
+    QObject::connect(form1, &TForm1::closed, [&] { messagesWhenClosed = messages.size(); });
     form1->show();
     form1->close();
 

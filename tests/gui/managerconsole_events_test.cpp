@@ -29,7 +29,7 @@ protected:
     {
         ASSERT_TRUE(dataDir.isValid());
         console = std::make_unique<TForm2>();
-        console->CallCards = &cards;
+        console->callCards = &cards;
         console->poste_as->setText(QStringLiteral("100"));
         control<QComboBox>(console.get(), "mode_as")->setCurrentText(QStringLiteral("Classique"));
     }
@@ -48,7 +48,7 @@ protected:
     QByteArray journalContents() const
     {
         settle();
-        QFile file(console->ManagerJournal.currentFilePath());
+        QFile file(console->journal.currentFilePath());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
@@ -71,7 +71,7 @@ TEST_F(ConsoleReceive, JournalOff_InterpretsButLeavesMemoEmptyAndWritesNoFile)
     EXPECT_EQ(cards.calls().size(), 2);
     EXPECT_TRUE(memo().isEmpty());
     settle();
-    EXPECT_FALSE(QFile::exists(console->ManagerJournal.currentFilePath()));
+    EXPECT_FALSE(QFile::exists(console->journal.currentFilePath()));
 }
 
 TEST_F(ConsoleReceive, JournalOn_ShowsOnlyTheLatestBlockAndJournalsEachBlock)
@@ -154,7 +154,7 @@ TEST_F(ConsoleReceive, BlockDeliveredDuringCardCreation_MemoAndJournalInNestedOr
 TEST_F(ConsoleReceive, UnwritableJournal_CardsAndMemoStillUpdated)
 {
     control<QCheckBox>(console.get(), "journal_enre")->setChecked(true);
-    ASSERT_TRUE(QDir().mkpath(console->ManagerJournal.currentFilePath()));
+    ASSERT_TRUE(QDir().mkpath(console->journal.currentFilePath()));
     deliver(ringing);
     EXPECT_EQ(cards.calls().size(), 2);
     EXPECT_TRUE(memo().startsWith(QStringLiteral("Event: Newstate\n")));
@@ -167,7 +167,7 @@ TEST_F(ConsoleReceive, StatusText_JournaledWithPrefixAndShown_OnlyWhileJournalOn
     console->TnCnxDisplay(nullptr, status);
     EXPECT_TRUE(memo().isEmpty());
     settle();
-    EXPECT_FALSE(QFile::exists(console->ManagerJournal.currentFilePath()));
+    EXPECT_FALSE(QFile::exists(console->journal.currentFilePath()));
 
     control<QCheckBox>(console.get(), "journal_enre")->setChecked(true);
     console->TnCnxDisplay(nullptr, status);
@@ -178,7 +178,7 @@ TEST_F(ConsoleReceive, StatusText_JournaledWithPrefixAndShown_OnlyWhileJournalOn
 TEST_F(ConsoleReceive, StatusTextWithUnwritableJournal_IsStillShown)
 {
     control<QCheckBox>(console.get(), "journal_enre")->setChecked(true);
-    ASSERT_TRUE(QDir().mkpath(console->ManagerJournal.currentFilePath()));
+    ASSERT_TRUE(QDir().mkpath(console->journal.currentFilePath()));
     console->TnCnxDisplay(nullptr, QByteArrayLiteral("**** Remote has closed ****"));
     EXPECT_EQ(memo(), QStringLiteral("**** Remote has closed ****"));
 }

@@ -433,13 +433,13 @@ TEST_P(SettingsOnAnUnwritableDisk, MainWindowClose_KeepsTheOldFileWholeAndTellsT
     ASSERT_TRUE(GetParam().refuseWrites(disk));
 
     QStringList told;
-    SetMessageSinkForTests([&told](const QString& text) { told << text; });
+    setMessageSinkForTests([&told](const QString& text) { told << text; });
     QStringList statusTexts;
-    QObject::connect(component, &TSvgEditIni::SettingsNotSaved, [&](const QString& text) { statusTexts << text; });
+    QObject::connect(component, &TSvgEditIni::settingsNotSaved, [&](const QString& text) { statusTexts << text; });
     int messagesWhenClosed = -1;
-    QObject::connect(component, &TSvgEditIni::MainFormClosed, [&] { messagesWhenClosed = int(told.size()); });
+    QObject::connect(component, &TSvgEditIni::mainFormClosed, [&] { messagesWhenClosed = int(told.size()); });
     main.window->close();
-    SetMessageSinkForTests({});
+    setMessageSinkForTests({});
 
     EXPECT_EQ(settings(), saved) << "the old file byte for byte";
     ASSERT_EQ(told.size(), 1);

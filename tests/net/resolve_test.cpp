@@ -37,11 +37,11 @@ TEST(LeadingNumber, ReadsDigitsAfterBlanksUpToTheFirstOther)
     EXPECT_EQ(LeadingNumber("-5"), 0);
 }
 
-TEST(TrimBlanks, RemovesBlanksAndControlsAtBothEnds)
+TEST(trimBlanks, RemovesBlanksAndControlsAtBothEnds)
 {
-    EXPECT_EQ(TrimBlanks(" \t host \r\n"), QByteArray("host"));
-    EXPECT_EQ(TrimBlanks("a b"), QByteArray("a b"));
-    EXPECT_EQ(TrimBlanks("   "), QByteArray());
+    EXPECT_EQ(trimBlanks(" \t host \r\n"), QByteArray("host"));
+    EXPECT_EQ(trimBlanks("a b"), QByteArray("a b"));
+    EXPECT_EQ(trimBlanks("   "), QByteArray());
 }
 
 TEST(WSocketResolveHost, DottedAddressesNeverReachTheResolver)
@@ -185,23 +185,23 @@ TEST(WinsockErrorText, CodesOutsideTheTable)
     EXPECT_EQ(WinsockErrorText(-1), QByteArray("Not a WinSock error"));
 }
 
-TEST(WinsockErrorFromPosix, SystemAndResolverErrorsBecomeWinsockCodes)
+TEST(winsockErrorFromPosix, SystemAndResolverErrorsBecomeWinsockCodes)
 {
-    EXPECT_EQ(WinsockErrorFromPosix(0), 0);
-    EXPECT_EQ(WinsockErrorFromPosix(ECONNREFUSED), 10061);
-    EXPECT_EQ(WinsockErrorFromPosix(ECONNRESET), 10054);
-    EXPECT_EQ(WinsockErrorFromPosix(EPIPE), 10054);
-    EXPECT_EQ(WinsockErrorFromPosix(EWOULDBLOCK), 10035);
-    EXPECT_EQ(WinsockErrorFromPosix(EAGAIN), 10035);
-    EXPECT_EQ(WinsockErrorFromPosix(ENOTCONN), 10057);
-    EXPECT_EQ(WinsockErrorFromPosix(EINPROGRESS), 10036);
-    EXPECT_EQ(WinsockErrorFromPosix(EADDRINUSE), 10048);
-    EXPECT_EQ(WinsockErrorFromPosix(ETIMEDOUT), 10060);
-    EXPECT_EQ(WinsockErrorFromPosix(EHOSTUNREACH), 10065);
-    EXPECT_EQ(WinsockErrorFromPosix(EINVAL), 10022);
-    EXPECT_EQ(WinsockErrorFromPosix(EAI_NONAME), 11001);
-    EXPECT_EQ(WinsockErrorFromPosix(EAI_AGAIN), 11002);
-    EXPECT_EQ(WinsockErrorFromPosix(EAI_FAIL), 11003);
-    EXPECT_EQ(WinsockErrorFromPosix(EAI_NODATA), 11004);
-    EXPECT_EQ(WinsockErrorFromPosix(ENOENT), ENOENT);
+    EXPECT_EQ(winsockErrorFromPosix(0), 0);
+    EXPECT_EQ(winsockErrorFromPosix(ECONNREFUSED), 10061);
+    EXPECT_EQ(winsockErrorFromPosix(ECONNRESET), 10054);
+    EXPECT_EQ(winsockErrorFromPosix(EPIPE), 10054);
+    EXPECT_EQ(winsockErrorFromPosix(EWOULDBLOCK), 10035);
+    EXPECT_EQ(winsockErrorFromPosix(EAGAIN), 10035);
+    EXPECT_EQ(winsockErrorFromPosix(ENOTCONN), 10057);
+    EXPECT_EQ(winsockErrorFromPosix(EINPROGRESS), 10036);
+    EXPECT_EQ(winsockErrorFromPosix(EADDRINUSE), 10048);
+    EXPECT_EQ(winsockErrorFromPosix(ETIMEDOUT), 10060);
+    EXPECT_EQ(winsockErrorFromPosix(EHOSTUNREACH), 10065);
+    EXPECT_EQ(winsockErrorFromPosix(EINVAL), 10022);
+    EXPECT_EQ(winsockErrorFromPosix(EAI_NONAME), 11001);
+    EXPECT_EQ(winsockErrorFromPosix(EAI_AGAIN), 11002);
+    EXPECT_EQ(winsockErrorFromPosix(EAI_FAIL), 11003);
+    EXPECT_EQ(winsockErrorFromPosix(EAI_NODATA), 11004);
+    EXPECT_EQ(winsockErrorFromPosix(ENOENT), ENOENT);
 }

@@ -3,7 +3,7 @@
 #include "eventstream.h"
 #include "incomingcallloop.h"
 #include "sessionprobe.h"
-#include "supervision/managereventinterpreter.h"
+#include "supervision/classiceventinterpreter.h"
 #include "waitfor.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ namespace {
 // Feeds each event block to the program's interpretation, as separate receptions.
 void interpret(const QByteArray& stream, CardRecorder& cards, const QByteArray& extension)
 {
-    ManagerEventInterpreter interpreter(
+    ClassicEventInterpreter interpreter(
         cards, [extension] { return extension; }, [](const QByteArray&) {});
     ActionReader reader;
     for (const ReceivedAction& block : reader.feed(stream))

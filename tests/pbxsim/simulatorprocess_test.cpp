@@ -3,7 +3,7 @@
 #include "managerclient.h"
 #include "sessionprobe.h"
 #include "simulatorprocess.h"
-#include "supervision/managereventinterpreter.h"
+#include "supervision/classiceventinterpreter.h"
 #include "supervision/md5.h"
 #include "tempdatafolder.h"
 #include "waitfor.h"
@@ -37,7 +37,7 @@ QByteArray valueAfter(const QByteArray& text, const QByteArray& prefix)
 // reception per block.
 void interpretStream(const QByteArray& stream, const QByteArray& extension, CardRecorder& cards)
 {
-    ManagerEventInterpreter interpreter(
+    ClassicEventInterpreter interpreter(
         cards, [extension] { return extension; }, [](const QByteArray&) {});
     pbxsim::ActionReader reader;
     for (const pbxsim::ReceivedAction& block : reader.feed(stream))

@@ -92,6 +92,7 @@ struct TrackedCall
 {
     const char* name;
     bool appearedAnswered;
+    bool placed;       // the phone rang first for a call it places
     int answeredAfter; // seconds after the card appeared, -1 for never
     int removedAfter;
     CallRecord::Direction direction;
@@ -107,7 +108,7 @@ TEST_P(CallTracking, TheRecordOfTheCallWhenItsCardGoes)
 {
     const TrackedCall& call = GetParam();
     CallTracker tracker;
-    tracker.cardAdded({"k", "0612", "0491", "Dupont", "Accueil", call.appearedAnswered}, Noon);
+    tracker.cardAdded({"k", "0612", "0491", "Dupont", "Accueil", call.appearedAnswered, call.placed}, Noon);
     if (call.answeredAfter >= 0) {
         tracker.cardAnswered("k", Noon.addSecs(call.answeredAfter));
         tracker.cardAnswered("k", Noon.addSecs(call.answeredAfter + 30)); // repeated lines of the answer
@@ -121,9 +122,11 @@ TEST_P(CallTracking, TheRecordOfTheCallWhenItsCardGoes)
 
 INSTANTIATE_TEST_SUITE_P(
     Calls, CallTracking,
-    ::testing::Values(TrackedCall{"Missed", false, -1, 20, CallRecord::Direction::Incoming, false, 0},
-                      TrackedCall{"Answered", false, 5, 65, CallRecord::Direction::Incoming, true, 60},
-                      TrackedCall{"Placed", true, -1, 42, CallRecord::Direction::Placed, true, 42}),
+    ::testing::Values(TrackedCall{"Missed", false, false, -1, 20, CallRecord::Direction::Incoming, false, 0},
+                      TrackedCall{"Answered", false, false, 5, 65, CallRecord::Direction::Incoming, true, 60},
+                      TrackedCall{"Placed", true, true, -1, 42, CallRecord::Direction::Placed, true, 42},
+                      TrackedCall{"PlacedRingingThePhoneFirst_NeverAnswered_IsNoMissedCall", false, true, -1, 30,
+                                  CallRecord::Direction::Placed, false, 0}),
     [](const ::testing::TestParamInfo<TrackedCall>& info) { return std::string(info.param.name); });
 
 TEST(CallHistoryFile, FullDisk_KeepsTheFileWholeAndTheCallGoesWithTheNextWrite)

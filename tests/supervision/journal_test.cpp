@@ -95,7 +95,7 @@ TEST_F(DailyJournal, DayAtItsSizeLimit_EndsWithOneStopLineAndTheNextDayStartsAfr
                     full.seek(full.size()) && full.write("\r\n") == 2);
     }
     journal.WriteJournal(QByteArrayLiteral("Event: Newchannel, too long for the day"));
-    journal.WriteEntries({QByteArrayLiteral("a"), QByteArrayLiteral("b")});
+    journal.writeEntries({QByteArrayLiteral("a"), QByteArrayLiteral("b")});
 
     QFile today(journal.currentFilePath());
     ASSERT_TRUE(today.open(QIODevice::ReadOnly) && today.seek(Journal::MaxDailyBytes - 10));

@@ -33,7 +33,7 @@ protected:
         session.setSettingsSource([this] { return settings; });
         session.callCards = &cards;
         QObject::connect(&session, &ManagerSession::memoLine, [this](const QString& line) { memo.append(line); });
-        QObject::connect(&session, &ManagerSession::SessionStateChanged,
+        QObject::connect(&session, &ManagerSession::sessionStateChanged,
                          [this](ManagerSessionState state, const QString&) { states.append(state); });
     }
 

@@ -1,5 +1,5 @@
 #include "cardrecorder.h"
-#include "supervision/managereventinterpreter.h"
+#include "supervision/classiceventinterpreter.h"
 #include "supervision/managermessageassembler.h"
 #include "supervision/managermessages.h"
 #include "supervision/moderneventinterpreter.h"
@@ -41,7 +41,7 @@ struct Session
         if (modern)
             interpretation = std::make_unique<ModernEventInterpreter>(cards, source, challenge);
         else
-            interpretation = std::make_unique<ManagerEventInterpreter>(cards, source, challenge);
+            interpretation = std::make_unique<ClassicEventInterpreter>(cards, source, challenge);
     }
 
     Session& feed(const QByteArray& text, qsizetype readSize = 0)
@@ -263,12 +263,12 @@ INSTANTIATE_TEST_SUITE_P(
         // the far party comes in a NewConnectedLine once the phone answered.
         CaptureCase{
             "Asterisk22_PlacedCall_ShowsTheNumberDialledThenThePartyNamed", "asterisk22-originate.txt", "201",
-            operations({"AddRingingCard|201||1796795618.0|PJSIP/100-00000000",
+            operations({"AddPlacedCallCard|201||1796795618.0|PJSIP/100-00000000",
                         "ShowConnectedCall|201||1796795618.0|PJSIP/100-00000000", "OpenCallerAgenda|1796795618.0",
                         "UpdateCallCard|1796795618.0|201|Martin|PJSIP/100-00000000", "RemoveCallCard|1796795618.0"})},
         CaptureCase{
             "Asterisk20_PlacedCall_ShowsTheNumberDialledThenThePartyNamed", "asterisk20-originate.txt", "201",
-            operations({"AddRingingCard|201||1796795630.0|PJSIP/100-00000000",
+            operations({"AddPlacedCallCard|201||1796795630.0|PJSIP/100-00000000",
                         "ShowConnectedCall|201||1796795630.0|PJSIP/100-00000000", "OpenCallerAgenda|1796795630.0",
                         "UpdateCallCard|1796795630.0|201|Martin|PJSIP/100-00000000", "RemoveCallCard|1796795630.0"})},
         // An Originate the dial window did not send: nothing of the user's own
@@ -276,7 +276,7 @@ INSTANTIATE_TEST_SUITE_P(
         CaptureCase{"Asterisk22_PlacedCallFromElsewhere_WaitsForThePartyNamed",
                     "asterisk22-originate.txt",
                     {},
-                    operations({"AddRingingCard|||1796795618.0|PJSIP/100-00000000",
+                    operations({"AddPlacedCallCard|||1796795618.0|PJSIP/100-00000000",
                                 "UpdateCallCard|1796795618.0|201|Martin|PJSIP/100-00000000",
                                 "ShowConnectedCall|201|Martin|1796795618.0|PJSIP/100-00000000",
                                 "OpenCallerAgenda|1796795618.0", "RemoveCallCard|1796795618.0"})},
@@ -395,5 +395,44 @@ INSTANTIATE_TEST_SUITE_P(
                  "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\nUniqueID2: 3\r\n\r\n",
                  {}}),
     [](const ::testing::TestParamInfo<RuleCase>& info) { return std::string(info.param.name); });
+
+// --- The other party's leg, for the two-call transfer ---------------------------
+
+struct PeerCase
+{
+    const char* name;
+    QByteArray text;
+    QByteArray cardChannel;
+    QByteArray peer;
+};
+
+class BridgedPeer : public ::testing::TestWithParam<PeerCase>
+{
+};
+
+TEST_P(BridgedPeer, IsTheOtherLegOfTheDial)
+{
+    Session session(true);
+    session.interpretation->interpret(GetParam().text);
+    EXPECT_EQ(static_cast<ModernEventInterpreter&>(*session.interpretation).bridgedPeer(GetParam().cardChannel),
+              GetParam().peer);
+}
+
+const QByteArray dialToThePhone = "Event: DialBegin\r\nChannel: SIP/ovh-4\r\nUniqueid: 4\r\nDestChannel: SIP/100-5\r\n"
+                                  "DestUniqueid: 5\r\n\r\nEvent: Newstate\r\nChannel: SIP/100-5\r\nChannelState: 5\r\n"
+                                  "Uniqueid: 5\r\n\r\n";
+const QByteArray phoneAnswers = "Event: Newstate\r\nChannel: SIP/100-5\r\nChannelState: 6\r\nUniqueid: 5\r\n\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BridgedPeer,
+    ::testing::Values(PeerCase{"AnsweredBeforeTheDialEnds_TheCallerFromTheDialsStart", dialToThePhone + phoneAnswers,
+                               "SIP/100-5", "SIP/ovh-4"},
+                      PeerCase{"PlacedCall_TheDialledLegOnceAnswered",
+                               "Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 6\r\nConnectedLineNum: 0611\r\n"
+                               "Uniqueid: 1\r\n\r\nEvent: DialEnd\r\nChannel: SIP/100-1\r\nUniqueid: 1\r\n"
+                               "DestChannel: SIP/ovh-2\r\nDestUniqueid: 2\r\nDialStatus: ANSWER\r\n\r\n",
+                               "SIP/100-1", "SIP/ovh-2"},
+                      PeerCase{"NoDial_NoPeer", phoneAnswers, "SIP/100-5", ""}),
+    [](const ::testing::TestParamInfo<PeerCase>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "gui/browser.h"
 #include "gui/messagebox.h"
 #include "gui/svgeditini.h"
-#include "gui/browser.h"
 #include "tempdatafolder.h"
 
 #include <QStringList>
@@ -19,8 +19,8 @@ protected:
     {
         ASSERT_TRUE(dataDir.isValid());
         TSvgEditIni::ResetForTests();
-        SetMessageSinkForTests([this](const QString& text) { messages.append(text); });
-        SetBrowserHookForTests([this](const QString& address) { pages.append(address); });
+        setMessageSinkForTests([this](const QString& text) { messages.append(text); });
+        setBrowserHookForTests([this](const QString& address) { pages.append(address); });
         m_hadBusAddress = qEnvironmentVariableIsSet(BusAddress);
         m_busAddress = qgetenv(BusAddress);
         qputenv(BusAddress, QByteArray());
@@ -28,8 +28,8 @@ protected:
 
     void TearDown() override
     {
-        SetMessageSinkForTests({});
-        SetBrowserHookForTests({});
+        setMessageSinkForTests({});
+        setBrowserHookForTests({});
         TSvgEditIni::ResetForTests();
         if (m_hadBusAddress)
             qputenv(BusAddress, m_busAddress);

@@ -9,6 +9,13 @@ void CardRecorder::AddRingingCard(const QByteArray& number, const QByteArray& sd
         m_addRingingCardHook();
 }
 
+void CardRecorder::AddPlacedCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                                     const QByteArray& channel)
+{
+    record({QByteArrayLiteral("AddPlacedCallCard"), number, sda, key, channel}, key,
+           [&] { CallCardList::AddPlacedCallCard(number, sda, key, channel); });
+}
+
 void CardRecorder::ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                                      const QByteArray& channel)
 {

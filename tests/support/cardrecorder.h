@@ -15,6 +15,8 @@ class CardRecorder : public CallCardList
 public:
     void AddRingingCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                         const QByteArray& channel) override;
+    void AddPlacedCallCard(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
+                           const QByteArray& channel) override;
     void ShowConnectedCall(const QByteArray& number, const QByteArray& sda, const QByteArray& key,
                            const QByteArray& channel) override;
     void OpenCallerAgenda(const QByteArray& key) override;

@@ -7,7 +7,7 @@
 // happens; the cards left at the end follow.
 
 #include "operationprinter.h"
-#include "supervision/managereventinterpreter.h"
+#include "supervision/classiceventinterpreter.h"
 #include "supervision/managermessages.h"
 #include "supervision/managertextreader.h"
 #include "supervision/moderneventinterpreter.h"
@@ -171,7 +171,7 @@ int main(int argc, char** argv)
         interpretation =
             std::make_unique<ModernEventInterpreter>(printer, extensionSource, challenge, options->technologies);
     else
-        interpretation = std::make_unique<ManagerEventInterpreter>(printer, extensionSource, challenge);
+        interpretation = std::make_unique<ClassicEventInterpreter>(printer, extensionSource, challenge);
 
     ManagerTextReader reader([&](const ManagerText& text) { interpretation->interpret(text.text()); });
     if (options->blockSize == 0) {

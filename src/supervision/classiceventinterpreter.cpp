@@ -1,4 +1,4 @@
-#include "supervision/managereventinterpreter.h"
+#include "supervision/classiceventinterpreter.h"
 
 #include "supervision/managermessages.h"
 
@@ -338,12 +338,12 @@ void act(CurrentEvent& event, CallCardOperations& cards)
 
 } // namespace
 
-ManagerEventInterpreter::ManagerEventInterpreter(CallCardOperations& cards, ExtensionSource extension,
+ClassicEventInterpreter::ClassicEventInterpreter(CallCardOperations& cards, ExtensionSource extension,
                                                  ChallengeSink challenge)
     : m_cards(cards), m_extension(std::move(extension)), m_challenge(std::move(challenge))
 {}
 
-void ManagerEventInterpreter::interpret(QByteArrayView received)
+void ClassicEventInterpreter::interpret(QByteArrayView received)
 {
     const QByteArray text = ManagerMessages::withoutNul(received);
     const std::string_view all = view(text);

@@ -1,5 +1,5 @@
 #include "cardrecorder.h"
-#include "supervision/managereventinterpreter.h"
+#include "supervision/classiceventinterpreter.h"
 
 #include <QByteArray>
 #include <QList>
@@ -44,7 +44,7 @@ protected:
     QByteArray extension = QByteArrayLiteral("100");
     QList<QByteArray> challenges;
     CardRecorder cards;
-    ManagerEventInterpreter interpreter{cards, [this] { return extension; },
+    ClassicEventInterpreter interpreter{cards, [this] { return extension; },
                                         [this](const QByteArray& value) { challenges.append(value); }};
 };
 

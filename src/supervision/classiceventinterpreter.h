@@ -30,10 +30,10 @@ enum class EventState
 //
 // Each run keeps its state in its own locals, so a run entered again from a
 // card operation for later text leaves the outer one as it was.
-class ManagerEventInterpreter : public EventInterpretation
+class ClassicEventInterpreter : public EventInterpretation
 {
 public:
-    ManagerEventInterpreter(CallCardOperations& cards, ExtensionSource extension, ChallengeSink challenge);
+    ClassicEventInterpreter(CallCardOperations& cards, ExtensionSource extension, ChallengeSink challenge);
 
     // Interprets one hand-over, without its NUL bytes. The bytes are copied
     // first: a run entered again may be handed the next block in the very
