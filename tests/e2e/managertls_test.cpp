@@ -4,13 +4,14 @@
 // fingerprint in serie.ini and logs in, a "no" leaves the session closed and
 // is not asked again; a kept fingerprint is taken without a question, and
 // another certificate for the same host is refused.
+#include "certificatequestions.h"
 #include "corvalinefixture.h"
 
 #include "gui/callcard.h"
 #include "gui/desktopintegration.h"
 #include "gui/mainwindow.h"
 #include "gui/managerconsole.h"
-#include "gui/messagebox.h"
+#include "memolines.h"
 #include "net/tncnx.h"
 #include "tlscertificates.h"
 #include "waitfor.h"
@@ -87,20 +88,11 @@ protected:
         const QString san = QStringLiteral("IP:127.0.0.1");
         ASSERT_EQ(certificates.Issue(QStringLiteral("pbx"), TlsCertificates::SelfSigned, san), QString());
         ASSERT_EQ(certificates.Issue(QStringLiteral("other"), TlsCertificates::SelfSigned, san), QString());
-        setQuestionSinkForTests([this](const QString& text) {
-            questions.append(text);
-            return GetParam().answer;
-        });
-    }
-    void TearDown() override
-    {
-        setQuestionSinkForTests({});
-        CorvalineOnLoopback::TearDown();
     }
 
     TlsCertificates certificates;
     TlsForwarder forwarder;
-    QStringList questions;
+    CertificateQuestions questions{GetParam().answer};
 };
 
 TEST_P(ManagerOverTls, UnknownCertificateIsAskedAboutKeptOrChanged)
@@ -113,48 +105,42 @@ TEST_P(ManagerOverTls, UnknownCertificateIsAskedAboutKeptOrChanged)
     ASSERT_FALSE(fingerprint.isEmpty());
     writeSettings(c.md5, {"tls_as=1"}, forwarder.port());
     if (c.kept != Kept::Nothing) {
-        ASSERT_TRUE(dataDir.write(QStringLiteral("serie.ini"),
-                                  dataDir.read(QStringLiteral("serie.ini")) + "[TLS]\r\n127.0.0.1=" +
-                                      (c.kept == Kept::ThisCertificate ? fingerprint : other) + "\r\n"));
+        ASSERT_TRUE(KeepFingerprint(dataDir, "127.0.0.1", c.kept == Kept::ThisCertificate ? fingerprint : other));
     }
     createWindows();
-    // The memo starts again with every message; its lines are kept here.
-    QStringList lines;
-    QObject::connect(&form2->session(), &ManagerSession::memoLine, form2,
-                     [&](const QString& line) { lines.append(line); });
-    const auto said = [&](const QString& text) { return lines.filter(text).size(); };
+    const MemoLines lines(form2->session());
 
     form1->Timer1Timer();
     if (c.loggedIn) {
         ASSERT_TRUE(waitForLoggedIn());
-        EXPECT_EQ(said(QStringLiteral("*** CONNEXION CHIFFRÉE (TLSv1.")), 1)
-            << lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(lines.count(QStringLiteral("*** CONNEXION CHIFFRÉE (TLSv1.")), 1) << lines.joined();
         EXPECT_EQ(windows->desktop()->sessionStatus().toolTip(),
                   QStringLiteral("Corvaline : connecté à 127.0.0.1 (chiffrée)"));
         // The call's card comes through the encrypted link as through the clear one.
         ASSERT_TRUE(testsupport::waitFor([&] { return !cardLives.isEmpty() && cardLives.first().ringing; }));
         EXPECT_EQ(cardLives.first().number, QByteArrayLiteral("0612345678"));
     } else {
-        ASSERT_TRUE(testsupport::waitFor([&] { return said(QString::fromUtf8(c.memoLine)) == 1; }))
-            << lines.join(QLatin1Char('\n')).toStdString();
+        ASSERT_TRUE(testsupport::waitFor([&] { return lines.count(QString::fromUtf8(c.memoLine)) == 1; }))
+            << lines.joined();
         // The keep-alive's next try is refused again without a new question.
         form2->Timer1Timer();
-        ASSERT_TRUE(testsupport::waitFor([&] { return said(QStringLiteral("Erreur #2010")) == 2; }))
-            << lines.join(QLatin1Char('\n')).toStdString();
+        ASSERT_TRUE(testsupport::waitFor([&] { return lines.count(QStringLiteral("Erreur #2010")) == 2; }))
+            << lines.joined();
         QCoreApplication::processEvents();
         EXPECT_FALSE(form2->session().isLoggedIn());
         EXPECT_FALSE(received.contains("Authentication accepted"));
     }
-    ASSERT_EQ(questions.size(), c.questions);
+    ASSERT_EQ(questions.asked.size(), c.questions);
     if (c.questions > 0) {
-        EXPECT_TRUE(questions.first().contains(QString::fromLatin1(fingerprint))) << questions.first().toStdString();
+        EXPECT_TRUE(questions.asked.first().contains(QString::fromLatin1(fingerprint)))
+            << questions.asked.first().toStdString();
     }
     if (c.kept == Kept::AnotherCertificate) {
-        EXPECT_EQ(said(QString::fromLatin1(fingerprint)), 2);
-        EXPECT_EQ(said(QString::fromLatin1(other)), 2);
+        EXPECT_EQ(lines.count(QString::fromLatin1(fingerprint)), 2);
+        EXPECT_EQ(lines.count(QString::fromLatin1(other)), 2);
     }
     const QByteArray settings = dataDir.read(QStringLiteral("serie.ini"));
-    EXPECT_EQ(settings.contains("127.0.0.1=" + fingerprint),
+    EXPECT_EQ(settings.contains(KeptFingerprintLine("127.0.0.1", fingerprint)),
               c.kept == Kept::ThisCertificate || (c.questions > 0 && c.answer))
         << settings.constData();
 }
