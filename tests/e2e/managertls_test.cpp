@@ -11,6 +11,7 @@
 #include "gui/desktopintegration.h"
 #include "gui/mainwindow.h"
 #include "gui/managerconsole.h"
+#include "managertlscases.h"
 #include "memolines.h"
 #include "net/tncnx.h"
 #include "tlscertificates.h"
@@ -61,25 +62,7 @@ private:
     quint16 m_port = 0;
 };
 
-enum class Kept
-{
-    Nothing,
-    ThisCertificate,
-    AnotherCertificate,
-};
-
-struct TlsCase
-{
-    const char* name;
-    bool md5;
-    Kept kept;
-    bool answer;          // to the question, if one comes
-    int questions;        // how many come
-    bool loggedIn;        // the session logs in
-    const char* memoLine; // what the memo says of the outcome
-};
-
-class ManagerOverTls : public CorvalineOnLoopback, public ::testing::WithParamInterface<TlsCase>
+class ManagerOverTls : public CorvalineOnLoopback, public ::testing::WithParamInterface<ManagerTlsCase>
 {
 protected:
     void SetUp() override
@@ -97,7 +80,7 @@ protected:
 
 TEST_P(ManagerOverTls, UnknownCertificateIsAskedAboutKeptOrChanged)
 {
-    const TlsCase& c = GetParam();
+    const ManagerTlsCase& c = GetParam();
     startSimulator(OneScriptedCall("new", "1", "1"));
     ASSERT_TRUE(forwarder.start(certificates, QStringLiteral("pbx"), simulator->port()));
     const QByteArray fingerprint = certificates.Fingerprint(QStringLiteral("pbx"));
@@ -120,7 +103,7 @@ TEST_P(ManagerOverTls, UnknownCertificateIsAskedAboutKeptOrChanged)
         ASSERT_TRUE(testsupport::waitFor([&] { return !cardLives.isEmpty() && cardLives.first().ringing; }));
         EXPECT_EQ(cardLives.first().number, QByteArrayLiteral("0612345678"));
     } else {
-        ASSERT_TRUE(testsupport::waitFor([&] { return lines.count(QString::fromUtf8(c.memoLine)) == 1; }))
+        ASSERT_TRUE(testsupport::waitFor([&] { return lines.count(QString::fromUtf8(c.refusal)) == 1; }))
             << lines.joined();
         // The keep-alive's next try is refused again without a new question.
         form2->Timer1Timer();
@@ -139,21 +122,11 @@ TEST_P(ManagerOverTls, UnknownCertificateIsAskedAboutKeptOrChanged)
         EXPECT_EQ(lines.count(QString::fromLatin1(fingerprint)), 2);
         EXPECT_EQ(lines.count(QString::fromLatin1(other)), 2);
     }
-    const QByteArray settings = dataDir.read(QStringLiteral("serie.ini"));
-    EXPECT_EQ(settings.contains(KeptFingerprintLine("127.0.0.1", fingerprint)),
-              c.kept == Kept::ThisCertificate || (c.questions > 0 && c.answer))
-        << settings.constData();
+    EXPECT_EQ(FingerprintKept(dataDir, "127.0.0.1", fingerprint), c.keepsThisCertificate())
+        << dataDir.read(QStringLiteral("serie.ini")).constData();
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ManagerOverTls,
-                         ::testing::Values(TlsCase{"PlainLoginAskedYes", false, Kept::Nothing, true, 1, true, ""},
-                                           TlsCase{"Md5LoginAskedYes", true, Kept::Nothing, true, 1, true, ""},
-                                           TlsCase{"KeptFingerprintNotAsked", false, Kept::ThisCertificate, false, 0,
-                                                   true, ""},
-                                           TlsCase{"AskedNo", false, Kept::Nothing, false, 1, false,
-                                                   "*** Certificat du PBX non approuvé : connexion fermée ***"},
-                                           TlsCase{"ChangedCertificateRefused", false, Kept::AnotherCertificate, false,
-                                                   0, false, "*** Le certificat du PBX a changé : connexion refusée"}),
-                         [](const ::testing::TestParamInfo<TlsCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, ManagerOverTls, ::testing::ValuesIn(ManagerTlsCases),
+                         ::testing::PrintToStringParamName());
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "gui/desktopintegration.h"
 #include "gui/mainwindow.h"
 #include "gui/managerconsole.h"
+#include "managertlscases.h"
 #include "memolines.h"
 #include "tlscertificates.h"
 #include "waitfor.h"
@@ -62,52 +63,19 @@ protected:
 
 TlsCertificates* RealPbxOverTls::certificates = nullptr;
 
-// What serie.ini keeps for 127.0.0.1 before the login.
-enum class Kept
-{
-    Nothing,
-    PbxCertificate,
-    OtherCertificate,
-};
-
-struct TlsLogin
-{
-    const char* name;
-    bool md5;
-    Kept kept;
-    bool answer;         // to the question, if one comes
-    int questions;       // how many come
-    bool loggedIn;       // the session logs in
-    const char* refusal; // the memo's line when it does not
-};
-
-void PrintTo(const TlsLogin& login, std::ostream* out)
-{
-    *out << login.name;
-}
-
-const TlsLogin tlsLogins[] = {
-    {"PlainAskedYes", false, Kept::Nothing, true, 1, true, nullptr},
-    {"Md5AskedYes", true, Kept::Nothing, true, 1, true, nullptr},
-    {"KeptFingerprintNotAsked", false, Kept::PbxCertificate, false, 0, true, nullptr},
-    {"AskedNo", false, Kept::Nothing, false, 1, false, "*** Certificat du PBX non approuvé : connexion fermée ***"},
-    {"ChangedCertificateRefused", false, Kept::OtherCertificate, false, 0, false,
-     "*** Le certificat du PBX a changé : connexion refusée"},
-};
-
-class RealPbxTlsLogins : public RealPbxOverTls, public ::testing::WithParamInterface<TlsLogin>
+class RealPbxTlsLogins : public RealPbxOverTls, public ::testing::WithParamInterface<ManagerTlsCase>
 {
 };
 
 TEST_P(RealPbxTlsLogins, TheQuestionTheKeptFingerprintAndThePbxAgreeOnTheSession)
 {
-    const TlsLogin& login = GetParam();
+    const ManagerTlsCase& login = GetParam();
     const QByteArray pbxFingerprint = fingerprint(PbxCertificate);
     const QByteArray otherFingerprint = fingerprint(OtherCertificate);
     ASSERT_FALSE(pbxFingerprint.isEmpty());
-    const QByteArray kept = login.kept == Kept::PbxCertificate     ? pbxFingerprint
-                            : login.kept == Kept::OtherCertificate ? otherFingerprint
-                                                                   : QByteArray();
+    const QByteArray kept = login.kept == Kept::ThisCertificate      ? pbxFingerprint
+                            : login.kept == Kept::AnotherCertificate ? otherFingerprint
+                                                                     : QByteArray();
     CertificateQuestions questions(login.answer);
     ASSERT_NO_FATAL_FAILURE(openWindows(login.md5, overTls(), kept));
     const MemoLines lines(form2->session());
@@ -131,18 +99,16 @@ TEST_P(RealPbxTlsLogins, TheQuestionTheKeptFingerprintAndThePbxAgreeOnTheSession
         EXPECT_TRUE(questions.asked.first().contains(QString::fromLatin1(pbxFingerprint)))
             << questions.asked.first().toStdString();
     }
-    if (login.kept == Kept::OtherCertificate) {
+    if (login.kept == Kept::AnotherCertificate) {
         EXPECT_EQ(lines.count(QString::fromLatin1(pbxFingerprint)), 1) << lines.joined();
         EXPECT_EQ(lines.count(QString::fromLatin1(otherFingerprint)), 1) << lines.joined();
     }
-    const QByteArray settings = dataDir.read(QStringLiteral("serie.ini"));
-    EXPECT_EQ(settings.contains(KeptFingerprintLine("127.0.0.1", pbxFingerprint)),
-              login.kept == Kept::PbxCertificate || (login.questions > 0 && login.answer))
-        << settings.constData();
+    EXPECT_EQ(FingerprintKept(dataDir, "127.0.0.1", pbxFingerprint), login.keepsThisCertificate())
+        << dataDir.read(QStringLiteral("serie.ini")).constData();
 }
 
-INSTANTIATE_TEST_SUITE_P(Logins, RealPbxTlsLogins, ::testing::ValuesIn(tlsLogins),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Logins, RealPbxTlsLogins, ::testing::ValuesIn(ManagerTlsCases),
+                         ::testing::PrintToStringParamName());
 
 TEST_F(RealPbxOverTls, TrunkCallRingsThePhone_TheCardComesOverTheEncryptedLink)
 {

@@ -32,6 +32,12 @@ inline QByteArray KeptFingerprintLine(const QByteArray& host, const QByteArray& 
     return host + '=' + fingerprint;
 }
 
+// Whether the data folder's serie.ini holds that line.
+inline bool FingerprintKept(const TempDataFolder& dataDir, const QByteArray& host, const QByteArray& fingerprint)
+{
+    return dataDir.read(QStringLiteral("serie.ini")).contains(KeptFingerprintLine(host, fingerprint));
+}
+
 // Adds that section to the data folder's serie.ini, as a "yes" of an earlier run leaves it.
 inline bool KeepFingerprint(const TempDataFolder& dataDir, const QByteArray& host, const QByteArray& fingerprint)
 {
