@@ -201,13 +201,14 @@ bool RealAsterisk::writeConfiguration()
             text.replace('@' + it.key() + '@', QByteArray::number(it.value()));
         return text;
     };
-    QMap<QString, QByteArray> files = m_added;
+    QMap<QString, QByteArray> files;
     for (const QFileInfo& entry : QDir(m_templateDir).entryInfoList(QDir::Files)) {
         QFile source(entry.filePath());
         if (!source.open(QIODevice::ReadOnly))
             return false;
         files.insert(entry.fileName(), source.readAll());
     }
+    files.insert(m_added);
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         QFile target(run.filePath(QStringLiteral("etc/") + it.key()));
         if (!target.open(QIODevice::WriteOnly) || target.write(fill(it.value())) < 0)

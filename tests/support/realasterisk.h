@@ -39,7 +39,8 @@ public:
     RealAsterisk(const RealAsterisk&) = delete;
     RealAsterisk& operator=(const RealAsterisk&) = delete;
 
-    // One more configuration file, written beside the templates' at the first start.
+    // One more configuration file (or one in place of a template's), written
+    // at the first start.
     void addConfiguration(const QString& fileName, const QByteArray& text) { m_added.insert(fileName, text); }
     // Starts it and waits for its full boot; false (with errors() telling why)
     // when it did not come up.
