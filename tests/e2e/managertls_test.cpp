@@ -78,6 +78,11 @@ struct TlsCase
     const char* memoLine; // what the memo says of the outcome
 };
 
+void PrintTo(const TlsCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class ManagerOverTls : public CorvalineOnLoopback, public ::testing::WithParamInterface<TlsCase>
 {
 protected:
@@ -89,6 +94,9 @@ protected:
         ASSERT_EQ(certificates.Issue(QStringLiteral("other"), TlsCertificates::SelfSigned, san), QString());
         setQuestionSinkForTests([this](const QString& text) {
             questions.append(text);
+            // The box stays open across keep-alive ticks: none of them connects.
+            form2->Timer1Timer();
+            stateWhileAsked = form2->TnCnx->State();
             return GetParam().answer;
         });
     }
@@ -101,6 +109,7 @@ protected:
     TlsCertificates certificates;
     TlsForwarder forwarder;
     QStringList questions;
+    TSocketState stateWhileAsked = wsClosed;
 };
 
 TEST_P(ManagerOverTls, UnknownCertificateIsAskedAboutKeptOrChanged)
@@ -148,6 +157,7 @@ TEST_P(ManagerOverTls, UnknownCertificateIsAskedAboutKeptOrChanged)
     ASSERT_EQ(questions.size(), c.questions);
     if (c.questions > 0) {
         EXPECT_TRUE(questions.first().contains(QString::fromLatin1(fingerprint))) << questions.first().toStdString();
+        EXPECT_EQ(stateWhileAsked, wsClosed);
     }
     if (c.kept == Kept::AnotherCertificate) {
         EXPECT_EQ(said(QString::fromLatin1(fingerprint)), 2);
