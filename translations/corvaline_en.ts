@@ -134,6 +134,10 @@ Line: </translation>
 <context>
     <name>ManagerSessionStatus</name>
     <message>
+        <source>(chiffrée)</source>
+        <translation>(encrypted)</translation>
+    </message>
+    <message>
         <source>Corvaline : connecté</source>
         <translation>Corvaline: connected</translation>
     </message>
@@ -159,6 +163,17 @@ Line: </translation>
         <source>de</source>
         <comment>disconnected from the PBX</comment>
         <translation>from</translation>
+    </message>
+</context>
+<context>
+    <name>MessageBox</name>
+    <message>
+        <source>&amp;Oui</source>
+        <translation>&amp;Yes</translation>
+    </message>
+    <message>
+        <source>&amp;Non</source>
+        <translation>&amp;No</translation>
     </message>
 </context>
 <context>
@@ -376,6 +391,20 @@ Line: </translation>
     <message>
         <source>Fermer</source>
         <translation>Close</translation>
+    </message>
+    <message>
+        <source>Le certificat du PBX %1 n&apos;est pas reconnu.
+Empreinte SHA-256 : %2
+
+Faire confiance à ce certificat ?</source>
+        <translation>The certificate of the PBX %1 is not recognised.
+SHA-256 fingerprint: %2
+
+Trust this certificate?</translation>
+    </message>
+    <message>
+        <source>TLS</source>
+        <translation>TLS</translation>
     </message>
 </context>
 <context>

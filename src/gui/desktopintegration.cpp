@@ -60,9 +60,9 @@ void DesktopIntegration::callRemoved(const QByteArray& key)
     m_historyWindow->showAddedRecord(m_history.records());
 }
 
-void DesktopIntegration::sessionStateChanged(ManagerSessionState state, const QString& pbxHost)
+void DesktopIntegration::sessionStateChanged(ManagerSessionState state, const QString& pbxHost, bool encrypted)
 {
-    m_sessionStatus.update(state, pbxHost);
+    m_sessionStatus.update(state, pbxHost, encrypted);
     if (m_tray)
         m_tray->showStatus(m_sessionStatus);
 }

@@ -39,7 +39,7 @@ private:
     void callAdded(const CallCard& card);
     void callAnswered(const QByteArray& key);
     void callRemoved(const QByteArray& key);
-    void sessionStateChanged(ManagerSessionState state, const QString& pbxHost);
+    void sessionStateChanged(ManagerSessionState state, const QString& pbxHost, bool encrypted);
     void showHistory();
 
     TForm1* m_main;

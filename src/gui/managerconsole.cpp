@@ -1,10 +1,15 @@
 #include "gui/managerconsole.h"
 
+#include "config/datafolder.h"
 #include "config/displaytext.h"
+#include "config/inifile.h"
 #include "gui/consoleoutput.h"
+#include "gui/messagebox.h"
 #include "gui/svgeditini.h"
+#include "supervision/managertls.h"
 #include "ui_managerconsole.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QTimer>
 #include <QToolButton>
@@ -12,6 +17,23 @@
 namespace {
 
 const QString ModernModeText = QStringLiteral("Moderne");
+// The trusted fingerprints of the managers' certificates, by host.
+const QByteArray TrustedCertificatesSection = QByteArrayLiteral("TLS");
+
+QString settingsFilePath()
+{
+    return DataFolder::filePath(QStringLiteral("serie.ini"));
+}
+
+ManagerCertificateTrust certificateTrustInSettingsFile()
+{
+    return ManagerCertificateTrust(
+        [](const QByteArray& host) { return IniFile(settingsFilePath()).readString(TrustedCertificatesSection, host); },
+        [](const QByteArray& host, const QByteArray& fingerprint) {
+            IniFile ini(settingsFilePath());
+            return ini.writeString(TrustedCertificatesSection, host, fingerprint) && ini.flush();
+        });
+}
 
 } // namespace
 
@@ -25,6 +47,7 @@ TForm2::TForm2(QWidget* parent)
     poste_as = ui->poste_as;
     m_output = std::make_unique<ConsoleOutput>(ui->DisplayMemo, journal);
     m_session->setSettingsSource([this] { return settings(); });
+    m_session->setCertificateTrust(certificateTrustInSettingsFile());
 
     ManagerSession* session = m_session.get();
     connect(session, &ManagerSession::memoCleared, m_output.get(), &ConsoleOutput::clearMemo);
@@ -36,6 +59,8 @@ TForm2::TForm2(QWidget* parent)
     connect(session, &ManagerSession::sessionShown, this, &TForm2::sessionShown);
     connect(session, &ManagerSession::sessionStateChanged, this, &TForm2::sessionStateChanged);
     connect(this, &TForm2::hangupRequested, session, &ManagerSession::hangUp);
+    // Asked from the event loop, never from within the socket's report.
+    connect(session, &ManagerSession::certificateQuestion, this, &TForm2::askAboutCertificate, Qt::QueuedConnection);
 
     // Connected before the settings are restored: a stored keep-alive factor
     // sets the period as it is restored.
@@ -55,6 +80,8 @@ TForm2::TForm2(QWidget* parent)
     showManagerTextsAsTheModeReadsThem();
     connect(poste_as, &QLineEdit::editingFinished, session, &ManagerSession::extensionChanged);
     connect(ui->ConnectButton, &QPushButton::clicked, this, &TForm2::ConnectButtonClick);
+    connect(ui->tls_as, &QCheckBox::toggled, this,
+            [this](bool tls) { ui->PortEdit_as->setText(proposedManagerPort(tls, ui->PortEdit_as->text())); });
     connect(ui->DisconnectButton, &QPushButton::clicked, this, &TForm2::DisconnectButtonClick);
     connect(ui->SendButton, &QPushButton::clicked, this, &TForm2::SendButtonClick);
     connect(ui->RadioButton1, &QRadioButton::clicked, this, &TForm2::RadioButton1Click);
@@ -86,6 +113,7 @@ ManagerSessionSettings TForm2::settings() const
     now.secret = ui->secret_as->text();
     now.events = ui->events_as->text();
     now.md5Login = ui->md5_s->isChecked();
+    now.tls = ui->tls_as->isChecked();
     now.modern = ui->mode_as->currentText() == ModernModeText;
     now.technology = ui->techno_as->currentText();
     now.extension = poste_as->text();
@@ -94,6 +122,14 @@ ManagerSessionSettings TForm2::settings() const
     now.keepAliveAction = ui->caction_m->text();
     now.keepAliveParameters = ui->cpara_m->text();
     return now;
+}
+
+void TForm2::askAboutCertificate(const QString& host, const QByteArray& fingerprint)
+{
+    const bool trust = askYesNo(tr("Le certificat du PBX %1 n'est pas reconnu.\nEmpreinte SHA-256 : %2\n\n"
+                                   "Faire confiance à ce certificat ?")
+                                    .arg(host, QString::fromLatin1(fingerprint)));
+    m_session->certificateAnswered(host, fingerprint, trust);
 }
 
 void TForm2::showControls(bool connected)

@@ -101,12 +101,14 @@ signals:
     // session is closed, 14 px without the button once it is logged in.
     void sessionShown(bool connected);
     // The session is logged in, its login was refused, or it closed; pbxHost
-    // is the manager's host as HostEdit_as names it.
-    void sessionStateChanged(ManagerSessionState state, const QString& pbxHost);
+    // is the manager's host as HostEdit_as names it; encrypted: over TLS.
+    void sessionStateChanged(ManagerSessionState state, const QString& pbxHost, bool encrypted);
 
 private:
     ManagerSessionSettings settings() const;
     void showControls(bool connected);
+    // The question box about a manager's certificate nothing vouches for.
+    void askAboutCertificate(const QString& host, const QByteArray& fingerprint);
     // Manager texts on every window follow the mode: UTF-8 ones show as such
     // in modern mode.
     void showManagerTextsAsTheModeReadsThem() const;

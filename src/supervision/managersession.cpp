@@ -9,6 +9,7 @@
 #include "net/wsocketresolve.h"
 #include "supervision/classiceventinterpreter.h"
 #include "supervision/manageraction.h"
+#include "supervision/managertls.h"
 #include "supervision/moderneventinterpreter.h"
 
 #include <QCoreApplication>
@@ -30,6 +31,11 @@ const QByteArray RefusedLine = QByteArrayLiteral("*** CONNEXION REFUSEE ***");
 const QByteArray NoAnswerLine = QByteArrayLiteral("*** PAS DE REPONSE ***");
 const QByteArray LineTooLongLine = QByteArrayLiteral("*** LIGNE TROP LONGUE ***");
 const QByteArray ChallengeAwaitedLine = QByteArrayLiteral("*** EN ATTENTE DU CHALLENGE ***");
+const QString CertificateChangedLine =
+    QStringLiteral("*** Le certificat du PBX a changé : connexion refusée (approuvé %1, reçu %2) ***");
+const QString CertificateNotTrustedLine = QStringLiteral("*** Certificat du PBX non approuvé : connexion fermée ***");
+const QString CertificateNotKeptLine =
+    QStringLiteral("*** Certificat approuvé pour cette session, non enregistré dans serie.ini ***");
 
 } // namespace
 
@@ -115,6 +121,13 @@ void ManagerSession::connectTo(const QByteArray& address)
     m_telnet->SetPort(wire(settings().port));
     m_telnet->SetTermType(QByteArrayLiteral("VT100"));
     m_telnet->SetLocalEcho(false);
+    if (TWSocket* socket = m_telnet->Socket()) {
+        const ManagerSessionSettings now = settings();
+        ManagerTlsSettings{now.tls, wire(now.host)}.applyTo(*socket);
+        socket->Trust().ClearTrustedFingerprints();
+        if (now.tls)
+            socket->Trust().AddTrustedFingerprint(m_certificateTrust.trusted(now.host));
+    }
     m_telnet->Connect();
 }
 
@@ -208,6 +221,9 @@ void ManagerSession::keepAliveTick()
              Needs::Nothing);
         return;
     }
+    // While the user is asked about a certificate, the answer makes the next try.
+    if (m_certificateQuestionOpen)
+        return;
     disconnectFromManager();
     connectToManager();
     logIn();
@@ -217,16 +233,60 @@ void ManagerSession::sessionConnected(quint16 error)
 {
     if (error != 0) {
         emit memoLine(QStringLiteral("Erreur #") + QString::number(error));
+        if (error == TlsCertificateRefused || error == TlsCertificateChanged)
+            certificateRefused();
         return;
     }
     emit memoCleared();
     emit opened();
+    if (TWSocket* socket = m_telnet->Socket(); socket && socket->Tls())
+        emit memoLine(managerLinkLine(*socket));
     // The kernel gives up on a peer that acknowledges nothing within two
     // keep-alive periods, even while nothing is being sent.
     if (TWSocket* socket = m_telnet->Socket())
         socket->SetUserTimeout(2 * m_keepAlive->interval());
     // The disconnection card goes only once the manager accepts the login.
     logIn();
+}
+
+void ManagerSession::certificateRefused()
+{
+    TWSocket* socket = m_telnet->Socket();
+    if (!socket)
+        return;
+    const QString host = settings().host;
+    const QByteArray fingerprint = socket->TlsPeerCheck().fingerprint;
+    switch (m_certificateTrust.judge(host, fingerprint)) {
+    case ManagerCertificateTrust::Decision::Ask:
+        m_certificateQuestionOpen = true;
+        emit certificateQuestion(host, fingerprint);
+        break;
+    case ManagerCertificateTrust::Decision::Changed:
+        emit memoLine(CertificateChangedLine.arg(QString::fromLatin1(m_certificateTrust.trusted(host)),
+                                                 QString::fromLatin1(TlsTrust::NormalizedFingerprint(fingerprint))));
+        break;
+    case ManagerCertificateTrust::Decision::AlreadyAsked:
+        break;
+    }
+}
+
+void ManagerSession::certificateAnswered(const QString& host, const QByteArray& fingerprint, bool trust)
+{
+    m_certificateQuestionOpen = false;
+    if (!trust) {
+        emit memoLine(CertificateNotTrustedLine);
+        return;
+    }
+    if (!m_certificateTrust.answer(host, fingerprint, true))
+        emit memoLine(CertificateNotKeptLine);
+    disconnectFromManager();
+    connectToManager();
+}
+
+bool ManagerSession::isEncrypted() const
+{
+    const TWSocket* socket = m_telnet->Socket();
+    return m_telnet->SessionOpen() && socket && socket->TlsEstablished();
 }
 
 void ManagerSession::sessionClosed()
@@ -256,7 +316,7 @@ void ManagerSession::loginAccepted()
     if (!m_telnet->SessionOpen())
         return;
     emit sessionShown(true);
-    emit sessionStateChanged(ManagerSessionState::LoggedIn, settings().host);
+    emit sessionStateChanged(ManagerSessionState::LoggedIn, settings().host, isEncrypted());
     m_liveChannels.requested(m_sessionCard.callKeys());
     send(LiveChannelList::actionText(), Needs::Nothing);
     if (isModernMode())

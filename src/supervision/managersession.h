@@ -4,6 +4,7 @@
 #include "supervision/callcardoperations.h"
 #include "supervision/livechannellist.h"
 #include "supervision/managerbanner.h"
+#include "supervision/managercertificatetrust.h"
 #include "supervision/managereventfilter.h"
 #include "supervision/managerlogin.h"
 #include "supervision/managersessionsettings.h"
@@ -79,6 +80,14 @@ public:
     QTimer* keepAliveTimer() const { return m_keepAlive; }
     void setKeepAliveFactor(int units);
 
+    // The certificates trusted beyond those that verify, for the TLS link.
+    void setCertificateTrust(ManagerCertificateTrust trust) { m_certificateTrust = std::move(trust); }
+    // The user's answer to certificateQuestion: a "yes" keeps the fingerprint
+    // and connects again, a "no" leaves the session closed.
+    void certificateAnswered(const QString& host, const QByteArray& fingerprint, bool trust);
+    // The session is open over TLS.
+    bool isEncrypted() const;
+
     // The card list the interpretation drives; none until one is attached.
     CallCardOperations* callCards = nullptr;
 
@@ -147,9 +156,15 @@ signals:
     // accepted, disconnected when the session closed.
     void sessionShown(bool connected);
     // Logged in, refused, or closed; pbxHost is the manager's host as set.
-    void sessionStateChanged(ManagerSessionState state, const QString& pbxHost);
+    void sessionStateChanged(ManagerSessionState state, const QString& pbxHost, bool encrypted = false);
+    // The manager's certificate did not verify and nothing vouches for it:
+    // whether to trust its fingerprint is for the user to say, once the
+    // running hand-over is over (a queued connection), by certificateAnswered.
+    void certificateQuestion(const QString& host, const QByteArray& fingerprint);
 
 private:
+    // A handshake refused the manager's certificate.
+    void certificateRefused();
     void connectTo(const QByteArray& address);
     void sendLogin(const QByteArray& login);
     // Handles received data for at most ChallengePauseMs, returning as soon as
@@ -175,6 +190,7 @@ private:
     EventInterpretation& currentInterpretation() const;
     void setCallbacks(bool on);
 
+    ManagerCertificateTrust m_certificateTrust;
     ManagerSessionSettingsSource m_settings = [] { return ManagerSessionSettings(); };
     TTnCnx* m_telnet;
     QTimer* m_keepAlive;
@@ -192,6 +208,8 @@ private:
     QByteArray m_challenge;
     bool m_loggedIn = false;
     bool m_md5LoginAwaitsChallenge = false;
+    // A certificate question waits for the user's answer: no tick reconnects.
+    bool m_certificateQuestionOpen = false;
     // The pause of the MD5 login that is running, if any; a recorded challenge
     // ends it early.
     QEventLoop* m_challengePause = nullptr;

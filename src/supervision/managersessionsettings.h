@@ -18,6 +18,7 @@ struct ManagerSessionSettings
     QString secret;
     QString events; // the login's Events header
     bool md5Login = false;
+    bool tls = false;     // the manager's TLS listener, its certificate checked for host
     bool modern = false;  // the modern interpretation (Asterisk 12 to 22), else the classic one
     QString technology;   // of the phone's channel in modern mode
     QString extension;    // the user's phone

@@ -2,9 +2,10 @@
 
 #include <QCoreApplication>
 
-void ManagerSessionStatus::update(ManagerSessionState reported, const QString& pbxHost)
+void ManagerSessionStatus::update(ManagerSessionState reported, const QString& pbxHost, bool encrypted)
 {
     m_host = pbxHost;
+    m_encrypted = encrypted;
     if (reported == ManagerSessionState::Disconnected && m_state == ManagerSessionState::Refused)
         return;
     m_state = reported;
@@ -19,7 +20,9 @@ QString ManagerSessionStatus::toolTip() const
     switch (m_state) {
     case ManagerSessionState::LoggedIn:
         return QCoreApplication::translate("ManagerSessionStatus", "Corvaline : connecté") +
-               naming(QCoreApplication::translate("ManagerSessionStatus", "à", "connected to the PBX"));
+               naming(QCoreApplication::translate("ManagerSessionStatus", "à", "connected to the PBX")) +
+               (m_encrypted ? QLatin1Char(' ') + QCoreApplication::translate("ManagerSessionStatus", "(chiffrée)")
+                            : QString());
     case ManagerSessionState::Refused:
         return QCoreApplication::translate("ManagerSessionStatus", "Corvaline : accès refusé") +
                naming(QCoreApplication::translate("ManagerSessionStatus", "par", "refused by the PBX"));
