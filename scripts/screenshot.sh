@@ -3,7 +3,9 @@
 # one ringing call (the two "Simuler" commands of the menu), in options mode and
 # in compact mode, the manager console, the call history, the tray icon's menu
 # and the dial window filled by a click-to-dial link opened with xdg-open, all
-# in French; then the main window and the console in English. Runs
+# in French; then the main window and the console in English; then the
+# question about a manager certificate nothing vouches for, and the console
+# logged in over TLS (the PBX simulator behind socat's TLS listener). Runs
 # the built program under its own Xvfb display with a compositor and a tray
 # (trayer), and drives it with the mouse like a person would.
 #   scripts/screenshot.sh [path/to/corvaline] [output folder]
@@ -44,10 +46,11 @@ trayer --edge bottom --align left --widthtype request --height 28 --transparent 
     >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
-# start_program LANG: the program in that system language (LANG alone decides,
-# as on a desktop that sets nothing else); window is its main window.
+# start_program LANG [DATA]: the program in that system language (LANG alone
+# decides, as on a desktop that sets nothing else), with the data folder DATA
+# (default: the one above); window is its main window.
 start_program() {
-    env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG="$1" CORVALINE_DATA_DIR="$work" "$program" \
+    env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG="$1" CORVALINE_DATA_DIR="${2:-$work}" "$program" \
         >>"$work/program.log" 2>&1 &
     program_pid=$!
     pids+=($program_pid)
@@ -137,3 +140,61 @@ click 30 9
 click 60 53
 console=$(xdotool search --onlyvisible --name '^Manager$' | head -n1)
 shoot manager-console-en.png "$console"
+
+# The manager link over TLS: the simulator behind socat's TLS listener, with a
+# self-signed certificate made here. The first try asks about the certificate;
+# once it is trusted the console logs in over TLS.
+kill "$program_pid"
+wait "$program_pid" || true
+tls=$work/tls
+mkdir -p "$tls"
+openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj /CN=pbx.cabinet.lan \
+    -addext subjectAltName=IP:127.0.0.1 -keyout "$tls/pbx.key" -out "$tls/pbx.pem" 2>/dev/null
+pbxsim=$(dirname "$program")/../../tools/pbxsim/corvaline-pbxsim
+"$pbxsim" --port 0 --calls none --style modern --user demo --secret demo >"$tls/pbxsim.out" 2>&1 &
+pids+=($!)
+pbx_port=""
+for _ in $(seq 100); do
+    pbx_port=$(sed -n 's/^listening on \([0-9][0-9]*\)$/\1/p' "$tls/pbxsim.out" | head -n1)
+    [ -n "$pbx_port" ] && break
+    sleep 0.1
+done
+[ -n "$pbx_port" ] || { echo "the PBX simulator did not start" >&2; exit 1; }
+tls_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+socat "openssl-listen:$tls_port,bind=127.0.0.1,reuseaddr,fork,cert=$tls/pbx.pem,key=$tls/pbx.key,verify=0" \
+    "tcp:127.0.0.1:$pbx_port" &
+pids+=($!)
+printf '%s\r\n' '[Form2]' 'HostEdit_as=127.0.0.1' "PortEdit_as=$tls_port" 'tls_as=1' 'md5_s=1' 'poste_as=104' \
+    'username_as=demo' 'secret_as=demo' 'mode_as=Moderne' 'techno_as=PJSIP' 'Spin_Edit1=1' \
+    '[Form3]' 'Check_0=0' >"$tls/serie.ini"
+start_program fr_FR.UTF-8 "$tls"
+# The keep-alive's first try meets the certificate: the question has the
+# program's name as its title, like the main window.
+question=""
+for _ in $(seq 200); do
+    question=$(xdotool search --onlyvisible --name '^Corvaline$' 2>/dev/null | grep -vx "$window" | head -n1 || true)
+    [ -n "$question" ] && break
+    sleep 0.1
+done
+[ -n "$question" ] || { echo "no question about the certificate" >&2; exit 1; }
+shoot manager-certificate-question.png "$question"
+# "Oui", the left one of the two buttons in the box's bottom right corner.
+eval "$(xdotool getwindowgeometry --shell "$question")"
+xdotool mousemove --window "$question" $((WIDTH - 145)) $((HEIGHT - 25)) click 1
+click 40 9
+click 60 53
+console=$(xdotool search --onlyvisible --name '^Manager$' | head -n1)
+sleep 2 # the login
+shoot manager-console-tls.png "$console"
+xdotool windowunmap "$console"
+# The tray icon's tooltip says the link is encrypted.
+tray=$(xdotool search --onlyvisible --class trayer | head -n1)
+eval "$(xdotool getwindowgeometry --shell "$tray")"
+xdotool mousemove $((X + 10)) $((Y + 10))
+sleep 0.3
+xdotool mousemove $((X + 14)) $((Y + 14))
+sleep 2.5
+import -display "$DISPLAY" -window root "$work/root.png"
+convert "$work/root.png" -crop "360x$((HEIGHT + 40))+$X+$((Y - 40))" +repage \
+    -bordercolor '#8d99a6' -border 1 "$out/tray-tooltip-tls.png"
+echo "wrote $out/tray-tooltip-tls.png"

@@ -166,6 +166,17 @@ Line: </translation>
     </message>
 </context>
 <context>
+    <name>MessageBox</name>
+    <message>
+        <source>&amp;Oui</source>
+        <translation>&amp;Yes</translation>
+    </message>
+    <message>
+        <source>&amp;Non</source>
+        <translation>&amp;No</translation>
+    </message>
+</context>
+<context>
     <name>SessionCard</name>
     <message>
         <source>/ Attention Accès refusé</source>

@@ -3,7 +3,6 @@
 #include "config/atomicfile.h"
 #include "config/autostartentry.h"
 #include "config/datafolder.h"
-#include "config/inifile.h"
 #include "gui/messagebox.h"
 #include "gui/svgeditini.h"
 #include "net/ehttpexception.h"
@@ -90,11 +89,9 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_uniq
 
     // Edits, check boxes, radio buttons and spin edits: the component's defaults.
     SvgEditIni1 = new TSvgEditIni(this);
+    // An installed program starts with the session only once the user has
+    // asked for it: the form keeps demarrage_session off while its key is missing.
     SvgEditIni1->Loaded();
-    // A missing key checks a box, but an installed program starts with the
-    // session only once the user has asked for it.
-    if (!IniFile(DataFolder::filePath(QStringLiteral("serie.ini"))).hasKey("Form3", "demarrage_session"))
-        demarrage_session->setChecked(false);
 
     connect(demarrage_session, &QCheckBox::clicked, this, &TForm3::demarrage_sessionClick);
     connect(ui->Button2, &QPushButton::clicked, this, &TForm3::refreshAtUsersRequest);

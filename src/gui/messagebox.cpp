@@ -1,6 +1,8 @@
 #include "gui/messagebox.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QMessageBox>
 
 namespace {
@@ -37,8 +39,13 @@ bool askYesNo(const QString& text)
 {
     if (const auto& sink = questionSink())
         return sink(text);
-    return QMessageBox::question(QApplication::activeWindow(), QApplication::applicationDisplayName(), text,
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+    box.setDefaultButton(QMessageBox::No);
+    // The buttons speak the interface's language, not Qt's own.
+    box.button(QMessageBox::Yes)->setText(QCoreApplication::translate("MessageBox", "&Oui"));
+    box.button(QMessageBox::No)->setText(QCoreApplication::translate("MessageBox", "&Non"));
+    return box.exec() == QMessageBox::Yes;
 }
 
 void setQuestionSinkForTests(std::function<bool(const QString&)> sink)

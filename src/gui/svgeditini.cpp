@@ -89,6 +89,15 @@ template <typename Action> void swallowingErrors(Action&& action)
     }
 }
 
+// A missing key checks a box, as files have always been read. A box added
+// after settings files were already in use is marked in its form with this
+// property, so that an older file leaves it as designed and does not turn the
+// new option on.
+bool keepsDesignWhenMissing(const QCheckBox* check)
+{
+    return check->property("keepsDesignWhenMissing").toBool();
+}
+
 // The four kinds are unrelated classes, so a control is at most one of them.
 void loadControl(IniFile& ini, const QByteArray& section, KindFlags flags, QWidget* control)
 {
@@ -101,8 +110,9 @@ void loadControl(IniFile& ini, const QByteArray& section, KindFlags flags, QWidg
             if (value != TSvgEditIni::MissingValue)
                 edit->setText(Cp1252::toUnicode(value));
         } else if (auto* check = qobject_cast<QCheckBox*>(control)) {
-            if (flags.checkBox)
-                check->setChecked(ini.readInteger(section, key, 1) != 0);
+            if (!flags.checkBox || (keepsDesignWhenMissing(check) && !ini.hasKey(section, key)))
+                return;
+            check->setChecked(ini.readInteger(section, key, 1) != 0);
         } else if (auto* radio = qobject_cast<QRadioButton*>(control)) {
             if (flags.radioButton)
                 radio->setChecked(ini.readInteger(section, key, 1) != 0);

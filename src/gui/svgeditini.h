@@ -22,8 +22,10 @@ class IniFile;
 // windows were registered, and use the flags of the last component of each
 // window. A control takes part when its kind's flag is set: QLineEdit (edit),
 // QCheckBox, QRadioButton, QSpinBox (spin edit, never an edit), QComboBox (its
-// current text, restored only when it names one of its items). Only controls
-// whose name holds an underscore are ever written; all are read.
+// current text, restored only when it names one of its items). A missing key
+// checks a box, unless the box carries the property keepsDesignWhenMissing
+// (set in its form): then it stays as designed. Only controls whose name holds
+// an underscore are ever written; all are read.
 class TSvgEditIni : public QObject
 {
     Q_OBJECT

@@ -221,6 +221,9 @@ void ManagerSession::keepAliveTick()
              Needs::Nothing);
         return;
     }
+    // While the user is asked about a certificate, the answer makes the next try.
+    if (m_certificateQuestionOpen)
+        return;
     disconnectFromManager();
     connectToManager();
     logIn();
@@ -255,6 +258,7 @@ void ManagerSession::certificateRefused()
     const QByteArray fingerprint = socket->TlsPeerCheck().fingerprint;
     switch (m_certificateTrust.judge(host, fingerprint)) {
     case ManagerCertificateTrust::Decision::Ask:
+        m_certificateQuestionOpen = true;
         emit certificateQuestion(host, fingerprint);
         break;
     case ManagerCertificateTrust::Decision::Changed:
@@ -268,6 +272,7 @@ void ManagerSession::certificateRefused()
 
 void ManagerSession::certificateAnswered(const QString& host, const QByteArray& fingerprint, bool trust)
 {
+    m_certificateQuestionOpen = false;
     if (!trust) {
         emit memoLine(CertificateNotTrustedLine);
         return;

@@ -208,6 +208,8 @@ private:
     QByteArray m_challenge;
     bool m_loggedIn = false;
     bool m_md5LoginAwaitsChallenge = false;
+    // A certificate question waits for the user's answer: no tick reconnects.
+    bool m_certificateQuestionOpen = false;
     // The pause of the MD5 login that is running, if any; a recorded challenge
     // ends it early.
     QEventLoop* m_challengePause = nullptr;

@@ -75,7 +75,6 @@ void CorvalineOnLoopback::writeSettings(bool md5, const QByteArrayList& consoleL
                            QByteArray("poste_as=") + Extension,
                            "code_soc=from-internal",
                            md5 ? "md5_s=1" : "md5_s=0",
-                           "tls_as=0",
                            "journal_enre=1",
                            "Spin_Edit1=1",
                            "mode_as=Classique"};

@@ -92,6 +92,12 @@ TEST_P(ManagerOverTls, UnknownCertificateIsAskedAboutKeptOrChanged)
     }
     createWindows();
     const MemoLines lines(form2->session());
+    // The box stays open across keep-alive ticks: none of them connects.
+    TSocketState stateWhileAsked = wsClosed;
+    questions.whileAsked = [&] {
+        form2->Timer1Timer();
+        stateWhileAsked = form2->TnCnx->State();
+    };
 
     form1->Timer1Timer();
     if (c.loggedIn) {
@@ -117,6 +123,7 @@ TEST_P(ManagerOverTls, UnknownCertificateIsAskedAboutKeptOrChanged)
     if (c.questions > 0) {
         EXPECT_TRUE(questions.asked.first().contains(QString::fromLatin1(fingerprint)))
             << questions.asked.first().toStdString();
+        EXPECT_EQ(stateWhileAsked, wsClosed);
     }
     if (c.kept == Kept::AnotherCertificate) {
         EXPECT_EQ(lines.count(QString::fromLatin1(fingerprint)), 2);

@@ -45,6 +45,7 @@ TEST_F(ConsoleWindowTest, FirstRun_ChecksEveryKeptCheckBoxAndKeepsDesignedTexts)
     EXPECT_EQ(console.size(), QSize(545, 480)) << "every control fits the designed size";
     EXPECT_TRUE(control<QCheckBox>(&console, "md5_s")->isChecked());
     EXPECT_TRUE(control<QCheckBox>(&console, "journal_enre")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(&console, "tls_as")->isChecked()) << "TLS is turned on by the user only";
     EXPECT_EQ(control<QSpinBox>(&console, "Spin_Edit1")->value(), 1);
     EXPECT_EQ(control<QLineEdit>(&console, "PortEdit_as")->text(), QStringLiteral("5038"));
     EXPECT_EQ(console.code_soc->text(), QStringLiteral("from-internal"));
@@ -74,6 +75,16 @@ TEST_F(ConsoleWindowTest, StoredValues_ComeBackButRadioButtonsAreNotRead)
     EXPECT_EQ(control<QLineEdit>(&console, "secret_as")->text(), QStringLiteral("sé"));
     EXPECT_FALSE(control<QRadioButton>(&console, "RadioButton1")->isChecked());
     EXPECT_FALSE(control<QRadioButton>(&console, "RadioButton3")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(&console, "tls_as")->isChecked()) << "a file older than the TLS box keeps it off";
+}
+
+TEST_F(ConsoleWindowTest, StoredTls_ComesBackOnWithTheStoredPort)
+{
+    writeSettings("[Form2]\r\ntls_as=1\r\nPortEdit_as=5038\r\n");
+    TForm2 console;
+    EXPECT_TRUE(control<QCheckBox>(&console, "tls_as")->isChecked());
+    EXPECT_EQ(control<QLineEdit>(&console, "PortEdit_as")->text(), QStringLiteral("5038"))
+        << "the port is proposed when the user checks the box, not when it is restored";
 }
 
 TEST_F(ConsoleWindowTest, RadioButtons_WriteTheDialContext)

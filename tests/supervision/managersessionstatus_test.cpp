@@ -14,6 +14,7 @@ struct Sequence
     std::vector<State> reported;
     State shown;
     const char* toolTip;
+    bool encrypted = false;
 };
 
 class SessionStatus : public ::testing::TestWithParam<Sequence>
@@ -24,7 +25,7 @@ TEST_P(SessionStatus, ShowsTheStateThatSaysTheMost)
 {
     ManagerSessionStatus status;
     for (State state : GetParam().reported)
-        status.update(state, QStringLiteral("pbx.example"));
+        status.update(state, QStringLiteral("pbx.example"), GetParam().encrypted);
     EXPECT_EQ(status.state(), GetParam().shown);
     EXPECT_EQ(status.toolTip(), QString::fromUtf8(GetParam().toolTip));
 }
@@ -41,6 +42,16 @@ INSTANTIATE_TEST_SUITE_P(
                                {State::LoggedIn, State::Disconnected},
                                State::Disconnected,
                                "Corvaline : déconnecté de pbx.example"},
+                      Sequence{"LoggedInOverTls",
+                               {State::LoggedIn},
+                               State::LoggedIn,
+                               "Corvaline : connecté à pbx.example (chiffrée)",
+                               true},
+                      Sequence{"LoggedInOverTlsThenClosed",
+                               {State::LoggedIn, State::Disconnected},
+                               State::Disconnected,
+                               "Corvaline : déconnecté de pbx.example",
+                               true},
                       Sequence{"RefusedThenLoggedIn",
                                {State::Refused, State::Disconnected, State::LoggedIn},
                                State::LoggedIn,

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <functional>
+
 // The program's question about a certificate nothing vouches for, answered
 // for a test: every question is kept in asked and given the answer set; the
 // question box comes back with the end of the object.
@@ -16,6 +18,8 @@ public:
     {
         setQuestionSinkForTests([this, answer](const QString& text) {
             asked.append(text);
+            if (whileAsked)
+                whileAsked();
             return answer;
         });
     }
@@ -24,6 +28,8 @@ public:
     CertificateQuestions& operator=(const CertificateQuestions&) = delete;
 
     QStringList asked;
+    // Runs while a question is open, before it is answered.
+    std::function<void()> whileAsked;
 };
 
 // The line of serie.ini's [TLS] section that trusts host's certificate.
