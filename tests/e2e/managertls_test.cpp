@@ -4,13 +4,15 @@
 // fingerprint in serie.ini and logs in, a "no" leaves the session closed and
 // is not asked again; a kept fingerprint is taken without a question, and
 // another certificate for the same host is refused.
+#include "certificatequestions.h"
 #include "corvalinefixture.h"
 
 #include "gui/callcard.h"
 #include "gui/desktopintegration.h"
 #include "gui/mainwindow.h"
 #include "gui/managerconsole.h"
-#include "gui/messagebox.h"
+#include "managertlscases.h"
+#include "memolines.h"
 #include "net/tncnx.h"
 #include "tlscertificates.h"
 #include "waitfor.h"
@@ -60,30 +62,7 @@ private:
     quint16 m_port = 0;
 };
 
-enum class Kept
-{
-    Nothing,
-    ThisCertificate,
-    AnotherCertificate,
-};
-
-struct TlsCase
-{
-    const char* name;
-    bool md5;
-    Kept kept;
-    bool answer;          // to the question, if one comes
-    int questions;        // how many come
-    bool loggedIn;        // the session logs in
-    const char* memoLine; // what the memo says of the outcome
-};
-
-void PrintTo(const TlsCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
-class ManagerOverTls : public CorvalineOnLoopback, public ::testing::WithParamInterface<TlsCase>
+class ManagerOverTls : public CorvalineOnLoopback, public ::testing::WithParamInterface<ManagerTlsCase>
 {
 protected:
     void SetUp() override
@@ -92,29 +71,16 @@ protected:
         const QString san = QStringLiteral("IP:127.0.0.1");
         ASSERT_EQ(certificates.Issue(QStringLiteral("pbx"), TlsCertificates::SelfSigned, san), QString());
         ASSERT_EQ(certificates.Issue(QStringLiteral("other"), TlsCertificates::SelfSigned, san), QString());
-        setQuestionSinkForTests([this](const QString& text) {
-            questions.append(text);
-            // The box stays open across keep-alive ticks: none of them connects.
-            form2->Timer1Timer();
-            stateWhileAsked = form2->TnCnx->State();
-            return GetParam().answer;
-        });
-    }
-    void TearDown() override
-    {
-        setQuestionSinkForTests({});
-        CorvalineOnLoopback::TearDown();
     }
 
     TlsCertificates certificates;
     TlsForwarder forwarder;
-    QStringList questions;
-    TSocketState stateWhileAsked = wsClosed;
+    CertificateQuestions questions{GetParam().answer};
 };
 
 TEST_P(ManagerOverTls, UnknownCertificateIsAskedAboutKeptOrChanged)
 {
-    const TlsCase& c = GetParam();
+    const ManagerTlsCase& c = GetParam();
     startSimulator(OneScriptedCall("new", "1", "1"));
     ASSERT_TRUE(forwarder.start(certificates, QStringLiteral("pbx"), simulator->port()));
     const QByteArray fingerprint = certificates.Fingerprint(QStringLiteral("pbx"));
@@ -122,62 +88,52 @@ TEST_P(ManagerOverTls, UnknownCertificateIsAskedAboutKeptOrChanged)
     ASSERT_FALSE(fingerprint.isEmpty());
     writeSettings(c.md5, {"tls_as=1"}, forwarder.port());
     if (c.kept != Kept::Nothing) {
-        ASSERT_TRUE(dataDir.write(QStringLiteral("serie.ini"),
-                                  dataDir.read(QStringLiteral("serie.ini")) + "[TLS]\r\n127.0.0.1=" +
-                                      (c.kept == Kept::ThisCertificate ? fingerprint : other) + "\r\n"));
+        ASSERT_TRUE(KeepFingerprint(dataDir, "127.0.0.1", c.kept == Kept::ThisCertificate ? fingerprint : other));
     }
     createWindows();
-    // The memo starts again with every message; its lines are kept here.
-    QStringList lines;
-    QObject::connect(&form2->session(), &ManagerSession::memoLine, form2,
-                     [&](const QString& line) { lines.append(line); });
-    const auto said = [&](const QString& text) { return lines.filter(text).size(); };
+    const MemoLines lines(form2->session());
+    // The box stays open across keep-alive ticks: none of them connects.
+    TSocketState stateWhileAsked = wsClosed;
+    questions.whileAsked = [&] {
+        form2->Timer1Timer();
+        stateWhileAsked = form2->TnCnx->State();
+    };
 
     form1->Timer1Timer();
     if (c.loggedIn) {
         ASSERT_TRUE(waitForLoggedIn());
-        EXPECT_EQ(said(QStringLiteral("*** CONNEXION CHIFFRÉE (TLSv1.")), 1)
-            << lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(lines.count(QStringLiteral("*** CONNEXION CHIFFRÉE (TLSv1.")), 1) << lines.joined();
         EXPECT_EQ(windows->desktop()->sessionStatus().toolTip(),
                   QStringLiteral("Corvaline : connecté à 127.0.0.1 (chiffrée)"));
         // The call's card comes through the encrypted link as through the clear one.
         ASSERT_TRUE(testsupport::waitFor([&] { return !cardLives.isEmpty() && cardLives.first().ringing; }));
         EXPECT_EQ(cardLives.first().number, QByteArrayLiteral("0612345678"));
     } else {
-        ASSERT_TRUE(testsupport::waitFor([&] { return said(QString::fromUtf8(c.memoLine)) == 1; }))
-            << lines.join(QLatin1Char('\n')).toStdString();
+        ASSERT_TRUE(testsupport::waitFor([&] { return lines.count(QString::fromUtf8(c.refusal)) == 1; }))
+            << lines.joined();
         // The keep-alive's next try is refused again without a new question.
         form2->Timer1Timer();
-        ASSERT_TRUE(testsupport::waitFor([&] { return said(QStringLiteral("Erreur #2010")) == 2; }))
-            << lines.join(QLatin1Char('\n')).toStdString();
+        ASSERT_TRUE(testsupport::waitFor([&] { return lines.count(QStringLiteral("Erreur #2010")) == 2; }))
+            << lines.joined();
         QCoreApplication::processEvents();
         EXPECT_FALSE(form2->session().isLoggedIn());
         EXPECT_FALSE(received.contains("Authentication accepted"));
     }
-    ASSERT_EQ(questions.size(), c.questions);
+    ASSERT_EQ(questions.asked.size(), c.questions);
     if (c.questions > 0) {
-        EXPECT_TRUE(questions.first().contains(QString::fromLatin1(fingerprint))) << questions.first().toStdString();
+        EXPECT_TRUE(questions.asked.first().contains(QString::fromLatin1(fingerprint)))
+            << questions.asked.first().toStdString();
         EXPECT_EQ(stateWhileAsked, wsClosed);
     }
     if (c.kept == Kept::AnotherCertificate) {
-        EXPECT_EQ(said(QString::fromLatin1(fingerprint)), 2);
-        EXPECT_EQ(said(QString::fromLatin1(other)), 2);
+        EXPECT_EQ(lines.count(QString::fromLatin1(fingerprint)), 2);
+        EXPECT_EQ(lines.count(QString::fromLatin1(other)), 2);
     }
-    const QByteArray settings = dataDir.read(QStringLiteral("serie.ini"));
-    EXPECT_EQ(settings.contains("127.0.0.1=" + fingerprint),
-              c.kept == Kept::ThisCertificate || (c.questions > 0 && c.answer))
-        << settings.constData();
+    EXPECT_EQ(FingerprintKept(dataDir, "127.0.0.1", fingerprint), c.keepsThisCertificate())
+        << dataDir.read(QStringLiteral("serie.ini")).constData();
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ManagerOverTls,
-                         ::testing::Values(TlsCase{"PlainLoginAskedYes", false, Kept::Nothing, true, 1, true, ""},
-                                           TlsCase{"Md5LoginAskedYes", true, Kept::Nothing, true, 1, true, ""},
-                                           TlsCase{"KeptFingerprintNotAsked", false, Kept::ThisCertificate, false, 0,
-                                                   true, ""},
-                                           TlsCase{"AskedNo", false, Kept::Nothing, false, 1, false,
-                                                   "*** Certificat du PBX non approuvé : connexion fermée ***"},
-                                           TlsCase{"ChangedCertificateRefused", false, Kept::AnotherCertificate, false,
-                                                   0, false, "*** Le certificat du PBX a changé : connexion refusée"}),
-                         [](const ::testing::TestParamInfo<TlsCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, ManagerOverTls, ::testing::ValuesIn(ManagerTlsCases),
+                         ::testing::PrintToStringParamName());
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "realpbxfixture.h"
 
+#include "certificatequestions.h"
 #include "gui/agendasettings.h"
 #include "gui/callcard.h"
 #include "gui/mainwindow.h"
@@ -15,7 +16,7 @@
 RealAsterisk* RealPbx::pbx = nullptr;
 QString RealPbx::skipReason;
 
-void RealPbx::SetUpTestSuite()
+void RealPbx::startPbx(const QMap<QString, QByteArray>& moreConfiguration)
 {
     const AsteriskInstallation installation = AsteriskInstallation::find();
     if (!installation.found() || QStandardPaths::findExecutable(QStringLiteral("sipp")).isEmpty()) {
@@ -26,6 +27,8 @@ void RealPbx::SetUpTestSuite()
         return;
     }
     pbx = new RealAsterisk(installation, QStringLiteral(CORVALINE_ASTERISK_TEMPLATES));
+    for (auto it = moreConfiguration.cbegin(); it != moreConfiguration.cend(); ++it)
+        pbx->addConfiguration(it.key(), it.value());
     if (!pbx->start()) {
         // A PBX that is there but does not start is a failure, not a skip.
         ADD_FAILURE() << pbx->errors().toStdString();
@@ -97,10 +100,13 @@ SippPhone& RealPbx::callFromTrunk(const QByteArray& target, const char* scenario
     return *phones.back();
 }
 
-void RealPbx::openWindows(bool md5, const QByteArrayList& consoleLines)
+void RealPbx::openWindows(bool md5, const QByteArrayList& consoleLines, const QByteArray& trustedFingerprint)
 {
     writeSettings(md5, QByteArrayList{"mode_as=Moderne", "techno_as=" + technology()} + consoleLines,
                   pbx->port("AMI_PORT"));
+    if (!trustedFingerprint.isEmpty()) {
+        ASSERT_TRUE(KeepFingerprint(dataDir, "127.0.0.1", trustedFingerprint));
+    }
     // The program downloads both name lists from the agenda at start-up.
     agendaBase = startAgenda(QByteArray(CallerNumber) + '=' + CallerName + "\r\n",
                              QByteArray(DidPrefix) + "100=Accueil\r\n" + DidPrefix + "600=Support\r\n" + DidPrefix +
@@ -111,9 +117,9 @@ void RealPbx::openWindows(bool md5, const QByteArrayList& consoleLines)
     form3->acces_auto->setChecked(true);
 }
 
-void RealPbx::logIn(bool md5, const QByteArrayList& consoleLines)
+void RealPbx::logIn(bool md5, const QByteArrayList& consoleLines, const QByteArray& trustedFingerprint)
 {
-    ASSERT_NO_FATAL_FAILURE(openWindows(md5, consoleLines));
+    ASSERT_NO_FATAL_FAILURE(openWindows(md5, consoleLines, trustedFingerprint));
     ASSERT_TRUE(startUpAndLogIn());
 }
 
@@ -140,6 +146,15 @@ bool RealPbx::waitForUp(const QByteArrayList& present, const QByteArrayList& abs
                std::none_of(absent.cbegin(), absent.cend(), [&](const QByteArray& p) { return listed(p, false); });
     };
     return testsupport::waitFor(holds, 60000);
+}
+
+bool RealPbx::pbxListsTheManagerSession()
+{
+    for (const QByteArray& line : pbx->cli(QStringLiteral("manager show connected")).split('\n')) {
+        if (line.trimmed().startsWith(QByteArray(User) + ' '))
+            return true;
+    }
+    return false;
 }
 
 bool RealPbx::waitForNoChannel()

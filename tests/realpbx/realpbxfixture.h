@@ -22,10 +22,14 @@ class TFrame4;
 class RealPbx : public CorvalineOnLoopback
 {
 public:
-    static void SetUpTestSuite();
+    static void SetUpTestSuite() { startPbx(); }
     static void TearDownTestSuite();
 
 protected:
+    // Starts the test file's PBX, with these configuration files (name and
+    // text, filled in as the templates) beside the templates'.
+    static void startPbx(const QMap<QString, QByteArray>& moreConfiguration = {});
+
     // The trunk's caller, as the name list and the SDA list know it.
     static constexpr char CallerNumber[] = "0612345678";
     static constexpr char CallerName[] = "Dupont SA";
@@ -52,9 +56,12 @@ protected:
     // manager port; lines replace defaults as in writeSettings), starts the
     // agenda that holds the name lists, and creates the windows, with the
     // agenda's address and automatic access.
-    void openWindows(bool md5 = false, const QByteArrayList& consoleLines = {});
+    // A trusted fingerprint is kept for 127.0.0.1, as a "yes" of an earlier
+    // run leaves it.
+    void openWindows(bool md5 = false, const QByteArrayList& consoleLines = {},
+                     const QByteArray& trustedFingerprint = {});
     // The same, then the start-up sequence and its login.
-    void logIn(bool md5 = false, const QByteArrayList& consoleLines = {});
+    void logIn(bool md5 = false, const QByteArrayList& consoleLines = {}, const QByteArray& trustedFingerprint = {});
 
     // The card once it shows its call answered, or null when none did in time.
     TFrame4* waitForAnsweredCard();
@@ -62,6 +69,8 @@ protected:
     // technology/resource (prefixes such as "PJSIP/trunk-") and none of the
     // absent ones.
     bool waitForUp(const QByteArrayList& present, const QByteArrayList& absent = {});
+    // The PBX's own list of manager sessions names the account demo.
+    static bool pbxListsTheManagerSession();
     // Waits until the PBX has no channel left.
     bool waitForNoChannel();
     // The channel prefix of a phone of the case's technology: "PJSIP/100-".

@@ -201,11 +201,17 @@ bool RealAsterisk::writeConfiguration()
             text.replace('@' + it.key() + '@', QByteArray::number(it.value()));
         return text;
     };
+    QMap<QString, QByteArray> files;
     for (const QFileInfo& entry : QDir(m_templateDir).entryInfoList(QDir::Files)) {
         QFile source(entry.filePath());
-        QFile target(run.filePath(QStringLiteral("etc/") + entry.fileName()));
-        if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly) ||
-            target.write(fill(source.readAll())) < 0)
+        if (!source.open(QIODevice::ReadOnly))
+            return false;
+        files.insert(entry.fileName(), source.readAll());
+    }
+    files.insert(m_added);
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        QFile target(run.filePath(QStringLiteral("etc/") + it.key()));
+        if (!target.open(QIODevice::WriteOnly) || target.write(fill(it.value())) < 0)
             return false;
     }
     return true;

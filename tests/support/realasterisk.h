@@ -29,7 +29,8 @@ struct AsteriskInstallation
 // from the templates of a folder (every file, "@RUN@" and "@MODULES@" filled
 // in, and each other "@NAME@" given a port of 127.0.0.1 free for both TCP and
 // UDP), into a temporary run folder that holds all of its files. The ports
-// stay the same across restarts.
+// stay the same across restarts. A test may add configuration files of its
+// own, filled in the same way.
 class RealAsterisk
 {
 public:
@@ -38,6 +39,9 @@ public:
     RealAsterisk(const RealAsterisk&) = delete;
     RealAsterisk& operator=(const RealAsterisk&) = delete;
 
+    // One more configuration file (or one in place of a template's), written
+    // at the first start.
+    void addConfiguration(const QString& fileName, const QByteArray& text) { m_added.insert(fileName, text); }
     // Starts it and waits for its full boot; false (with errors() telling why)
     // when it did not come up.
     bool start();
@@ -76,6 +80,7 @@ private:
     QString m_templateDir;
     QTemporaryDir m_run;
     QMap<QByteArray, quint16> m_ports;
+    QMap<QString, QByteArray> m_added;
     bool m_configured = false;
     QProcess m_process;
     QString m_errors;
