@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QByteArrayView>
 
 #include <functional>
@@ -23,4 +24,8 @@ public:
     virtual void interpret(QByteArrayView text) = 0;
     // Forgets whatever a closed session left half read.
     virtual void reset() {}
+    // The Uniqueids of the phone's other legs in the call of the card keyed
+    // cardKey (the devices of one user, all rung for one call), as far as the
+    // interpretation knows them.
+    virtual QByteArrayList otherLegs(const QByteArray& /*cardKey*/) const { return {}; }
 };

@@ -12,11 +12,19 @@ QByteArray LiveChannelList::actionText()
     return ManagerAction("Status").header("ActionID", ActionId).text();
 }
 
-void LiveChannelList::requested(const QByteArrayList& cardKeys)
+void LiveChannelList::requested(const QByteArrayList& cardKeys, const OtherLegs& otherLegs)
 {
     m_awaited = true;
     m_complete = false;
     m_unseen = QSet<QByteArray>(cardKeys.begin(), cardKeys.end());
+    m_cardOfLeg.clear();
+    for (const QByteArray& card : cardKeys) {
+        m_cardOfLeg.insert(card, card);
+        if (otherLegs) {
+            for (const QByteArray& leg : otherLegs(card))
+                m_cardOfLeg.insert(leg, card);
+        }
+    }
 }
 
 void LiveChannelList::reset()
@@ -35,8 +43,8 @@ bool LiveChannelList::read(const ManagerText& text)
         return false;
     for (const ManagerMessage& message : text.messages()) {
         for (const char* name : {"Uniqueid", "Uniqueid1", "Uniqueid2", "DestUniqueID"}) {
-            if (const QByteArrayView key = message.header(name); !key.isEmpty())
-                m_unseen.remove(key.toByteArray());
+            if (const QByteArrayView leg = message.header(name); !leg.isEmpty())
+                m_unseen.remove(m_cardOfLeg.value(leg.toByteArray()));
         }
         if (message.header("ActionID") != ActionId)
             continue;

@@ -3,7 +3,10 @@
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QByteArrayView>
+#include <QHash>
 #include <QSet>
+
+#include <functional>
 
 class ManagerText;
 
@@ -14,7 +17,7 @@ class ManagerText;
 //
 // Only the cards there were when the list was asked for can have ended
 // unseen; a call that rings while the list comes in is live whether or not the
-// list names it. So the list keeps only those cards' keys, which bounds it
+// list names it. So the list keeps only those cards and their legs, which bounds it
 // whatever the manager sends, and a card counts as live when any message read
 // meanwhile names its call.
 class LiveChannelList
@@ -25,8 +28,14 @@ public:
     // The Status action, with the list's ActionID.
     static QByteArray actionText();
 
-    // A list is awaited for the cards of these keys; an earlier one is forgotten.
-    void requested(const QByteArrayList& cardKeys);
+    // The Uniqueids of a card's call besides its key: the other channels of the
+    // phone that show it (a user's devices all rung for one call). The leg
+    // that keyed the card may have gone while another device talks.
+    using OtherLegs = std::function<QByteArrayList(const QByteArray& cardKey)>;
+
+    // A list is awaited for the cards of these keys, each live while any of its
+    // legs is; an earlier one is forgotten.
+    void requested(const QByteArrayList& cardKeys, const OtherLegs& otherLegs = {});
     // Nothing is awaited any more (the session closed).
     void reset();
 
@@ -43,4 +52,5 @@ private:
     bool m_awaited = false;
     bool m_complete = false;
     QSet<QByteArray> m_unseen;
+    QHash<QByteArray, QByteArray> m_cardOfLeg;
 };

@@ -317,7 +317,8 @@ void ManagerSession::loginAccepted()
         return;
     emit sessionShown(true);
     emit sessionStateChanged(ManagerSessionState::LoggedIn, settings().host, isEncrypted());
-    m_liveChannels.requested(m_sessionCard.callKeys());
+    m_liveChannels.requested(m_sessionCard.callKeys(),
+                             [this](const QByteArray& card) { return currentInterpretation().otherLegs(card); });
     send(LiveChannelList::actionText(), Needs::Nothing);
     if (isModernMode())
         send(m_eventFilter.actionsText(wire(settings().extension)), Needs::Nothing);

@@ -57,6 +57,7 @@ public:
 
     void interpret(QByteArrayView text) override;
     void reset() override;
+    QByteArrayList otherLegs(const QByteArray& cardKey) const override;
 
     // The dial window has asked the PBX to ring the phone for a call to
     // number: the next leg of the phone rung for a call it places (its

@@ -158,3 +158,13 @@ QByteArray ModernEventInterpreter::bridgedPeer(const QByteArray& cardChannel) co
     const PhoneCalls::Call* call = m_calls.call(m_cards.callCardKeyForChannel(cardChannel));
     return call ? call->peer : QByteArray();
 }
+
+QByteArrayList ModernEventInterpreter::otherLegs(const QByteArray& cardKey) const
+{
+    const PhoneCalls::Call* call = m_calls.call(cardKey);
+    if (!call)
+        return {};
+    QByteArrayList legs = call->legs.keys();
+    legs.removeAll(cardKey);
+    return legs;
+}

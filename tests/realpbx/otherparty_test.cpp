@@ -6,8 +6,11 @@
 #include "gui/callcard.h"
 #include "gui/dialwindow.h"
 #include "gui/mainwindow.h"
+#include "gui/managerconsole.h"
+#include "net/tncnx.h"
 #include "waitfor.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -69,6 +72,30 @@ TEST_F(TwoDevices, CallRingingBothContactsOfTheUser_GivesOneCard)
     EXPECT_EQ(history().size(), 1);
     EXPECT_TRUE(std::all_of(cardLives.cbegin(), cardLives.cend(),
                             [](const CardLife& life) { return life.number == CallerNumber; }));
+}
+
+TEST_F(TwoDevices, LinkLostWhileTheSecondDeviceTalks_TheCardStaysUntilTheCallEnds)
+{
+    logIn(false, {"poste_as=300"});
+    phone("300A", "ring");
+    phone("300B", "answer", 3000);
+    SippPhone& caller = callFromTrunk("300", "call", 15000);
+    ASSERT_TRUE(waitForUp({trunkChannel(), "PJSIP/300-"}));
+    ASSERT_NE(waitForAnsweredCard(), nullptr);
+
+    // The link goes down and comes back while the call goes on.
+    form2->TnCnx->Close();
+    ASSERT_TRUE(testsupport::waitFor([&] { return form1->findCallCard(TFrame4::DisconnectionKey) != nullptr; }));
+    form2->Timer1Timer();
+    ASSERT_TRUE(waitForLoggedIn(2));
+    ASSERT_TRUE(waitForReceived("Event: StatusComplete"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(goneCards(), 0) << "the call is still up on the second device";
+
+    EXPECT_TRUE(caller.waitForSuccess()) << caller.errors().constData();
+    ASSERT_TRUE(waitForCards(0));
+    EXPECT_EQ(cardLives.size(), 1) << "one call, one card";
+    EXPECT_FALSE(cardLives.first().back);
 }
 
 } // namespace

@@ -36,6 +36,18 @@ TEST(LiveChannelList, CompleteAtItsOwnEnd_EndsTheCardsItNeitherListsNorHearsOfMe
     EXPECT_EQ(list.endedKeys(), QByteArrayList{"1.1"}) << "an empty list ends every card it was asked for";
 }
 
+TEST(LiveChannelList, CardOfSeveralDevices_LivesWhileAnyOfItsLegsIsListed)
+{
+    // Card 1.1 keyed by the device that rang first and went; 1.2 talks.
+    const auto otherLegs = [](const QByteArray& card) {
+        return card == "1.1" ? QByteArrayList{"1.2"} : QByteArrayList();
+    };
+    LiveChannelList list;
+    list.requested({"1.1", "1.5"}, otherLegs);
+    EXPECT_TRUE(list.read(status("PJSIP/300B-02", "1.2") + complete()));
+    EXPECT_EQ(list.endedKeys(), QByteArrayList{"1.5"});
+}
+
 TEST(LiveChannelList, ErrorAnswerOrClosedSession_EndTheWaitWithoutAList)
 {
     LiveChannelList list;

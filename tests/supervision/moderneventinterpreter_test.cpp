@@ -435,4 +435,23 @@ INSTANTIATE_TEST_SUITE_P(
                       PeerCase{"NoDial_NoPeer", phoneAnswers, "SIP/100-5", ""}),
     [](const ::testing::TestParamInfo<PeerCase>& info) { return std::string(info.param.name); });
 
+// --- The legs that keep a card live across a reconnection ---------------------
+
+TEST(OtherLegs, AreTheDevicesStillUpInTheCallBesidesTheOneThatKeyedTheCard)
+{
+    Session session(true);
+    auto& interpretation = static_cast<ModernEventInterpreter&>(*session.interpretation);
+    interpretation.interpret("Event: Newstate\r\nChannel: SIP/100-1\r\nChannelState: 5\r\nUniqueid: 1\r\n"
+                             "Linkedid: 0\r\n\r\nEvent: Newstate\r\nChannel: SIP/100-2\r\nChannelState: 5\r\n"
+                             "Uniqueid: 2\r\nLinkedid: 0\r\n\r\n");
+    EXPECT_EQ(interpretation.otherLegs("1"), QByteArrayList{"2"});
+    // The first device is let go once the second answers.
+    interpretation.interpret("Event: Newstate\r\nChannel: SIP/100-2\r\nChannelState: 6\r\nUniqueid: 2\r\n\r\n"
+                             "Event: Hangup\r\nChannel: SIP/100-1\r\nUniqueid: 1\r\n\r\n");
+    EXPECT_EQ(interpretation.otherLegs("1"), QByteArrayList{"2"});
+    EXPECT_TRUE(interpretation.otherLegs("2").isEmpty()) << "no card has that key";
+    interpretation.interpret("Event: Hangup\r\nChannel: SIP/100-2\r\nUniqueid: 2\r\n\r\n");
+    EXPECT_TRUE(interpretation.otherLegs("1").isEmpty());
+}
+
 } // namespace
